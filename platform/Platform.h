@@ -1,0 +1,107 @@
+#pragma once
+// Everything the program asks of the user or the system goes through this interface:
+// the Qt implementation serves the real program, a scripted one serves the tests.
+
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+#include <chrono>
+#include <optional>
+
+class QWidget;
+
+namespace vrx {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Information, Question };
+enum class MessageResult { Ok, Yes, No };
+
+struct OpenFileRequest {
+    QString fileName;   // preset file name, e.g. "*.log"
+    QString filter;     // Qt filter text, e.g. "Log Files (*.log *.LOG)"
+    QString initialDir;
+    QString title;      // dialog caption
+};
+
+struct OpenFileResult {
+    QString fullPath;   // full path of the chosen file
+    QString title;      // file name without its folder
+};
+
+struct PrinterDialogRequest {
+    int copies = 1;
+    bool hidePrintToFile = true;
+    bool noSelection = true;
+};
+
+struct PrinterChoice {
+    QString printerName;
+    int copies = 1;
+};
+
+struct DownloadOptions {
+    std::chrono::milliseconds timeout{20000};
+    qint64 maxBytes = 1024 * 1024;
+};
+
+// Outcome of a download; ok only when a 2xx answer was written whole to the target file.
+struct DownloadResult {
+    bool ok = false;
+    QString error;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // A modal message box; returns the button chosen.
+    virtual MessageResult messageBox(QWidget* parent, const QString& text, const QString& title,
+                                     MessageButtons buttons, MessageIcon icon) = 0;
+
+    // The file-open dialog; nothing when the user cancels.
+    virtual std::optional<OpenFileResult> openFile(QWidget* parent, const OpenFileRequest& request) = 0;
+
+    // The printer dialog; nothing when the user cancels.
+    virtual std::optional<PrinterChoice> printerDialog(QWidget* parent,
+                                                       const PrinterDialogRequest& request) = 0;
+
+    // Per-user settings store, addressed by application name, section and key.
+    virtual QVariant readSetting(const QString& appName, const QString& section, const QString& key,
+                                 const QVariant& defaultValue) = 0;
+    virtual void writeSetting(const QString& appName, const QString& section, const QString& key,
+                              const QVariant& value) = 0;
+
+    // Environment lookup; empty when the variable is not set.
+    virtual QString environment(const QString& name) = 0;
+
+    // True when a file or a folder of that name exists.
+    virtual bool exists(const QString& path) = 0;
+
+    // Screen-wide busy pointer.
+    virtual void setBusy(bool busy) = 0;
+
+    // Let the event loop process what is pending, once.
+    virtual void processEvents() = 0;
+
+    // Hand a URL (web page, mailto:) to the desktop.
+    virtual void openUrl(const QUrl& url) = 0;
+
+    // Download a URL into a file; blocks the caller, not the window's painting.
+    virtual DownloadResult download(const QUrl& url, const QString& targetFile,
+                                    const DownloadOptions& options) = 0;
+
+    // The user's home folder.
+    virtual QString homeFolder() = 0;
+
+    // The "AppData" folder: the AppData environment variable when set, else the per-user
+    // data folder of the desktop (normally ~/.local/share). No trailing separator.
+    QString appDataFolder();
+
+    // Per-user data folder of this program: the AppData folder + "VRX PV". Never created.
+    QString userDataFolder();
+};
+
+// Joins a folder and a name with the native separator.
+QString joinPath(const QString& folder, const QString& name);
+
+} // namespace vrx

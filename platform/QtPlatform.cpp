@@ -1,0 +1,130 @@
+#include "QtPlatform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSettings>
+
+namespace vrx {
+
+MessageResult QtPlatform::messageBox(QWidget* parent, const QString& text, const QString& title,
+                                     MessageButtons buttons, MessageIcon icon)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setTextFormat(Qt::PlainText);
+    switch (icon) {
+    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    if (buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    const int answer = box.exec();
+    if (buttons == MessageButtons::Ok)
+        return MessageResult::Ok;
+    return answer == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;
+}
+
+std::optional<OpenFileResult> QtPlatform::openFile(QWidget* parent, const OpenFileRequest& request)
+{
+    QFileDialog dialog(parent, request.title, request.initialDir, request.filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (!request.fileName.isEmpty() && !request.fileName.contains(QLatin1Char('*')))
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    return OpenFileResult{path, QFileInfo(path).fileName()};
+}
+
+std::optional<PrinterChoice> QtPlatform::printerDialog(QWidget* parent, const PrinterDialogRequest& request)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setCopyCount(request.copies);
+    QPrintDialog dialog(&printer, parent);
+    QAbstractPrintDialog::PrintDialogOptions options = dialog.options();
+    if (request.hidePrintToFile)
+        options &= ~QAbstractPrintDialog::PrintToFile;
+    if (request.noSelection)
+        options &= ~QAbstractPrintDialog::PrintSelection;
+    dialog.setOptions(options);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return PrinterChoice{printer.printerName(), qMax(1, printer.copyCount())};
+}
+
+static QSettings settingsStore(const QString& appName)
+{
+    // The same place Windows programs of this family keep their settings, so an existing
+    // setting is found; on Linux this is ~/.config/VB and VBA Program Settings/<appName>.conf.
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                     QStringLiteral("VB and VBA Program Settings"), appName);
+}
+
+QVariant QtPlatform::readSetting(const QString& appName, const QString& section, const QString& key,
+                                 const QVariant& defaultValue)
+{
+    return settingsStore(appName).value(section + QLatin1Char('/') + key, defaultValue);
+}
+
+void QtPlatform::writeSetting(const QString& appName, const QString& section, const QString& key,
+                              const QVariant& value)
+{
+    QSettings store = settingsStore(appName);
+    store.setValue(section + QLatin1Char('/') + key, value);
+    store.sync();
+}
+
+QString QtPlatform::environment(const QString& name)
+{
+    return qEnvironmentVariable(name.toLocal8Bit().constData());
+}
+
+bool QtPlatform::exists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+void QtPlatform::setBusy(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        while (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+}
+
+void QtPlatform::processEvents()
+{
+    QApplication::processEvents();
+}
+
+void QtPlatform::openUrl(const QUrl& url)
+{
+    QDesktopServices::openUrl(url);
+}
+
+DownloadResult QtPlatform::download(const QUrl& url, const QString& targetFile, const DownloadOptions& options)
+{
+    return downloadToFile(url, targetFile, options);
+}
+
+QString QtPlatform::homeFolder()
+{
+    return QDir::toNativeSeparators(QDir::homePath());
+}
+
+} // namespace vrx

@@ -1,0 +1,9 @@
+#include "PrintCommand.h"
+
+#include "Platform.h"
+
+namespace vrx {
+
+void PrintDisplay_Click(Platform&, QWidget*, const QString&) {}
+
+} // namespace vrx

@@ -1,0 +1,16 @@
+#pragma once
+// The main window's "&Print" command.
+
+#include <QString>
+
+class QWidget;
+
+namespace vrx {
+
+class Platform;
+
+// Asks for a printer and a number of copies, prints the display text once per copy,
+// and leaves the system default printer as it was before the dialog.
+void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText);
+
+} // namespace vrx

@@ -1,0 +1,39 @@
+#include "Application.h"
+
+#include "Identity.h"
+#include "Platform.h"
+
+namespace vrx {
+
+namespace {
+const QString SettingsSection = QStringLiteral("Settings");
+const QString DefaultPathKey = QStringLiteral("DefaultPath");
+} // namespace
+
+QString mainCaption()
+{
+    return ProgramTitle + QStringLiteral(", v") + VersionText() + QStringLiteral(" - ") + ReleaseDate
+        + QStringLiteral(" / QX");
+}
+
+QString establishDefaultDir(Platform& platform)
+{
+    const QString dataFolder = platform.userDataFolder();
+    QString folder = platform.readSetting(SettingsAppName, SettingsSection, DefaultPathKey, dataFolder).toString();
+    if (!platform.exists(folder)) {
+        folder = dataFolder;
+        if (!platform.exists(folder))
+            folder = platform.homeFolder();
+    }
+    return folder;
+}
+
+bool saveDefaultDirIfChanged(Platform& platform, const QString& savedDefaultDir, const QString& defaultDir)
+{
+    if (defaultDir == savedDefaultDir)
+        return false;
+    platform.writeSetting(SettingsAppName, SettingsSection, DefaultPathKey, defaultDir);
+    return true;
+}
+
+} // namespace vrx

@@ -1,0 +1,21 @@
+#include "Icon.h"
+#include "Identity.h"
+#include "MainForm.h"
+#include "QtPlatform.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vrxpv"));
+    QApplication::setApplicationDisplayName(vrx::ProgramTitle);
+    QApplication::setApplicationVersion(vrx::VersionText());
+    QApplication::setWindowIcon(vrx::programIcon());
+
+    vrx::QtPlatform platform;
+    vrx::MainForm window(platform);
+    // Centred on the screen at its first showing.
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,91 @@
+#include "ScriptedPlatform.h"
+
+#include "QtPlatform.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace vrx::test {
+
+MessageResult ScriptedPlatform::messageBox(QWidget*, const QString& text, const QString& title,
+                                           MessageButtons buttons, MessageIcon icon)
+{
+    messages.append({text, title, buttons, icon});
+    if (buttons == MessageButtons::Ok)
+        return MessageResult::Ok;
+    if (messageAnswers.isEmpty())
+        return MessageResult::Yes;
+    return messageAnswers.takeFirst();
+}
+
+std::optional<OpenFileResult> ScriptedPlatform::openFile(QWidget*, const OpenFileRequest& request)
+{
+    openRequests.append(request);
+    if (openAnswers.isEmpty())
+        return std::nullopt;
+    return openAnswers.takeFirst();
+}
+
+std::optional<PrinterChoice> ScriptedPlatform::printerDialog(QWidget*, const PrinterDialogRequest& request)
+{
+    printerRequests.append(request);
+    if (printerAnswers.isEmpty())
+        return std::nullopt;
+    return printerAnswers.takeFirst();
+}
+
+QVariant ScriptedPlatform::readSetting(const QString& appName, const QString& section, const QString& key,
+                                       const QVariant& defaultValue)
+{
+    return settings.value(settingKey(appName, section, key), defaultValue);
+}
+
+void ScriptedPlatform::writeSetting(const QString& appName, const QString& section, const QString& key,
+                                    const QVariant& value)
+{
+    ++settingWrites;
+    settings.insert(settingKey(appName, section, key), value);
+}
+
+QString ScriptedPlatform::environment(const QString& name)
+{
+    return env.value(name);
+}
+
+bool ScriptedPlatform::exists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+void ScriptedPlatform::setBusy(bool on)
+{
+    (on ? busyOnCalls : busyOffCalls)++;
+    busy = on;
+}
+
+void ScriptedPlatform::processEvents()
+{
+    ++processEventsCalls;
+    QCoreApplication::processEvents();
+}
+
+void ScriptedPlatform::openUrl(const QUrl& url)
+{
+    openedUrls.append(url);
+}
+
+DownloadResult ScriptedPlatform::download(const QUrl& url, const QString& targetFile,
+                                          const DownloadOptions& options)
+{
+    downloadedUrls.append(url);
+    if (downloader)
+        return downloader(url, targetFile, options);
+    return downloadToFile(url, targetFile, options);
+}
+
+QString ScriptedPlatform::homeFolder()
+{
+    return home;
+}
+
+} // namespace vrx::test

@@ -1,0 +1,73 @@
+#pragma once
+// A platform for tests: dialogs and message boxes answer from a script and are recorded;
+// settings and environment live in memory; files and folders are the real ones (tests use
+// temporary folders); downloads go through the real Qt download (tests run a loopback server).
+
+#include "Platform.h"
+
+#include <QList>
+#include <QMap>
+#include <functional>
+
+namespace vrx::test {
+
+struct ShownMessage {
+    QString text;
+    QString title;
+    MessageButtons buttons;
+    MessageIcon icon;
+};
+
+class ScriptedPlatform : public Platform {
+public:
+    // Answers, taken from the front; when empty a message box answers Ok/Yes,
+    // and the file and printer dialogs are cancelled.
+    QList<MessageResult> messageAnswers;
+    QList<std::optional<OpenFileResult>> openAnswers;
+    QList<std::optional<PrinterChoice>> printerAnswers;
+
+    // What the program asked.
+    QList<ShownMessage> messages;
+    QList<OpenFileRequest> openRequests;
+    QList<PrinterDialogRequest> printerRequests;
+    QList<QUrl> openedUrls;
+    QList<QUrl> downloadedUrls;
+    int busyOnCalls = 0;
+    int busyOffCalls = 0;
+    bool busy = false;
+    int processEventsCalls = 0;
+
+    // Settings keyed "app/section/key", and a count of writes.
+    QMap<QString, QVariant> settings;
+    int settingWrites = 0;
+
+    QMap<QString, QString> env;
+    QString home = QStringLiteral("/home/tester");
+
+    // Optional stand-in for the real download.
+    std::function<DownloadResult(const QUrl&, const QString&, const DownloadOptions&)> downloader;
+
+    static QString settingKey(const QString& app, const QString& section, const QString& key)
+    {
+        return app + QLatin1Char('/') + section + QLatin1Char('/') + key;
+    }
+
+    MessageResult messageBox(QWidget* parent, const QString& text, const QString& title,
+                             MessageButtons buttons, MessageIcon icon) override;
+    std::optional<OpenFileResult> openFile(QWidget* parent, const OpenFileRequest& request) override;
+    std::optional<PrinterChoice> printerDialog(QWidget* parent, const PrinterDialogRequest& request) override;
+    QVariant readSetting(const QString& appName, const QString& section, const QString& key,
+                         const QVariant& defaultValue) override;
+    void writeSetting(const QString& appName, const QString& section, const QString& key,
+                      const QVariant& value) override;
+    QString environment(const QString& name) override;
+    bool exists(const QString& path) override;
+    void setBusy(bool on) override;
+    void processEvents() override;
+    void openUrl(const QUrl& url) override;
+    DownloadResult download(const QUrl& url, const QString& targetFile,
+                            const DownloadOptions& options) override;
+    QString homeFolder() override;
+};
+
+} // namespace vrx::test
