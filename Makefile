@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench package clean
 
 all: build
 
@@ -30,3 +30,6 @@ bench: build
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+package: build
+	cmake --build $(BUILD_DIR) --target package
