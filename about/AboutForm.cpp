@@ -124,9 +124,10 @@ void AboutForm::Command_CheckUpdate_Click()
     m_platform.setBusy(false);
     setEnabled(true);
     m_checking = false;
+    // Disabling the window took the focus away; give it back before the message box, which
+    // returns it to the button when it closes.
+    Command_CheckUpdate->setFocus(Qt::OtherFocusReason);
     reportUpdateVerdict(m_platform, this, verdict);
-    if (isVisible())
-        Command_CheckUpdate->setFocus(Qt::OtherFocusReason);
 }
 
 void AboutForm::Label_eMail_Click()

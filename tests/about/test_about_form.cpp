@@ -207,6 +207,7 @@ private slots:
         QCOMPARE(platform.openedUrls, QList<QUrl>{server.base().resolved(QUrl("/dl/VRX_pv.htm"))});
         QVERIFY(form.isVisible());   // the window stays open after the check
         QVERIFY(form.isEnabled());
+        QCOMPARE(form.focusWidget(), form.Command_CheckUpdate);
         QCOMPARE(platform.busyOnCalls, 1);
         QVERIFY(!platform.busy);
     }

@@ -247,7 +247,7 @@ private slots:
         QTest::newRow("404, No") << test::HttpAnswer{.status = 404} << mib << no << webFailed << yesNo << false << false;
         QTest::newRow("500 error page with an entry") << test::HttpAnswer{.status = 500, .body = Title + ":9.9"} << mib << no
                                                       << webFailed << yesNo << false << false;
-        QTest::newRow("redirect followed") << test::HttpAnswer{.status = 302, .location = "/dl/moved.txt"} << mib << no
+        QTest::newRow("redirect followed") << test::HttpAnswer{.status = 302, .body = "Moved " + Title + ":9.9", .location = "/dl/moved.txt"} << mib << no
                                            << newerText("2.0") << yesNo << false << true;
         QTest::newRow("redirect to ftp refused") << test::HttpAnswer{.status = 301, .location = "ftp://127.0.0.1/dl/swv.txt"} << mib
                                                  << no << webFailed << yesNo << false << false;
