@@ -1,0 +1,272 @@
+#include "UpdateCheck.h"
+
+#include "Author.h"
+#include "Identity.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace vrx {
+
+namespace {
+
+const QString HomepageQuestion = QStringLiteral("Goto the Program Homepage for info ?");
+
+bool isLineEnd(QChar c)
+{
+    return c == QLatin1Char('\n') || c == QLatin1Char('\r');
+}
+
+bool isAsciiDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+QString withQuestion(const QString& message)
+{
+    return message + QStringLiteral("\n\n") + HomepageQuestion;
+}
+
+} // namespace
+
+void VersionFieldReader::skipSeparator()
+{
+    if (atEnd())
+        return;
+    const QChar c = m_text[m_pos];
+    if (c == QLatin1Char(',') || c == QLatin1Char('\n')) {
+        ++m_pos;
+    } else if (c == QLatin1Char('\r')) {
+        ++m_pos;
+        if (!atEnd() && m_text[m_pos] == QLatin1Char('\n'))
+            ++m_pos;
+    }
+}
+
+QString VersionFieldReader::next()
+{
+    while (!atEnd() && m_text[m_pos] == QLatin1Char(' '))
+        ++m_pos;
+    if (atEnd())
+        return QString();
+
+    if (m_text[m_pos] == QLatin1Char('"')) {
+        const qsizetype start = m_pos + 1;
+        const qsizetype close = m_text.indexOf(QLatin1Char('"'), start);
+        if (close < 0) {
+            // An unclosed quote runs to the end of the file.
+            m_pos = m_text.size();
+            return m_text.mid(start).toString();
+        }
+        const QString field = m_text.mid(start, close - start).toString();
+        m_pos = close + 1;
+        // Whatever follows the closing quote belongs to no field.
+        while (!atEnd() && m_text[m_pos] != QLatin1Char(',') && !isLineEnd(m_text[m_pos]))
+            ++m_pos;
+        skipSeparator();
+        return field;
+    }
+
+    const qsizetype start = m_pos;
+    while (!atEnd() && m_text[m_pos] != QLatin1Char(',') && !isLineEnd(m_text[m_pos]))
+        ++m_pos;
+    const QString field = m_text.mid(start, m_pos - start).toString();
+    skipSeparator();
+    return field;
+}
+
+QStringList readVersionFields(QStringView text)
+{
+    QStringList fields;
+    VersionFieldReader reader(text);
+    do
+        fields.append(reader.next());
+    while (!reader.atEnd());
+    return fields;
+}
+
+std::optional<QString> findProgramEntry(QStringView text, const QString& title)
+{
+    const QString wanted = title.toLower();
+    VersionFieldReader reader(text);
+    // Only the first field that names the program counts, whatever follows it.
+    do {
+        QString field = reader.next();
+        if (field.toLower().contains(wanted))
+            return field;
+    } while (!reader.atEnd());
+    return std::nullopt;
+}
+
+double versionValue(QStringView text)
+{
+    std::string compact;
+    compact.reserve(static_cast<size_t>(qMin<qsizetype>(text.size(), 64)));
+    for (const QChar c : text) {
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n'))
+            continue;
+        // Only ASCII can be part of a number; anything else ends it.
+        compact.push_back(c.unicode() < 128 ? static_cast<char>(c.unicode()) : '\x7f');
+        if (c.unicode() >= 128)
+            break;
+    }
+
+    // Find the longest leading number: sign, digits with at most one ".", exponent.
+    size_t pos = 0;
+    const size_t n = compact.size();
+    bool negative = false;
+    if (pos < n && (compact[pos] == '+' || compact[pos] == '-')) {
+        negative = compact[pos] == '-';
+        ++pos;
+    }
+    const size_t mantissaStart = pos;
+    size_t digits = 0;
+    while (pos < n && isAsciiDigit(compact[pos])) {
+        ++pos;
+        ++digits;
+    }
+    if (pos < n && compact[pos] == '.') {
+        ++pos;
+        while (pos < n && isAsciiDigit(compact[pos])) {
+            ++pos;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return 0.0;
+    size_t end = pos;
+    if (pos < n && (compact[pos] == 'e' || compact[pos] == 'E')) {
+        size_t e = pos + 1;
+        if (e < n && (compact[e] == '+' || compact[e] == '-'))
+            ++e;
+        if (e < n && isAsciiDigit(compact[e])) {
+            while (e < n && isAsciiDigit(compact[e]))
+                ++e;
+            end = e;
+        }
+    }
+
+    // from_chars reads the C form in every locale; it rejects a leading "+", so the sign is ours.
+    double value = 0.0;
+    const char* first = compact.data() + mantissaStart;
+    const char* last = compact.data() + end;
+    const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        // Too large gives infinity, too small gives 0: tell the two apart by the exponent's sign.
+        const std::string exponentPart(first, last);
+        const size_t ePos = exponentPart.find_first_of("eE");
+        const bool tiny = ePos != std::string::npos && ePos + 1 < exponentPart.size()
+            && exponentPart[ePos + 1] == '-';
+        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    } else if (ec != std::errc()) {
+        return 0.0;
+    }
+    return negative ? -value : value;
+}
+
+QString decodeVersionData(const QByteArray& data)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(data);
+    if (utf8.hasError())
+        return QString::fromLatin1(data);
+    return text;
+}
+
+UpdateVerdict judgeVersionData(const QByteArray& data, const QString& title, const QString& currentVersion)
+{
+    const QString text = decodeVersionData(data);
+    const std::optional<QString> entry = findProgramEntry(text, title);
+    if (!entry)
+        return {UpdateOutcome::NoEntry, {}};
+    // A bare title, or a colon with nothing after it, carries no version.
+    if (*entry == title)
+        return {UpdateOutcome::NoEntry, {}};
+    const qsizetype colon = entry->indexOf(QLatin1Char(':'));
+    if (colon >= 0 && colon == entry->size() - 1)
+        return {UpdateOutcome::NoEntry, {}};
+
+    // Everything after the first colon, blanks included; a field without a colon is all version.
+    const QString webVersion = colon < 0 ? *entry : entry->mid(colon + 1);
+    if (versionValue(webVersion) > versionValue(currentVersion))
+        return {UpdateOutcome::NewerVersion, webVersion};
+    return {UpdateOutcome::LatestVersion, webVersion};
+}
+
+UpdateMessage updateMessage(const UpdateVerdict& verdict)
+{
+    switch (verdict.outcome) {
+    case UpdateOutcome::DownloadFailed:
+        return {withQuestion(QStringLiteral("Web Datafile not found.")), MessageButtons::YesNo, true};
+    case UpdateOutcome::DownloadedFileMissing:
+        return {withQuestion(QStringLiteral("Downloaded Datafile not foud.")), MessageButtons::YesNo, true};
+    case UpdateOutcome::NoEntry:
+        return {withQuestion(QStringLiteral("Data for this program not found.")), MessageButtons::YesNo, true};
+    case UpdateOutcome::NewerVersion:
+        return {withQuestion(QStringLiteral("A newer version  ( ") + verdict.webVersion
+                             + QStringLiteral(" )  is available.")),
+                MessageButtons::YesNo, true};
+    case UpdateOutcome::LatestVersion:
+        break;
+    }
+    return {QStringLiteral("This is the latest version."), MessageButtons::Ok, false};
+}
+
+QString updateMessageTitle(const QString& currentVersion)
+{
+    return QStringLiteral("Current Version: ") + currentVersion;
+}
+
+QString downloadFolder(Platform& platform)
+{
+    return joinPath(platform.appDataFolder(), QStringLiteral("vbTemp"));
+}
+
+QString localVersionFile(const QString& folder)
+{
+    return folder + QStringLiteral("/versions.txt");
+}
+
+UpdateVerdict fetchUpdateVerdict(Platform& platform, const DownloadOptions& options)
+{
+    const QString folder = downloadFolder(platform);
+    if (!platform.exists(folder))
+        QDir().mkpath(folder);   // a failure here shows up as a failed download
+    const QString file = localVersionFile(folder);
+
+    const DownloadResult result = platform.download(versionDataUrl(platform), file, options);
+    if (!result.ok)
+        return {UpdateOutcome::DownloadFailed, {}};
+    if (!QFileInfo(file).isFile())
+        return {UpdateOutcome::DownloadedFileMissing, {}};
+
+    // A file that cannot be read is as good as one without an entry.
+    QFile data(file);
+    if (!data.open(QIODevice::ReadOnly))
+        return {UpdateOutcome::NoEntry, {}};
+    return judgeVersionData(data.read(options.maxBytes), ProgramTitle, VersionText());
+}
+
+void reportUpdateVerdict(Platform& platform, QWidget* parent, const UpdateVerdict& verdict)
+{
+    const UpdateMessage message = updateMessage(verdict);
+    const MessageResult answer = platform.messageBox(parent, message.text, updateMessageTitle(VersionText()),
+                                                     message.buttons, MessageIcon::None);
+    if (message.offersHomepage && answer == MessageResult::Yes)
+        platform.openUrl(homepageUrl(platform));
+}
+
+UpdateVerdict runUpdateCheck(Platform& platform, QWidget* parent, const DownloadOptions& options)
+{
+    const UpdateVerdict verdict = fetchUpdateVerdict(platform, options);
+    reportUpdateVerdict(platform, parent, verdict);
+    return verdict;
+}
+
+} // namespace vrx

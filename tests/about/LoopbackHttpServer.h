@@ -1,0 +1,84 @@
+#pragma once
+// A tiny HTTP/1.1 server on 127.0.0.1 for the download tests: each path answers as the
+// test scripts it (status, body, redirect, or silence), one request per connection.
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QMap>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUrl>
+
+namespace vrx::test {
+
+struct HttpAnswer {
+    int status = 200;
+    QByteArray body;
+    QByteArray location;          // for redirects
+    bool sendLength = true;       // Content-Length header, else the body ends with the connection
+    bool stall = false;           // read the request, never answer
+};
+
+} // namespace vrx::test
+
+Q_DECLARE_METATYPE(vrx::test::HttpAnswer)
+
+namespace vrx::test {
+
+class LoopbackHttpServer : public QTcpServer {
+    Q_OBJECT
+public:
+    LoopbackHttpServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, &LoopbackHttpServer::accept);
+        listen(QHostAddress::LocalHost, 0);
+    }
+
+    QUrl base() const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(serverPort()));
+    }
+
+    QMap<QByteArray, HttpAnswer> answers;   // by path; anything else is 404
+    QList<QByteArray> requests;             // the request heads received, in order
+
+private:
+    void accept()
+    {
+        while (QTcpSocket* socket = nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+
+    void serve(QTcpSocket* socket)
+    {
+        QByteArray& head = m_pending[socket];
+        head += socket->readAll();
+        if (!head.contains("\r\n\r\n"))
+            return;
+        const QByteArray request = head;
+        m_pending.remove(socket);
+        requests.append(request);
+
+        const QByteArray path = request.split(' ').value(1);
+        const HttpAnswer answer = answers.value(path, HttpAnswer{.status = 404, .body = "<html>Not Found</html>"});
+        if (answer.stall)
+            return;
+
+        QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " Scripted\r\n";
+        if (!answer.location.isEmpty())
+            reply += "Location: " + answer.location + "\r\n";
+        reply += "Content-Type: text/plain\r\n";
+        if (answer.sendLength)
+            reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+        reply += "Connection: close\r\n\r\n";
+        reply += answer.body;
+        socket->write(reply);
+        socket->disconnectFromHost();
+    }
+
+    QMap<QTcpSocket*, QByteArray> m_pending;
+};
+
+} // namespace vrx::test

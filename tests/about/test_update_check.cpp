@@ -1,0 +1,447 @@
+// The update check: reading the version data file, judging it, and the whole check
+// against a real HTTP server on loopback.
+
+#include "Author.h"
+#include "Identity.h"
+#include "LoopbackHttpServer.h"
+#include "QtPlatform.h"
+#include "ScriptedPlatform.h"
+#include "UpdateCheck.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+using namespace vrx;
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(vrx::UpdateOutcome)
+Q_DECLARE_METATYPE(vrx::MessageButtons)
+Q_DECLARE_METATYPE(vrx::MessageResult)
+
+namespace {
+
+const QByteArray Title = "View & Print VRX Log Files";
+const QString Question = QStringLiteral("\n\nGoto the Program Homepage for info ?");
+const QString Title13 = QStringLiteral("Current Version: 1.3");
+
+QString newerText(const QString& version)
+{
+    return QStringLiteral("A newer version  ( ") + version + QStringLiteral(" )  is available.") + Question;
+}
+
+} // namespace
+
+class TestUpdateCheck : public QObject {
+    Q_OBJECT
+private slots:
+    void fields_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("one field") << "abc" << QStringList{"abc"};
+        QTest::newRow("empty file") << "" << QStringList{""};
+        QTest::newRow("comma separated") << "a,b,c" << QStringList{"a", "b", "c"};
+        QTest::newRow("line ends of every kind") << "a\r\nb\nc\rd\r\n" << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("leading blanks skipped, trailing kept") << "  a ,   b" << QStringList{"a ", "b"};
+        QTest::newRow("tab is not skipped") << "\ta" << QStringList{"\ta"};
+        QTest::newRow("quoted with commas") << "\"x, y\",z" << QStringList{"x, y", "z"};
+        QTest::newRow("quoted after blanks") << "   \"a,b\"" << QStringList{"a,b"};
+        QTest::newRow("quoted across a line end") << "\"a\nb\",c" << QStringList{"a\nb", "c"};
+        QTest::newRow("text after closing quote dropped") << "\"a\"junk,b" << QStringList{"a", "b"};
+        QTest::newRow("unclosed quote runs to the end") << "\"a,b\nc" << QStringList{"a,b\nc"};
+        QTest::newRow("quote inside a field is kept") << "a\"b,c" << QStringList{"a\"b", "c"};
+        QTest::newRow("empty fields between commas") << "a,,b" << QStringList{"a", "", "b"};
+        QTest::newRow("empty line") << "a\n\nb" << QStringList{"a", "", "b"};
+    }
+    void fields()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, fields);
+        QCOMPARE(readVersionFields(text), fields);
+    }
+
+    void versionValue_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("plain") << "1.4" << 1.4;
+        QTest::newRow("blank in front") << " 1.4" << 1.4;
+        QTest::newRow("1.10 is 1.1") << " 1.10" << 1.1;
+        QTest::newRow("blanks tabs and line feeds anywhere") << " 1\t.\n3 " << 1.3;
+        QTest::newRow("carriage return ends it") << "1.\r5" << 1.0;
+        QTest::newRow("second point ends it") << "1.2.3" << 1.2;
+        QTest::newRow("letters end it") << "2.0beta" << 2.0;
+        QTest::newRow("sign") << "-1.5" << -1.5;
+        QTest::newRow("plus sign") << "+2" << 2.0;
+        QTest::newRow("exponent") << "1.4e1" << 14.0;
+        QTest::newRow("exponent with sign") << "15E-1" << 1.5;
+        QTest::newRow("bare e is not an exponent") << "2e" << 2.0;
+        QTest::newRow("leading point") << ".5" << 0.5;
+        QTest::newRow("trailing point") << "3." << 3.0;
+        QTest::newRow("comma is no decimal point") << "1,4" << 1.0;
+        QTest::newRow("not a number") << "v1.4" << 0.0;
+        QTest::newRow("sign alone") << "-" << 0.0;
+        QTest::newRow("point alone") << "." << 0.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("arabic-indic digits are not digits") << QString::fromUtf8("\u0661.4") << 0.0;
+        QTest::newRow("tiny exponent") << "1e-400" << 0.0;
+    }
+    void versionValue()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(vrx::versionValue(text), value);
+    }
+
+    void versionValueIgnoresLocale()
+    {
+        const QLocale saved;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const double value = vrx::versionValue(u"1.4");
+        QLocale::setDefault(saved);
+        QCOMPARE(value, 1.4);
+    }
+
+    void hugeVersionIsNewer()
+    {
+        QVERIFY(std::isinf(vrx::versionValue(u"9e999")));
+        QCOMPARE(judgeVersionData(Title + ":9e999", QString::fromUtf8(Title), "1.3").outcome,
+                 UpdateOutcome::NewerVersion);
+    }
+
+    void judge_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<UpdateOutcome>("outcome");
+        QTest::addColumn<QString>("webVersion");
+        const auto newer = UpdateOutcome::NewerVersion;
+        const auto latest = UpdateOutcome::LatestVersion;
+        const auto none = UpdateOutcome::NoEntry;
+        QTest::newRow("lower-case title, 1.4") << QByteArray("view & print vrx log files:1.4") << newer << "1.4";
+        QTest::newRow("blank and 1.3 is the same") << Title + ": 1.3\r\n" << latest << " 1.3";
+        QTest::newRow("blank and 1.10 is older") << Title + ": 1.10\r\n" << latest << " 1.10";
+        QTest::newRow("blank kept in the newer text") << Title + ": 1.4" << newer << " 1.4";
+        QTest::newRow("older") << Title + ":1.2" << latest << "1.2";
+        QTest::newRow("not a number counts as 0") << Title + ":soon" << latest << "soon";
+        QTest::newRow("bare title wins over a later entry") << Title + "\r\n" + Title + ":1.4\r\n" << none << "";
+        QTest::newRow("bare title in other case is no bare title")
+            << QByteArray("VIEW & PRINT VRX LOG FILES") << latest << "VIEW & PRINT VRX LOG FILES";
+        QTest::newRow("colon last") << Title + " 2:" << none << "";
+        QTest::newRow("several entries on one line") << "Other Program:2.0," + Title + ":1.4\r\n" << newer << "1.4";
+        QTest::newRow("entries on several lines") << "Other Program:2.0\r\n" + Title + ":1.5\r\n" << newer << "1.5";
+        QTest::newRow("quoted field with commas") << "\"Other, Program:9.0\",\"" + Title + ", new:1,4\"" << latest << "1,4";
+        QTest::newRow("quoted entry") << "  \"" + Title + ":1.6\"" << newer << "1.6";
+        QTest::newRow("only the first colon splits") << Title + ":1.7:beta" << newer << "1.7:beta";
+        QTest::newRow("text before the title") << "Program " + Title + " v:2.1" << newer << "2.1";
+        QTest::newRow("first match only") << Title + ":1.2," + Title + ":1.9" << latest << "1.2";
+        QTest::newRow("no entry") << QByteArray("Other Program:2.0\r\nThird:1.0\r\n") << none << "";
+        QTest::newRow("empty file") << QByteArray() << none << "";
+        QTest::newRow("title split by a comma") << QByteArray("View & Print, VRX Log Files:1.4") << none << "";
+        QTest::newRow("utf-8 bom in front") << "\xEF\xBB\xBF" + Title + ":1.4" << newer << "1.4";
+        QTest::newRow("latin-1 bytes") << Title + ":1.4 \xE9t\xE9" << newer << QString::fromLatin1("1.4 \xE9t\xE9");
+        QTest::newRow("binary junk") << QByteArray("\x00\xff\xfe,\x01", 5) << none << "";
+    }
+    void judge()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(UpdateOutcome, outcome);
+        QFETCH(QString, webVersion);
+        const UpdateVerdict verdict = judgeVersionData(data, ProgramTitle, VersionText());
+        QCOMPARE(verdict.outcome, outcome);
+        if (outcome == UpdateOutcome::NewerVersion || outcome == UpdateOutcome::LatestVersion)
+            QCOMPARE(verdict.webVersion, webVersion);
+    }
+
+    void messages_data()
+    {
+        QTest::addColumn<UpdateOutcome>("outcome");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<MessageButtons>("buttons");
+        QTest::newRow("download failed") << UpdateOutcome::DownloadFailed << ""
+                                         << "Web Datafile not found." + Question << MessageButtons::YesNo;
+        QTest::newRow("file missing") << UpdateOutcome::DownloadedFileMissing << ""
+                                      << "Downloaded Datafile not foud." + Question << MessageButtons::YesNo;
+        QTest::newRow("no entry") << UpdateOutcome::NoEntry << ""
+                                  << "Data for this program not found." + Question << MessageButtons::YesNo;
+        QTest::newRow("newer, three blanks before the version")
+            << UpdateOutcome::NewerVersion << " 1.4"
+            << "A newer version  (  1.4 )  is available.\n\nGoto the Program Homepage for info ?"
+            << MessageButtons::YesNo;
+        QTest::newRow("latest") << UpdateOutcome::LatestVersion << "1.3"
+                                << "This is the latest version." << MessageButtons::Ok;
+    }
+    void messages()
+    {
+        QFETCH(UpdateOutcome, outcome);
+        QFETCH(QString, version);
+        QFETCH(QString, text);
+        QFETCH(MessageButtons, buttons);
+        const UpdateMessage message = updateMessage({outcome, version});
+        QCOMPARE(message.text, text);
+        QCOMPARE(message.buttons, buttons);
+        QCOMPARE(message.offersHomepage, buttons == MessageButtons::YesNo);
+        QCOMPARE(updateMessageTitle(VersionText()), Title13);
+    }
+
+    void siteOverride_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("versionUrl");
+        QTest::addColumn<QString>("homeUrl");
+        QTest::newRow("unset") << "" << AuthorSiteUrl + "/dl/swv.txt" << AuthorSiteUrl + "/dl/VRX_pv.htm";
+        QTest::newRow("mirror") << "http://mirror.test:8080" << "http://mirror.test:8080/dl/swv.txt"
+                                << "http://mirror.test:8080/dl/VRX_pv.htm";
+        QTest::newRow("mirror in a folder, trailing slash") << "https://m.test/vrx/"
+                                                             << "https://m.test/vrx/dl/swv.txt"
+                                                             << "https://m.test/vrx/dl/VRX_pv.htm";
+        QTest::newRow("file address ignored") << "file:///etc" << AuthorSiteUrl + "/dl/swv.txt"
+                                              << AuthorSiteUrl + "/dl/VRX_pv.htm";
+        QTest::newRow("garbage ignored") << "not a url" << AuthorSiteUrl + "/dl/swv.txt"
+                                         << AuthorSiteUrl + "/dl/VRX_pv.htm";
+    }
+    void siteOverride()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, versionUrl);
+        QFETCH(QString, homeUrl);
+        test::ScriptedPlatform platform;
+        if (!variable.isEmpty())
+            platform.env.insert(SiteUrlVariable, variable);
+        QCOMPARE(versionDataUrl(platform).toString(), versionUrl);
+        QCOMPARE(homepageUrl(platform).toString(), homeUrl);
+    }
+
+    // The whole check against a server on loopback.
+    void wholeCheck_data()
+    {
+        QTest::addColumn<test::HttpAnswer>("answer");
+        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<MessageResult>("reply");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<MessageButtons>("buttons");
+        QTest::addColumn<bool>("homepageOpened");
+        QTest::addColumn<bool>("fileKept");
+
+        const qint64 mib = 1024 * 1024;
+        const QString webFailed = "Web Datafile not found." + Question;
+        const QString noData = "Data for this program not found." + Question;
+        const QByteArray good = "Some Tool:3.0," + Title + ":1.4\r\n";
+        const auto yes = MessageResult::Yes;
+        const auto no = MessageResult::No;
+        const auto yesNo = MessageButtons::YesNo;
+
+        QTest::newRow("newer, Yes") << test::HttpAnswer{.body = good} << mib << yes << newerText("1.4") << yesNo << true << true;
+        QTest::newRow("newer, No") << test::HttpAnswer{.body = good} << mib << no << newerText("1.4") << yesNo << false << true;
+        QTest::newRow("latest") << test::HttpAnswer{.body = Title + ": 1.3\r\n"} << mib << yes
+                                << "This is the latest version." << MessageButtons::Ok << false << true;
+        QTest::newRow("no entry, Yes") << test::HttpAnswer{.body = "Other:1.0\r\n"} << mib << yes << noData << yesNo << true << true;
+        QTest::newRow("empty file") << test::HttpAnswer{.body = ""} << mib << no << noData << yesNo << false << true;
+        QTest::newRow("404, Yes") << test::HttpAnswer{.status = 404, .body = "<html>" + Title + ":9.9</html>"} << mib << yes
+                                  << webFailed << yesNo << true << false;
+        QTest::newRow("404, No") << test::HttpAnswer{.status = 404} << mib << no << webFailed << yesNo << false << false;
+        QTest::newRow("500 error page with an entry") << test::HttpAnswer{.status = 500, .body = Title + ":9.9"} << mib << no
+                                                      << webFailed << yesNo << false << false;
+        QTest::newRow("redirect followed") << test::HttpAnswer{.status = 302, .body = "Moved " + Title + ":9.9", .location = "/dl/moved.txt"} << mib << no
+                                           << newerText("2.0") << yesNo << false << true;
+        QTest::newRow("redirect to ftp refused") << test::HttpAnswer{.status = 301, .location = "ftp://127.0.0.1/dl/swv.txt"} << mib
+                                                 << no << webFailed << yesNo << false << false;
+        QTest::newRow("redirect to a missing page") << test::HttpAnswer{.status = 302, .location = "/nowhere"} << mib << no
+                                                    << webFailed << yesNo << false << false;
+        QByteArray big = good + QByteArray(2 * mib, 'x');
+        QTest::newRow("oversized, announced") << test::HttpAnswer{.body = big} << mib << no << webFailed << yesNo << false << false;
+        QTest::newRow("oversized, streamed") << test::HttpAnswer{.body = big, .sendLength = false} << mib << no << webFailed
+                                             << yesNo << false << false;
+        QByteArray exact = good + QByteArray(1000 - good.size(), ' ');
+        QTest::newRow("exactly at the cap") << test::HttpAnswer{.body = exact, .sendLength = false} << qint64(1000) << no
+                                            << newerText("1.4") << yesNo << false << true;
+        QTest::newRow("one byte over the cap") << test::HttpAnswer{.body = exact + ' ', .sendLength = false} << qint64(1000) << no
+                                               << webFailed << yesNo << false << false;
+        QTest::newRow("server stalls") << test::HttpAnswer{.body = good, .stall = true} << mib << yes << webFailed
+                                       << yesNo << true << false;
+    }
+    void wholeCheck()
+    {
+        QFETCH(test::HttpAnswer, answer);
+        QFETCH(qint64, maxBytes);
+        QFETCH(MessageResult, reply);
+        QFETCH(QString, text);
+        QFETCH(MessageButtons, buttons);
+        QFETCH(bool, homepageOpened);
+        QFETCH(bool, fileKept);
+
+        QTemporaryDir appData;
+        test::LoopbackHttpServer server;
+        QVERIFY(server.isListening());
+        server.answers.insert("/dl/swv.txt", answer);
+        server.answers.insert("/dl/moved.txt", test::HttpAnswer{.body = Title + ":2.0"});
+
+        test::ScriptedPlatform platform;
+        platform.env.insert("AppData", appData.path());
+        platform.env.insert(SiteUrlVariable, server.base().toString());
+        platform.messageAnswers = {reply};
+
+        const QString folder = appData.path() + "/vbTemp";
+        QVERIFY(!QFileInfo::exists(folder));
+        DownloadOptions options;
+        options.timeout = 400ms;
+        options.maxBytes = maxBytes;
+        QElapsedTimer clock;
+        clock.start();
+        runUpdateCheck(platform, nullptr, options);
+        QVERIFY2(clock.elapsed() < 5000, "the check must not hang");
+
+        QCOMPARE(platform.downloadedUrls, QList<QUrl>{server.base().resolved(QUrl("/dl/swv.txt"))});
+        QCOMPARE(platform.messages.size(), 1);
+        QCOMPARE(platform.messages[0].text, text);
+        QCOMPARE(platform.messages[0].title, Title13);
+        QCOMPARE(platform.messages[0].buttons, buttons);
+        QCOMPARE(platform.messages[0].icon, MessageIcon::None);
+        const QList<QUrl> expectedOpened = homepageOpened
+            ? QList<QUrl>{server.base().resolved(QUrl("/dl/VRX_pv.htm"))} : QList<QUrl>{};
+        QCOMPARE(platform.openedUrls, expectedOpened);
+
+        // The folder is made before the download, whatever comes of it; a good file stays.
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(QFileInfo(folder + "/versions.txt").isFile(), fileKept);
+        // A failed transfer leaves no half-written temporary file behind either.
+        const QStringList left = QDir(folder).entryList(QDir::Files);
+        QCOMPARE(left, fileKept ? QStringList{"versions.txt"} : QStringList{});
+        if (fileKept && answer.status == 200)
+            QCOMPARE(QFileInfo(folder + "/versions.txt").size(), qint64(answer.body.size()));
+    }
+
+    void downloadBypassesCaches()
+    {
+        QTemporaryDir dir;
+        test::LoopbackHttpServer server;
+        server.answers.insert("/f", test::HttpAnswer{.body = "abc"});
+        const DownloadResult result = downloadToFile(server.base().resolved(QUrl("/f")), dir.filePath("f"), {});
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(server.requests.size(), 1);
+        QVERIFY(server.requests[0].toLower().contains("cache-control: no-cache"));
+    }
+
+    void failedDownloadKeepsTheOldCopy()
+    {
+        // The next check downloads over the old copy; a failed one leaves it as it was.
+        QTemporaryDir dir;
+        const QString target = dir.filePath("versions.txt");
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        test::LoopbackHttpServer server;
+        server.answers.insert("/f", test::HttpAnswer{.body = "new"});
+        QVERIFY(!downloadToFile(server.base().resolved(QUrl("/missing")), target, {}).ok);
+        QFile read(target);
+        QVERIFY(read.open(QIODevice::ReadOnly));
+        QCOMPARE(read.readAll(), QByteArray("old"));
+        read.close();
+        QVERIFY(downloadToFile(server.base().resolved(QUrl("/f")), target, {}).ok);
+        QVERIFY(read.open(QIODevice::ReadOnly));
+        QCOMPARE(read.readAll(), QByteArray("new"));
+    }
+
+    void downloadRefusesOtherSchemes_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("file") << "file:///etc/hostname";
+        QTest::newRow("ftp") << "ftp://127.0.0.1/x";
+        QTest::newRow("empty") << "";
+    }
+    void downloadRefusesOtherSchemes()
+    {
+        QFETCH(QString, url);
+        QTemporaryDir dir;
+        QVERIFY(!downloadToFile(QUrl(url), dir.filePath("x"), {}).ok);
+        QVERIFY(!QFileInfo::exists(dir.filePath("x")));
+    }
+
+    void unreachableServerFails()
+    {
+        // A port nobody listens on: refused at once.
+        QTemporaryDir appData;
+        quint16 port = 0;
+        {
+            test::LoopbackHttpServer probe;
+            port = probe.serverPort();
+        }
+        test::ScriptedPlatform platform;
+        platform.env.insert("AppData", appData.path());
+        platform.env.insert(SiteUrlVariable, QStringLiteral("http://127.0.0.1:%1").arg(port));
+        platform.messageAnswers = {MessageResult::No};
+        QCOMPARE(runUpdateCheck(platform, nullptr).outcome, UpdateOutcome::DownloadFailed);
+        QCOMPARE(platform.messages.value(0).text, "Web Datafile not found." + Question);
+        QVERIFY(platform.openedUrls.isEmpty());
+    }
+
+    void downloadedFileMissing()
+    {
+        QTemporaryDir appData;
+        test::ScriptedPlatform platform;
+        platform.env.insert("AppData", appData.path());
+        platform.downloader = [](const QUrl&, const QString&, const DownloadOptions&) {
+            return DownloadResult{true, {}};
+        };
+        platform.messageAnswers = {MessageResult::Yes};
+        QCOMPARE(runUpdateCheck(platform, nullptr).outcome, UpdateOutcome::DownloadedFileMissing);
+        QCOMPARE(platform.messages.value(0).text, "Downloaded Datafile not foud." + Question);
+        QCOMPARE(platform.messages.value(0).title, Title13);
+        QCOMPARE(platform.openedUrls, QList<QUrl>{QUrl(AuthorSiteUrl + "/dl/VRX_pv.htm")});
+    }
+
+    void downloadTargetAndFolder()
+    {
+        // AppData with a trailing separator: still one vbTemp folder right under it.
+        QTemporaryDir appData;
+        test::ScriptedPlatform platform;
+        platform.env.insert("AppData", appData.path() + "/");
+        QString target;
+        platform.downloader = [&](const QUrl&, const QString& file, const DownloadOptions& options) {
+            target = file;
+            [&] {
+                QCOMPARE(options.timeout, 20000ms);
+                QCOMPARE(options.maxBytes, qint64(1024 * 1024));
+            }();
+            QFile out(file);
+            if (!out.open(QIODevice::WriteOnly))
+                return DownloadResult{false, "cannot write"};
+            out.write(Title + ":1.4");
+            return DownloadResult{true, {}};
+        };
+        platform.messageAnswers = {MessageResult::No};
+        QCOMPARE(runUpdateCheck(platform, nullptr).outcome, UpdateOutcome::NewerVersion);
+        QCOMPARE(target, appData.path() + "/vbTemp/versions.txt");
+        QCOMPARE(platform.downloadedUrls, QList<QUrl>{QUrl(AuthorSiteUrl + "/dl/swv.txt")});
+    }
+
+    void downloadFolderCannotBeMade()
+    {
+        // A plain file where the folder should be: the download has nowhere to go.
+        QTemporaryDir appData;
+        QFile blocker(appData.filePath("vbTemp"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        test::LoopbackHttpServer server;
+        server.answers.insert("/dl/swv.txt", test::HttpAnswer{.body = Title + ":1.4"});
+        test::ScriptedPlatform platform;
+        platform.env.insert("AppData", appData.path());
+        platform.env.insert(SiteUrlVariable, server.base().toString());
+        platform.messageAnswers = {MessageResult::No};
+        QCOMPARE(runUpdateCheck(platform, nullptr).outcome, UpdateOutcome::DownloadFailed);
+    }
+};
+
+int runUpdateCheckTests(int argc, char** argv)
+{
+    TestUpdateCheck tests;
+    return QTest::qExec(&tests, argc, argv);
+}
+
+#include "test_update_check.moc"
