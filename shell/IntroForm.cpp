@@ -47,6 +47,7 @@ IntroForm::IntroForm(QWidget* parent) : QDialog(parent)
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setTimerType(Qt::PreciseTimer); // closes one whole interval after activation, not early
     connect(Timer1, &QTimer::timeout, this, &IntroForm::Timer1_Timer);
 
     Label1 = new QLabel(this);

@@ -223,6 +223,9 @@ void MainForm::Form_Activate()
         return;
     m_introShown = true;
     Intro(3);
+    // The splash has no owner; hand the input back to this window once it is gone.
+    if (isVisible())
+        activateWindow();
 }
 
 void MainForm::Intro(int seconds)
