@@ -36,4 +36,20 @@ bool saveDefaultDirIfChanged(Platform& platform, const QString& savedDefaultDir,
     return true;
 }
 
+QString captionToLabelText(const QString& caption)
+{
+    QString text;
+    text.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption.at(i) == QLatin1Char('&')) {
+            if (i + 1 < caption.size() && caption.at(i + 1) == QLatin1Char('&'))
+                ++i; // "&&": keep one
+            else
+                continue; // access-key marker
+        }
+        text.append(caption.at(i));
+    }
+    return text;
+}
+
 } // namespace vrx

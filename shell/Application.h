@@ -19,4 +19,8 @@ QString establishDefaultDir(Platform& platform);
 // Returns true when it wrote.
 bool saveDefaultDirIfChanged(Platform& platform, const QString& savedDefaultDir, const QString& defaultDir);
 
+// A label caption as the user sees it: "&&" is one literal ampersand, a single "&" only marks
+// an access key and is not shown. Labels here have no buddy, so they show plain text.
+QString captionToLabelText(const QString& caption);
+
 } // namespace vrx

@@ -17,6 +17,9 @@ QImage programImage(int size)
     font.setStyleHint(QFont::SansSerif);
     font.setBold(true);
     font.setPixelSize(13);
+    // The small image keeps hard pixel edges, as a 256-colour icon has; larger ones are smooth.
+    if (size <= 32)
+        font.setStyleStrategy(QFont::NoAntialias);
     p.setFont(font);
     auto drawWord = [&p](const QString& word, int x, int baseline) {
         p.setPen(Qt::black);

@@ -1,6 +1,7 @@
 #include "IntroForm.h"
 
 #include "Application.h"
+#include "FormStyle.h"
 #include "Identity.h"
 #include "Twips.h"
 
@@ -8,44 +9,59 @@
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTimer>
+#include <qdrawutil.h>
 
 namespace vrx {
 
 namespace {
+// A thin fixed dialog frame on every side, and the client area inside it, as designed.
 constexpr int FrameTwips = 45;
 constexpr int ClientWidthTwips = 2025;
 constexpr int ClientHeightTwips = 810;
+constexpr int LabelLeftTwips = 240;
+constexpr int LabelTopTwips = 240;
+// Outer width = label width + this: 45 frame + 240 left of the label + 270 right of it + 45 frame.
+constexpr int WidthBesideLabelTwips = 600;
+// If the window manager never activates the splash, its timer is started after this long
+// anyway, so that it cannot stay up for good.
+constexpr int ActivationGraceMs = 1000;
 } // namespace
 
 IntroForm::IntroForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("IntroForm"));
-    // No title bar, a thin fixed frame, and no taskbar entry.
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::Tool);
+    // No title bar (so no system menu and no buttons), and no taskbar entry. The thin frame
+    // is drawn by paintEvent.
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     setWindowModality(Qt::ApplicationModal);
+    setAttribute(Qt::WA_DeleteOnClose, false);
     setAccessibleName(ProgramTitle);
+    setAutoFillBackground(true);
+    {
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+        setPalette(pal);
+    }
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setSingleShot(false);
+    Timer1->setTimerType(Qt::PreciseTimer); // closes one whole interval after activation, not early
     connect(Timer1, &QTimer::timeout, this, &IntroForm::Timer1_Timer);
 
-    Label1 = new QLabel(QStringLiteral("Label1"), this);
+    Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    QFont serif(QStringLiteral("Times New Roman"));
-    serif.setStyleHint(QFont::Serif);
-    serif.setPointSizeF(14.25);
-    Label1->setFont(serif);
+    Label1->setFont(designFont(QStringLiteral("Times New Roman"), 14.25, QFont::Serif));
     QPalette pal = Label1->palette();
     pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
     Label1->setPalette(pal);
-    Label1->move(twips(this, 240) - twips(this, FrameTwips), twips(this, 240) - twips(this, FrameTwips));
-    Label1->adjustSize();
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setGeometry(twipsRect(this, FrameTwips + LabelLeftTwips, FrameTwips + LabelTopTwips, 750, 315));
+    setCaption(QStringLiteral("Label1"));
     Label1->installEventFilter(this);
 
     setFixedSize(twips(this, ClientWidthTwips + 2 * FrameTwips), twips(this, ClientHeightTwips + 2 * FrameTwips));
-    setStyleSheet(QStringLiteral("vrx--IntroForm { border: %1px solid palette(dark); }").arg(twips(this, FrameTwips)));
 }
 
 QString IntroForm::labelCaption()
@@ -55,53 +71,100 @@ QString IntroForm::labelCaption()
     return title + QStringLiteral(", v") + VersionText() + QStringLiteral(" - ") + ReleaseDate + QStringLiteral(" / QX");
 }
 
-void IntroForm::prepare(int seconds)
+void IntroForm::setCaption(const QString& caption)
 {
-    const qint16 interval = static_cast<qint16>(seconds * 1000);
-    Timer1->setInterval(interval);
-    // QLabel shows "&" literally; the doubled caption is turned back into what the user sees.
-    QString shown = labelCaption();
-    shown.replace(QStringLiteral("&&"), QStringLiteral("&"));
-    Label1->setText(shown);
+    // The label sizes itself to its caption, as its design asks.
+    m_caption = caption;
+    Label1->setText(captionToLabelText(caption));
+    Label1->setAccessibleName(Label1->text());
     Label1->adjustSize();
-    const int outerWidth = Label1->width() + twips(this, 600);
-    setFixedWidth(outerWidth);
-    // Centred on the screen with its new width.
-    if (const QScreen* s = screen()) {
-        const QRect area = s->availableGeometry();
-        move(area.center() - rect().center());
-    }
+}
+
+void IntroForm::prepare(int intervalMs)
+{
+    Timer1->setInterval(intervalMs);
+    setCaption(labelCaption());
+    setFixedWidth(Label1->width() + twips(this, WidthBesideLabelTwips));
+    centreOnScreen(this);
 }
 
 bool IntroForm::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate && !m_activated) {
-        m_activated = true;
+    const bool result = QDialog::event(event);
+    if (event->type() == QEvent::WindowActivate)
         Form_Activate();
-    }
-    return QDialog::event(event);
+    return result;
+}
+
+void IntroForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    activateWindow();
+    QTimer::singleShot(ActivationGraceMs, this, [this] { Form_Activate(); });
 }
 
 void IntroForm::Form_Activate()
 {
+    if (m_activated || m_closing)
+        return;
+    m_activated = true;
     QApplication::processEvents();
-    Timer1->start();
+    if (!m_closing)
+        Timer1->start();
 }
 
+void IntroForm::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    const int width = qMax(1, twips(this, FrameTwips));
+    qDrawWinPanel(&painter, rect(), palette(), false);
+    if (width > 2)
+        qDrawPlainRect(&painter, rect().adjusted(2, 2, -2, -2), palette().color(QPalette::Button), width - 2);
+}
+
+// A click is a press and a release on the same place: the label or the window beside it.
 void IntroForm::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
-        Form_Click();
+    m_pressedOnWindow = event->button() == Qt::LeftButton;
     QDialog::mousePressEvent(event);
+}
+
+void IntroForm::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click = m_pressedOnWindow && event->button() == Qt::LeftButton
+        && rect().contains(event->position().toPoint());
+    m_pressedOnWindow = false;
+    if (click)
+        Form_Click();
+    else
+        QDialog::mouseReleaseEvent(event);
 }
 
 bool IntroForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Label1 && event->type() == QEvent::MouseButtonPress) {
-        Label1_Click();
-        return true;
+    if (watched == Label1) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_pressedOnLabel = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            const bool click = m_pressedOnLabel && mouse->button() == Qt::LeftButton
+                && Label1->rect().contains(mouse->position().toPoint());
+            m_pressedOnLabel = false;
+            if (click)
+                Label1_Click();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+// The splash has no keys of its own: Escape and Enter do not close it.
+void IntroForm::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
 }
 
 void IntroForm::Form_Click()
@@ -117,6 +180,9 @@ void IntroForm::Timer1_Timer()
 void IntroForm::Label1_Click()
 {
     Timer1->stop();
+    if (m_closing)
+        return;
+    m_closing = true;
     done(QDialog::Accepted);
 }
 

@@ -2,7 +2,9 @@
 
 #include "AboutForm.h"
 #include "Application.h"
+#include "FormStyle.h"
 #include "Icon.h"
+#include "Identity.h"
 #include "IntroForm.h"
 #include "Platform.h"
 #include "PrintCommand.h"
@@ -14,6 +16,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
+#include <QLayout>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 
@@ -25,36 +28,30 @@ namespace {
 constexpr int ClientWidth = 10215;
 constexpr int ClientHeight = 8265;
 
-QFont designFont(const QString& family, qreal points, QFont::StyleHint hint)
-{
-    QFont font(family);
-    font.setPointSizeF(points);
-    font.setStyleHint(hint);
-    if (hint == QFont::TypeWriter)
-        font.setFixedPitch(true);
-    return font;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QString& accessible)
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption)
 {
     auto* label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setAccessibleName(accessible);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
     return label;
 }
 
 } // namespace
 
-MainForm::MainForm(Platform& platform, QWidget* parent) : QMainWindow(parent), m_platform(platform)
+MainForm::MainForm(Platform& platform, QWidget* parent)
+    : QMainWindow(parent), m_platform(platform), m_endProgram([] { QCoreApplication::quit(); })
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(programIcon());
+    setAccessibleName(ProgramTitle);
     setFont(designFont(QStringLiteral("MS Sans Serif"), 8.25, QFont::SansSerif));
 
     buildControls();
     buildMenus();
+    // A fixed single border: the window keeps the size of its client area plus the menu bar.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     LogViewWidgets widgets;
     widgets.window = this;
@@ -99,34 +96,40 @@ void MainForm::buildControls()
         StatusList->setPalette(pal);
     }
 
-    Label3 = makeLabel(TestFrame, "Label3", QStringLiteral("Test Status: "), tr("Test Status"));
+    Label3 = makeLabel(TestFrame, QStringLiteral("Label3"), QStringLiteral("Test Status: "));
+    Label3->setAccessibleName(tr("Test Status"));
     Label3->setFont(designFont(QStringLiteral("MS Sans Serif"), 12, QFont::SansSerif));
     Label3->setGeometry(twipsRect(this, 2400, 240, 1350, 300));
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    const char* counterNames[3] = {"Label2_0", "Label2_1", "Label2_2"};
-    const QString counterAccessible[3] = {tr("Passed tests"), tr("Failed tests"), tr("Not applicable tests")};
+    // The counters form one array: objectName "Label2_<index>", with the index as a property.
+    // Their accessible name is their number; the caption to their left labels them.
+    const QString counterDescription[3] = {tr("Number of passed tests"), tr("Number of failed tests"),
+                                           tr("Number of not applicable tests")};
     const int counterTop[3] = {240, 600, 960};
     const int counterWidth[3] = {450, 495, 495};
     for (int i = 0; i < 3; ++i) {
-        Label2[i] = makeLabel(TestFrame, counterNames[i], QStringLiteral("0"), counterAccessible[i]);
+        Label2[i] = makeLabel(TestFrame, QStringLiteral("Label2_%1").arg(i), QStringLiteral("0"));
         Label2[i]->setProperty("index", i);
+        Label2[i]->setAccessibleDescription(counterDescription[i]);
         Label2[i]->setGeometry(twipsRect(this, 6720, counterTop[i], counterWidth[i], 195));
         Label2[i]->setFont(sansFont);
     }
 
     // The three captions size themselves to their text, from their designed top-left corner.
-    auto placeCaption = [this](QLabel* label, int top) {
+    auto placeCaption = [this](QLabel* label, int top, QLabel* counter, const QString& accessible) {
         label->setFont(font());
+        label->setAccessibleName(accessible);
         label->adjustSize();
         label->move(twips(this, 6240), twips(this, top));
+        label->setBuddy(counter); // no access key; tells screen readers what the number is
     };
-    Label4 = makeLabel(TestFrame, "Label4", QStringLiteral("Pass:"), tr("Pass"));
-    Label5 = makeLabel(TestFrame, "Label5", QStringLiteral("Fail:"), tr("Fail"));
-    Label6 = makeLabel(TestFrame, "Label6", QStringLiteral("N/A:"), tr("Not applicable"));
-    placeCaption(Label4, 240);
-    placeCaption(Label5, 600);
-    placeCaption(Label6, 960);
+    Label4 = makeLabel(TestFrame, QStringLiteral("Label4"), QStringLiteral("Pass:"));
+    Label5 = makeLabel(TestFrame, QStringLiteral("Label5"), QStringLiteral("Fail:"));
+    Label6 = makeLabel(TestFrame, QStringLiteral("Label6"), QStringLiteral("N/A:"));
+    placeCaption(Label4, 240, Label2[0], tr("Pass"));
+    placeCaption(Label5, 600, Label2[1], tr("Fail"));
+    placeCaption(Label6, 960, Label2[2], tr("Not applicable"));
 
     Display = new QPlainTextEdit(client);
     Display->setObjectName(QStringLiteral("Display"));
@@ -136,6 +139,7 @@ void MainForm::buildControls()
     Display->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Display->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Display->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Display->setTabChangesFocus(true);
     Display->setFont(designFont(QStringLiteral("Courier"), 9.75, QFont::TypeWriter));
     {
         QPalette pal = Display->palette();
@@ -147,6 +151,8 @@ void MainForm::buildControls()
 
     // Keyboard order: only Display and StatusList take the focus, Display first.
     TestFrame->setFocusPolicy(Qt::NoFocus);
+    Display->setFocusPolicy(Qt::StrongFocus);
+    StatusList->setFocusPolicy(Qt::StrongFocus);
     setTabOrder(Display, StatusList);
     Display->setFocus();
 }
@@ -154,7 +160,10 @@ void MainForm::buildControls()
 void MainForm::buildMenus()
 {
     QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
     bar->setNativeMenuBar(false);
+    // Menus keep the desktop's menu font; the window's design font is for its controls.
+    bar->setFont(QApplication::font(bar));
 
     F = bar->addMenu(tr("&File"));
     F->setObjectName(QStringLiteral("F"));
@@ -192,9 +201,20 @@ void MainForm::Form_Load()
 
 bool MainForm::event(QEvent* event)
 {
+    const bool result = QMainWindow::event(event);
     if (event->type() == QEvent::WindowActivate)
         Form_Activate();
-    return QMainWindow::event(event);
+    return result;
+}
+
+void MainForm::showEvent(QShowEvent* event)
+{
+    // Centred on the screen at the first showing only; the user may move it afterwards.
+    if (!m_placed) {
+        m_placed = true;
+        centreOnScreen(this);
+    }
+    QMainWindow::showEvent(event);
 }
 
 void MainForm::Form_Activate()
@@ -203,12 +223,18 @@ void MainForm::Form_Activate()
         return;
     m_introShown = true;
     Intro(3);
+    // The splash has no owner; hand the input back to this window once it is gone.
+    if (isVisible())
+        activateWindow();
 }
 
 void MainForm::Intro(int seconds)
 {
-    IntroForm intro;
-    intro.prepare(seconds);
+    // Timer intervals are 16-bit signed milliseconds: 32 seconds at most. Out-of-range
+    // values are held to that range rather than wrapping round to a negative interval.
+    const int intervalMs = qBound(0, seconds, 32) * 1000;
+    IntroForm intro; // no owner: centred on the screen, modal for the whole program
+    intro.prepare(intervalMs);
     intro.exec();
 }
 
@@ -225,7 +251,8 @@ void MainForm::Form_Unload()
     m_unloaded = true;
     saveDefaultDirIfChanged(m_platform, m_savedDefaultDir, m_defaultDir);
     // Ends the program at once; any other window goes with it.
-    QCoreApplication::quit();
+    if (m_endProgram)
+        m_endProgram();
 }
 
 void MainForm::LoadLogFile_Click()

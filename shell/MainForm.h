@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -46,13 +47,19 @@ public:
     QAction* ClearTests = nullptr;
     QAction* AboutProg = nullptr;
 
+    // The folder the open-log dialog starts in; "&Open File" moves it to each log's folder.
     const QString& defaultDir() const { return m_defaultDir; }
+    void setDefaultDir(const QString& folder) { m_defaultDir = folder; }
     const QString& savedDefaultDir() const { return m_savedDefaultDir; }
     bool introShown() const { return m_introShown; }
     LogViewCommands& logView() { return *m_logView; }
 
     // Shows the splash for the given number of seconds; returns when it has closed.
     void Intro(int seconds);
+
+    // What the unload handler does last to end the program; QCoreApplication::quit by
+    // default. Tests put a recorder here.
+    void setEndProgram(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
 
 public slots:
     void LoadLogFile_Click();
@@ -65,6 +72,7 @@ public slots:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildControls();
@@ -79,6 +87,8 @@ private:
     QString m_savedDefaultDir;
     bool m_introShown = false;
     bool m_unloaded = false;
+    bool m_placed = false;
+    std::function<void()> m_endProgram;
 };
 
 } // namespace vrx

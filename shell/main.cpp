@@ -15,7 +15,9 @@ int main(int argc, char* argv[])
 
     vrx::QtPlatform platform;
     vrx::MainForm window(platform);
-    // Centred on the screen at its first showing.
+    // Centred on the screen at its first showing. Asking for the focus as well lets the
+    // splash appear even where no window manager hands it over.
     window.show();
+    window.activateWindow();
     return app.exec();
 }

@@ -1,16 +1,56 @@
 #include "Identity.h"
 #include "Platform.h"
+#include "QtPlatform.h"
 #include "ScriptedPlatform.h"
 #include "Twips.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace vrx;
 
 class TestPlatform : public QObject {
     Q_OBJECT
+    QTemporaryDir m_config;
+
 private slots:
+    void initTestCase()
+    {
+        // The real settings store writes under the per-user config folder; keep it in a
+        // temporary one (before any QSettings is used, which fixes the folder for the run).
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    }
+
+    // The one setting lands in "VB and VBA Program Settings/<application name>.conf" under the
+    // config folder, section "Settings", key "DefaultPath", and reads back unchanged.
+    void settingsStoreOnLinux_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("folder") << "/home/user/VRX logs";
+        QTest::newRow("windows-style path") << "c:\\Logs\\VRX";
+        QTest::newRow("non-ASCII, case kept") << QStringLiteral("/data/Prüfung/LOGS");
+    }
+    void settingsStoreOnLinux()
+    {
+        QFETCH(QString, value);
+        QtPlatform platform;
+        const QString section = QStringLiteral("Settings");
+        const QString key = QStringLiteral("DefaultPath");
+        QCOMPARE(platform.readSetting(SettingsAppName, section, QStringLiteral("Absent"), QStringLiteral("dflt")).toString(),
+                 QStringLiteral("dflt"));
+        platform.writeSetting(SettingsAppName, section, key, value);
+        QCOMPARE(platform.readSetting(SettingsAppName, section, key, QString()).toString(), value);
+
+        QFile file(m_config.filePath(QStringLiteral("VB and VBA Program Settings/Zero & Vevod  Uri Raviz.conf")));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains("[Settings]"));
+        QVERIFY(text.contains("DefaultPath="));
+    }
+
     void versionText_data()
     {
         QTest::addColumn<int>("major");

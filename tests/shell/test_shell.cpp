@@ -1,0 +1,611 @@
+#include "Application.h"
+#include "Identity.h"
+#include "IntroForm.h"
+#include "MainForm.h"
+#include "ScriptedPlatform.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFontInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest>
+
+using namespace vrx;
+using vrx::test::ScriptedPlatform;
+
+namespace {
+
+const QString Caption = QStringLiteral("View & Print VRX Log Files, v1.3 - Jan 2025 / QX");
+const QString SettingKey = ScriptedPlatform::settingKey(SettingsAppName, QStringLiteral("Settings"),
+                                                        QStringLiteral("DefaultPath"));
+
+// Watches for the splash while a test runs and closes it with a click on its label, so that
+// no test can hang in the splash's modal loop. Counts the splashes it has seen.
+class SplashCloser : public QObject {
+public:
+    explicit SplashCloser(int delayMs = 30) : m_delayMs(delayMs)
+    {
+        connect(&m_poll, &QTimer::timeout, this, &SplashCloser::poll);
+        m_poll.start(10);
+    }
+    int seen = 0;
+    bool timerWasRunning = false;
+
+private:
+    void poll()
+    {
+        auto* splash = qobject_cast<IntroForm*>(QApplication::activeModalWidget());
+        if (!splash || splash == m_current)
+            return;
+        m_current = splash;
+        ++seen;
+        QTimer::singleShot(m_delayMs, splash, [this, splash] {
+            timerWasRunning = splash->timerStarted();
+            QTest::mouseClick(splash->Label1, Qt::LeftButton);
+        });
+    }
+    int m_delayMs;
+    QTimer m_poll;
+    QPointer<IntroForm> m_current;
+};
+
+// A main window on a scripted platform whose end-of-program step is only counted.
+struct Harness {
+    QTemporaryDir temp;
+    ScriptedPlatform platform;
+    int endProgramCalls = 0;
+
+    Harness()
+    {
+        platform.env.insert(QStringLiteral("AppData"), temp.filePath(QStringLiteral("appdata")));
+        platform.home = temp.filePath(QStringLiteral("home"));
+        QDir().mkpath(platform.home);
+    }
+    QString dataFolder() const { return temp.filePath(QStringLiteral("appdata/VRX PV")); }
+    std::unique_ptr<MainForm> makeWindow()
+    {
+        auto window = std::make_unique<MainForm>(platform);
+        window->setEndProgram([this] { ++endProgramCalls; });
+        return window;
+    }
+};
+
+QList<QWidget*> tabChain(QWidget* start)
+{
+    QList<QWidget*> chain;
+    QWidget* w = start;
+    do {
+        if (w->focusPolicy() & Qt::TabFocus && w->isEnabled())
+            chain.append(w);
+        w = w->nextInFocusChain();
+    } while (w && w != start && chain.size() < 50);
+    return chain;
+}
+
+} // namespace
+
+class TestShell : public QObject {
+    Q_OBJECT
+private slots:
+    void caption()
+    {
+        QCOMPARE(mainCaption(), Caption);
+        Harness h;
+        auto w = h.makeWindow();
+        QCOMPARE(w->windowTitle(), Caption);
+    }
+
+    void captionToLabelText_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("doubled ampersand") << "View && Print" << "View & Print";
+        QTest::newRow("access key") << "&File" << "File";
+        QTest::newRow("literal then key") << "a&&&b" << "a&b";
+        QTest::newRow("trailing marker") << "end&" << "end";
+        QTest::newRow("no ampersand") << "Label1" << "Label1";
+        QTest::newRow("empty") << "" << "";
+    }
+    void captionToLabelText()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, shown);
+        QCOMPARE(vrx::captionToLabelText(caption), shown);
+    }
+
+    // The folder the open dialog starts in, from the stored setting down to the home folder.
+    void defaultDirChain_data()
+    {
+        QTest::addColumn<QString>("stored");      // "", "existing" or "missing"
+        QTest::addColumn<bool>("dataFolderPresent");
+        QTest::addColumn<QString>("expected");    // "stored", "data" or "home"
+        QTest::newRow("stored folder exists") << "existing" << true << "stored";
+        QTest::newRow("stored folder exists, no data folder") << "existing" << false << "stored";
+        QTest::newRow("stored folder missing, data folder present") << "missing" << true << "data";
+        QTest::newRow("stored folder missing, no data folder") << "missing" << false << "home";
+        QTest::newRow("first run, data folder present") << "" << true << "data";
+        QTest::newRow("first run, no data folder") << "" << false << "home";
+    }
+    void defaultDirChain()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, dataFolderPresent);
+        QFETCH(QString, expected);
+
+        Harness h;
+        const QString storedFolder = h.temp.filePath(stored == QLatin1String("existing") ? "Logs" : "Gone");
+        if (stored == QLatin1String("existing"))
+            QVERIFY(QDir().mkpath(storedFolder));
+        if (!stored.isEmpty())
+            h.platform.settings.insert(SettingKey, storedFolder);
+        if (dataFolderPresent)
+            QVERIFY(QDir().mkpath(h.dataFolder()));
+
+        const QString want = expected == QLatin1String("stored") ? storedFolder
+            : expected == QLatin1String("data")                  ? QDir::toNativeSeparators(h.dataFolder())
+                                                                 : h.platform.home;
+        QCOMPARE(establishDefaultDir(h.platform), want);
+
+        auto w = h.makeWindow();
+        QCOMPARE(w->defaultDir(), want);
+        QCOMPARE(w->savedDefaultDir(), want);
+        // Nothing is written and nothing created at start.
+        QCOMPARE(h.platform.settingWrites, 0);
+        QCOMPARE(QFileInfo::exists(h.dataFolder()), dataFolderPresent);
+        QCOMPARE(h.platform.settings.value(SettingKey).toString(), stored.isEmpty() ? QString() : storedFolder);
+    }
+
+    // The setting is written at unload only when DefaultDir changed, character by character.
+    void saveAtUnload_data()
+    {
+        QTest::addColumn<QString>("newDir");   // relative to the start folder's parent; "" = unchanged
+        QTest::addColumn<bool>("viaExit");     // "&Exit", else the window's close
+        QTest::addColumn<bool>("written");
+        QTest::newRow("unchanged, exit") << "" << true << false;
+        QTest::newRow("unchanged, close") << "" << false << false;
+        QTest::newRow("same folder again, exit") << "Logs" << true << false;
+        QTest::newRow("other folder, exit") << "Other" << true << true;
+        QTest::newRow("other folder, close") << "Other" << false << true;
+        QTest::newRow("letter case differs, exit") << "logs" << true << true;
+        QTest::newRow("letter case differs, close") << "LOGS" << false << true;
+    }
+    void saveAtUnload()
+    {
+        QFETCH(QString, newDir);
+        QFETCH(bool, viaExit);
+        QFETCH(bool, written);
+
+        Harness h;
+        const QString start = h.temp.filePath(QStringLiteral("Logs"));
+        QVERIFY(QDir().mkpath(start));
+        h.platform.settings.insert(SettingKey, start);
+        auto w = h.makeWindow();
+        QCOMPARE(w->defaultDir(), start);
+        if (!newDir.isEmpty())
+            w->setDefaultDir(h.temp.filePath(newDir));
+
+        if (viaExit)
+            w->FExit->trigger();
+        else
+            QVERIFY(w->close());
+
+        QCOMPARE(h.platform.settingWrites, written ? 1 : 0);
+        QCOMPARE(h.platform.settings.value(SettingKey).toString(), written ? h.temp.filePath(newDir) : start);
+        QCOMPARE(h.endProgramCalls, 1);
+    }
+
+    // The close box of a shown window goes the same way as "&Exit".
+    void closeBoxOfShownWindowSaves()
+    {
+        Harness h;
+        SplashCloser closer;
+        auto w = h.makeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QTRY_COMPARE(closer.seen, 1);
+        w->setDefaultDir(h.temp.path());
+        QVERIFY(w->windowHandle()->close());
+        QCOMPARE(h.platform.settingWrites, 1);
+        QCOMPARE(h.platform.settings.value(SettingKey).toString(), h.temp.path());
+        QCOMPARE(h.endProgramCalls, 1);
+        QVERIFY(!w->isVisible());
+    }
+
+    void menuTree()
+    {
+        Harness h;
+        auto w = h.makeWindow();
+        QMenuBar* bar = w->menuBar();
+
+        // File, View and the About command, in that order, right on the bar.
+        const QList<QAction*> top = bar->actions();
+        QCOMPARE(top.size(), 3);
+        QCOMPARE(top.at(0), w->F->menuAction());
+        QCOMPARE(top.at(1), w->V->menuAction());
+        QCOMPARE(top.at(2), w->AboutProg);
+        QCOMPARE(w->F->title(), QStringLiteral("&File"));
+        QCOMPARE(w->V->title(), QStringLiteral("&View"));
+        QVERIFY(w->AboutProg->menu() == nullptr);
+
+        QCOMPARE(w->F->actions(), (QList<QAction*>{w->LoadLogFile, w->PrintDisplay, w->Fs01, w->FExit}));
+        QVERIFY(w->Fs01->isSeparator());
+        QCOMPARE(w->V->actions(), (QList<QAction*>{w->ShowTestStatus, w->ClearTests}));
+    }
+
+    void menuItemsAsCreated_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("File") << "F" << "&File" << true;
+        QTest::newRow("Open File") << "LoadLogFile" << "&Open File" << true;
+        QTest::newRow("Print") << "PrintDisplay" << "&Print" << false;
+        QTest::newRow("Exit") << "FExit" << "&Exit" << true;
+        QTest::newRow("View") << "V" << "&View" << true;
+        QTest::newRow("Show Test Status") << "ShowTestStatus" << "&Show Test Status" << false;
+        QTest::newRow("Clear Display/Status") << "ClearTests" << "&Clear Display/Status" << false;
+        QTest::newRow("About") << "AboutProg" << "&About" << true;
+    }
+    void menuItemsAsCreated()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(bool, enabled);
+        Harness h;
+        auto w = h.makeWindow();
+        QAction* action = w->findChild<QAction*>(name);
+        if (auto* menu = w->findChild<QMenu*>(name))
+            action = menu->menuAction();
+        QVERIFY2(action, qPrintable(name));
+        QCOMPARE(action->text(), text);
+        QCOMPARE(action->isEnabled(), enabled);
+        QVERIFY(!action->isChecked());
+        QVERIFY(action->shortcut().isEmpty());
+    }
+
+    // Control places in pixels at 96 DPI (15 twips a pixel).
+    void controlPlaces_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("place");
+        QTest::newRow("Display") << "Display" << QRect(8, 0, 665, 544);
+        QTest::newRow("TestFrame") << "TestFrame" << QRect(8, 0, 665, 105);
+        QTest::newRow("StatusList") << "StatusList" << QRect(256, 16, 145, 79);
+        QTest::newRow("Label3") << "Label3" << QRect(160, 16, 90, 20);
+        QTest::newRow("Label2(0)") << "Label2_0" << QRect(448, 16, 30, 13);
+        QTest::newRow("Label2(1)") << "Label2_1" << QRect(448, 40, 33, 13);
+        QTest::newRow("Label2(2)") << "Label2_2" << QRect(448, 64, 33, 13);
+    }
+    void controlPlaces()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, place);
+        Harness h;
+        auto w = h.makeWindow();
+        auto* control = w->findChild<QWidget*>(name);
+        QVERIFY2(control, qPrintable(name));
+        QCOMPARE(control->geometry(), place);
+    }
+
+    void captionsSizeThemselves_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<QString>("counter");
+        QTest::newRow("Pass") << "Label4" << "Pass:" << 16 << "Label2_0";
+        QTest::newRow("Fail") << "Label5" << "Fail:" << 40 << "Label2_1";
+        QTest::newRow("N/A") << "Label6" << "N/A:" << 64 << "Label2_2";
+    }
+    void captionsSizeThemselves()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(int, top);
+        QFETCH(QString, counter);
+        Harness h;
+        auto w = h.makeWindow();
+        auto* label = w->findChild<QLabel*>(name);
+        QVERIFY(label);
+        QCOMPARE(label->text(), text);
+        QCOMPARE(label->pos(), QPoint(416, top));
+        QCOMPARE(label->size(), label->sizeHint());
+        // Each caption ends before its counter and stands on its line.
+        auto* number = w->findChild<QLabel*>(counter);
+        QVERIFY(label->geometry().right() < number->x());
+        QCOMPARE(number->y(), label->y());
+        QCOMPARE(number->text(), QStringLiteral("0"));
+    }
+
+    void fonts_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<qreal>("points");
+        QTest::addColumn<bool>("fixedPitch");
+        QTest::newRow("Display") << "Display" << "Courier" << 9.75 << true;
+        QTest::newRow("StatusList") << "StatusList" << "Courier New" << 9.0 << true;
+        QTest::newRow("Label3") << "Label3" << "MS Sans Serif" << 12.0 << false;
+        QTest::newRow("Label2(0)") << "Label2_0" << "MS Sans Serif" << 8.25 << false;
+        QTest::newRow("Label4") << "Label4" << "MS Sans Serif" << 8.25 << false;
+        QTest::newRow("window") << "MainForm" << "MS Sans Serif" << 8.25 << false;
+    }
+    void fonts()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, family);
+        QFETCH(qreal, points);
+        QFETCH(bool, fixedPitch);
+        Harness h;
+        auto w = h.makeWindow();
+        QWidget* control = name == QLatin1String("MainForm") ? w.get() : w->findChild<QWidget*>(name);
+        QVERIFY(control);
+        QCOMPARE(control->font().families().value(0), family);
+        QCOMPARE(control->font().pointSizeF(), points);
+        QVERIFY(!control->font().bold());
+        // Whatever face stands in, it keeps the kind: columns of the log stay aligned.
+        QCOMPARE(QFontInfo(control->font()).fixedPitch(), fixedPitch);
+    }
+
+    void windowAsCreated()
+    {
+        Harness h;
+        auto w = h.makeWindow();
+        QCOMPARE(w->objectName(), QStringLiteral("MainForm"));
+        QVERIFY(!w->windowIcon().isNull());
+
+        // Fixed border, no maximize button.
+        QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(w->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(w->windowFlags() & Qt::WindowCloseButtonHint);
+        QWidget* client = w->centralWidget();
+        w->adjustSize();
+        QCOMPARE(client->size(), QSize(681, 551));
+        QCOMPARE(w->minimumSize(), w->maximumSize());
+        QCOMPARE(w->size(), QSize(681, 551 + w->menuBar()->height()));
+        QCOMPARE(client->y(), w->menuBar()->geometry().bottom() + 1);
+
+        // Display: empty, read-only but selectable, button-face background, scroll bar.
+        QVERIFY(w->Display->toPlainText().isEmpty());
+        QVERIFY(w->Display->isReadOnly());
+        QVERIFY(w->Display->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QVERIFY(w->Display->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+        QCOMPARE(w->Display->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        const QColor buttonFace = w->palette().color(QPalette::Button);
+        QCOMPARE(w->Display->palette().color(QPalette::Base), buttonFace);
+        QCOMPARE(w->StatusList->palette().color(QPalette::Base), buttonFace);
+        QCOMPARE(w->StatusList->count(), 0);
+        QCOMPARE(w->Label3->text(), QStringLiteral("Test Status: "));
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(w->Label2[i]->text(), QStringLiteral("0"));
+            QCOMPARE(w->Label2[i]->property("index").toInt(), i);
+            QCOMPARE(w->Label2[i]->palette().color(QPalette::WindowText),
+                     w->Label4->palette().color(QPalette::WindowText));
+        }
+        QCOMPARE(w->defaultDir(), h.platform.home);
+        QVERIFY(!w->introShown());
+    }
+
+    // Only Display and StatusList take the focus, Display first.
+    void tabOrder()
+    {
+        Harness h;
+        auto w = h.makeWindow();
+        QCOMPARE(tabChain(w->Display), (QList<QWidget*>{w->Display, w->StatusList}));
+        QCOMPARE(w->focusWidget(), w->Display);
+        QVERIFY(w->Display->tabChangesFocus());
+    }
+
+    void accessibleNames()
+    {
+        Harness h;
+        auto w = h.makeWindow();
+        for (QWidget* control : {static_cast<QWidget*>(w->Display), static_cast<QWidget*>(w->TestFrame),
+                                 static_cast<QWidget*>(w->StatusList), static_cast<QWidget*>(w->Label3),
+                                 static_cast<QWidget*>(w->Label4), static_cast<QWidget*>(w->Label5),
+                                 static_cast<QWidget*>(w->Label6)})
+            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+        // A counter reads as its number and is labelled by the caption beside it.
+        for (int i = 0; i < 3; ++i) {
+            QAccessibleInterface* counter = QAccessible::queryAccessibleInterface(w->Label2[i]);
+            QVERIFY(counter);
+            QCOMPARE(counter->text(QAccessible::Name), QStringLiteral("0"));
+            QVERIFY(!counter->text(QAccessible::Description).isEmpty());
+        }
+        QCOMPARE(w->Label4->buddy(), w->Label2[0]);
+        QCOMPARE(w->Label5->buddy(), w->Label2[1]);
+        QCOMPARE(w->Label6->buddy(), w->Label2[2]);
+    }
+
+    // Display lies in front of the status area: while covered, nothing of it shows.
+    void displayCoversStatusArea()
+    {
+        Harness h;
+        auto w = h.makeWindow();
+        w->StatusList->addItem(QStringLiteral("Test   1 - PASS"));
+        w->Label2[0]->setText(QStringLiteral("1"));
+        QWidget* client = w->centralWidget();
+        const QImage covered = client->grab().toImage();
+        w->TestFrame->hide();
+        const QImage withoutFrame = client->grab().toImage();
+        w->TestFrame->show();
+        QCOMPARE(covered, withoutFrame);
+
+        // With Display moved down the frame shows, and the two do not overlap.
+        w->Display->setGeometry(8, 112, 665, 432);
+        QVERIFY(!w->TestFrame->geometry().intersects(w->Display->geometry()));
+        QVERIFY(client->grab().toImage() != covered);
+    }
+
+    void shownWindowIsCentredAndFixed()
+    {
+        Harness h;
+        SplashCloser closer;
+        auto w = h.makeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QTRY_COMPARE(closer.seen, 1);
+        const QRect area = w->screen()->availableGeometry();
+        QVERIFY(qAbs(w->frameGeometry().center().x() - area.center().x()) <= 1);
+        QVERIFY(qAbs(w->frameGeometry().center().y() - area.center().y()) <= 1);
+        QCOMPARE(w->centralWidget()->size(), QSize(681, 551));
+        QCOMPARE(w->minimumSize(), w->maximumSize());
+        QCOMPARE(w->focusWidget(), w->Display);
+    }
+
+    // The splash opens at the first activation only, and the timer runs once it is active.
+    void splashShownOnceAtFirstActivation()
+    {
+        Harness h;
+        SplashCloser closer;
+        auto w = h.makeWindow();
+        QVERIFY(!w->introShown());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTRY_COMPARE(closer.seen, 1);
+        QVERIFY(closer.timerWasRunning);
+        QVERIFY(w->introShown());
+        QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+        QTRY_VERIFY(w->isActiveWindow());
+
+        // Another window takes the focus, then the main window again: no second splash.
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::qWait(100);
+        QCOMPARE(closer.seen, 1);
+    }
+
+    void splashAsCreated()
+    {
+        IntroForm splash;
+        QCOMPARE(splash.Label1->text(), QStringLiteral("Label1"));
+        QVERIFY(!splash.Timer1->isActive());
+        QCOMPARE(splash.Label1->pos(), QPoint(19, 19)); // 240 inside a 45-twip frame
+        QCOMPARE(splash.size(), QSize(141, 60));
+        QCOMPARE(splash.minimumSize(), splash.maximumSize());
+        // No title bar and no taskbar entry.
+        QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(splash.windowType(), Qt::Tool);
+        QVERIFY(splash.windowTitle().isEmpty());
+        QCOMPARE(splash.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(splash.Label1->font().families().value(0), QStringLiteral("Times New Roman"));
+        QCOMPARE(splash.Label1->font().pointSizeF(), 14.25);
+        QCOMPARE(splash.Label1->font().styleHint(), QFont::Serif);
+    }
+
+    void splashPrepared()
+    {
+        IntroForm splash;
+        splash.prepare(3000);
+        QCOMPARE(splash.Timer1->interval(), 3000);
+        QVERIFY(!splash.Timer1->isActive());
+        QCOMPARE(IntroForm::labelCaption(), QStringLiteral("View && Print VRX Log Files, v1.3 - Jan 2025 / QX"));
+        QCOMPARE(splash.caption(), IntroForm::labelCaption());
+        // One visible ampersand, the same text as the main caption.
+        QCOMPARE(splash.Label1->text(), Caption);
+        QCOMPARE(splash.Label1->text().count(QLatin1Char('&')), 1);
+        // The label follows its text; the window is 600 twips (40 pixels) wider.
+        QCOMPARE(splash.Label1->size(), splash.Label1->sizeHint());
+        QVERIFY(splash.Label1->width() > 50);
+        QCOMPARE(splash.width(), splash.Label1->width() + 40);
+        QCOMPARE(splash.height(), 60);
+        QCOMPARE(splash.Label1->geometry().right() + 1 + 21, splash.width()); // 270 right + 45 frame
+        const QRect area = splash.screen()->availableGeometry();
+        QVERIFY(qAbs(splash.geometry().center().x() - area.center().x()) <= 1);
+        QVERIFY(qAbs(splash.geometry().center().y() - area.center().y()) <= 1);
+    }
+
+    void splashClosesOnTimer()
+    {
+        IntroForm splash;
+        splash.prepare(150);
+        bool forced = false;
+        QTimer::singleShot(5000, &splash, [&] { forced = true; splash.Label1_Click(); });
+        QElapsedTimer clock;
+        clock.start();
+        splash.exec();
+        QVERIFY(!forced);
+        QVERIFY(clock.elapsed() >= 150);
+        QVERIFY(splash.timerStarted());
+        QVERIFY(!splash.Timer1->isActive());
+        QVERIFY(!splash.isVisible());
+    }
+
+    void splashClosesOnClick_data()
+    {
+        QTest::addColumn<bool>("onLabel");
+        QTest::newRow("label") << true;
+        QTest::newRow("window beside the label") << false;
+    }
+    void splashClosesOnClick()
+    {
+        QFETCH(bool, onLabel);
+        IntroForm splash;
+        splash.prepare(30000);
+        bool forced = false;
+        bool stillOpenAfterKeys = false;
+        QTimer::singleShot(5000, &splash, [&] { forced = true; splash.Label1_Click(); });
+        QTimer::singleShot(100, &splash, [&] {
+            // Keys do nothing to the splash.
+            QTest::keyClick(&splash, Qt::Key_Escape);
+            QTest::keyClick(&splash, Qt::Key_Return);
+            stillOpenAfterKeys = splash.isVisible();
+            if (onLabel)
+                QTest::mouseClick(splash.Label1, Qt::LeftButton);
+            else
+                QTest::mouseClick(&splash, Qt::LeftButton, {}, QPoint(splash.width() - 8, splash.height() / 2));
+        });
+        QElapsedTimer clock;
+        clock.start();
+        splash.exec();
+        QVERIFY(!forced);
+        QVERIFY(stillOpenAfterKeys);
+        QVERIFY(clock.elapsed() < 3000);
+        QVERIFY(!splash.Timer1->isActive());
+    }
+
+    // Intro returns only once the splash has closed, after its interval.
+    void introWaitsForTheSplash()
+    {
+        Harness h;
+        auto w = h.makeWindow();
+        QPointer<IntroForm> seen;
+        bool appeared = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto* s = qobject_cast<IntroForm*>(QApplication::activeModalWidget())) {
+                seen = s;
+                appeared = true;
+            }
+        });
+        poll.start(10);
+        QElapsedTimer clock;
+        clock.start();
+        w->Intro(1);
+        QVERIFY(clock.elapsed() >= 1000);
+        QVERIFY(clock.elapsed() < 4000);
+        QVERIFY(appeared);
+        QVERIFY(seen.isNull()); // the splash is gone once Intro returns
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "test_shell.moc"
