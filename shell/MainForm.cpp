@@ -13,6 +13,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -149,6 +154,12 @@ void MainForm::buildControls()
     Display->setGeometry(twipsRect(this, 120, 0, 9975, 8160));
     Display->raise(); // in front of the status area
 
+    // A log dropped anywhere on the window opens like one chosen in the open dialog; the
+    // read-only text box leaves drops to the window.
+    Display->setAcceptDrops(false);
+    Display->viewport()->setAcceptDrops(false);
+    setAcceptDrops(true);
+
     // Keyboard order: only Display and StatusList take the focus, Display first.
     TestFrame->setFocusPolicy(Qt::NoFocus);
     Display->setFocusPolicy(Qt::StrongFocus);
@@ -236,6 +247,33 @@ void MainForm::Intro(int seconds)
     IntroForm intro; // no owner: centred on the screen, modal for the whole program
     intro.prepare(intervalMs);
     intro.exec();
+}
+
+QString MainForm::droppedLogPath(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().isEmpty())
+        return {};
+    const QUrl url = mime->urls().constFirst();
+    if (!url.isLocalFile())
+        return {};
+    const QFileInfo info(url.toLocalFile());
+    return info.isFile() ? QDir::toNativeSeparators(info.absoluteFilePath()) : QString();
+}
+
+void MainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedLogPath(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainForm::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedLogPath(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Opened exactly as a file chosen in the open dialog.
+    m_logView->openChosenLog(path, QFileInfo(path).fileName(), m_defaultDir);
 }
 
 void MainForm::closeEvent(QCloseEvent* event)

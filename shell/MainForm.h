@@ -13,6 +13,7 @@ class QAction;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QMimeData;
 class QMenu;
 class QPlainTextEdit;
 
@@ -54,6 +55,9 @@ public:
     bool introShown() const { return m_introShown; }
     LogViewCommands& logView() { return *m_logView; }
 
+    // The log a drop would open: the first URL when it names an existing local file.
+    static QString droppedLogPath(const QMimeData* mime);
+
     // Shows the splash for the given number of seconds; returns when it has closed.
     void Intro(int seconds);
 
@@ -73,6 +77,8 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();
