@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+
+class ConvertTest : public QObject {
+    Q_OBJECT
+private slots:
+    void convert_data();
+    void convert();
+    void failures_data();
+    void failures();
+    void matchesLiteral_data();
+    void matchesLiteral();
+    void crowdedLines();
+    void everyCountCode();
+};
+
+class LoaderTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void openDialog();
+    void cancel();
+    void logText_data();
+    void logText();
+    void windows1252();
+    void logFailures_data();
+    void logFailures();
+    void statusFile_data();
+    void statusFile();
+    void statusFileCase_data();
+    void statusFileCase();
+    void failCounterColour();
+    void secondLoadWhileShown();
+    void statusErrorWhileShown();
+    void tooManyTests();
+    void folderOfPath_data();
+    void folderOfPath();
+};
+
+class StatusAreaTest : public QObject {
+    Q_OBJECT
+private slots:
+    void toggle();
+    void toggleThroughMenuItem();
+    void clear_data();
+    void clear();
+};
