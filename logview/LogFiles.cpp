@@ -135,8 +135,10 @@ LogReadResult readLogFile(const QString& path)
     }
     result.opened = true;
     const qint64 fileSize = file.size();
+    // Runs of spaces make the text longer than the file. Room that is reserved but never
+    // written costs no memory, while growing later would hold the text twice for a moment.
     if (fileSize > 0)
-        result.text.reserve(static_cast<size_t>(fileSize + fileSize / 4));
+        result.text.reserve(static_cast<size_t>(fileSize) * 2);
 
     std::string buffer;
     size_t pos = 0;

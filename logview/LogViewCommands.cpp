@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -153,20 +155,23 @@ void LogViewCommands::placeDisplay(int top, int height)
     display->setGeometry(display->x(), place.y(), display->width(), place.height());
 }
 
-QString displayDocumentText(std::string_view bytes, int linesPerParagraph)
+namespace {
+
+// Turns display bytes into the text box's text: CR LF ends a paragraph after every
+// linesPerParagraph lines and is a line separator inside one; a lone LF is a line separator.
+// `lineInParagraph` carries the count over from one piece to the next.
+QString documentPiece(std::string_view bytes, int linesPerParagraph, int& lineInParagraph)
 {
-    linesPerParagraph = std::max(1, linesPerParagraph);
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     auto* out = reinterpret_cast<char16_t*>(text.data());
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();
     size_t o = 0;
-    int lineInParagraph = 0;
     for (size_t i = 0; i < n; ++i) {
         const unsigned char c = in[i];
         if (c == '\r' && i + 1 < n && in[i + 1] == '\n') {
             ++i;
-            if (++lineInParagraph == linesPerParagraph) {
+            if (++lineInParagraph >= linesPerParagraph) {
                 lineInParagraph = 0;
                 out[o++] = u'\n';
             } else {
@@ -182,11 +187,42 @@ QString displayDocumentText(std::string_view bytes, int linesPerParagraph)
     return text;
 }
 
+constexpr size_t DocumentPieceBytes = 1 << 20;
+
+} // namespace
+
+QString displayDocumentText(std::string_view bytes, int linesPerParagraph)
+{
+    int lineInParagraph = 0;
+    return documentPiece(bytes, std::max(1, linesPerParagraph), lineInParagraph);
+}
+
 void showLogText(QPlainTextEdit* display, std::string_view bytes)
 {
     const size_t lines = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
-    const size_t perParagraph = (lines + MaxDisplayParagraphs - 1) / MaxDisplayParagraphs;
-    display->setPlainText(displayDocumentText(bytes, static_cast<int>(perParagraph)));
+    const int perParagraph = static_cast<int>((lines + MaxDisplayParagraphs - 1) / MaxDisplayParagraphs);
+
+    // Filled piece by piece, in one edit and without undo, so that the text is held once
+    // in the document and never a second time as one large string.
+    QTextDocument* document = display->document();
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    document->clear();
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    int lineInParagraph = 0;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t end = std::min(bytes.size(), pos + DocumentPieceBytes);
+        if (end < bytes.size() && bytes[end - 1] == '\r')
+            ++end; // keep CR LF together
+        cursor.insertText(documentPiece(bytes.substr(pos, end - pos), perParagraph, lineInParagraph));
+        pos = end;
+    }
+    cursor.endEditBlock();
+    document->setUndoRedoEnabled(undo);
+    display->setTextCursor(QTextCursor(document));
+    display->ensureCursorVisible();
 }
 
 QString folderOfPath(const QString& fullPath)

@@ -23,6 +23,8 @@ private slots:
     void cancel();
     void logText_data();
     void logText();
+    void displayPieces_data();
+    void displayPieces();
     void windows1252();
     void logFailures_data();
     void logFailures();

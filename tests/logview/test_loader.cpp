@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -126,10 +127,30 @@ void LoaderTest::logText()
     QVERIFY(h.clearTests.isEnabled());
     QVERIFY(h.showTestStatus.isEnabled());
     QVERIFY(h.display->hasFocus());
+    QVERIFY(h.display->document()->blockCount() <= MaxDisplayParagraphs);
 
     // The pure reader gives the same text.
     QCOMPARE(toBytes(readLogFile(path).text), expected);
     QCOMPARE(toBytes(convertLogBytes(std::string_view(file.constData(), size_t(file.size()))).text), expected);
+}
+
+void LoaderTest::displayPieces_data()
+{
+    QTest::addColumn<int>("before"); // bytes before a CR LF, around the text box's piece size
+    QTest::newRow("CR LF across a piece end") << (1 << 20) - 1;
+    QTest::newRow("CR LF at a piece end") << (1 << 20) - 2;
+    QTest::newRow("CR LF after a piece end") << (1 << 20);
+}
+
+void LoaderTest::displayPieces()
+{
+    QFETCH(int, before);
+    const std::string bytes = std::string(size_t(before), 'a') + "\r\nb\r\n" + std::string(70000, 'c') + "\nd";
+    QPlainTextEdit display;
+    showLogText(&display, bytes);
+    QCOMPARE(display.toPlainText(),
+             QString(before, QLatin1Char('a')) + "\nb\n" + QString(70000, QLatin1Char('c')) + "\nd");
+    QCOMPARE(display.textCursor().position(), 0);
 }
 
 void LoaderTest::windows1252()
