@@ -3,7 +3,10 @@
 // Given the widgets they act on; the main window owns the widgets and the menu items.
 
 #include <QString>
+#include <QtGlobal>
 #include <array>
+#include <string>
+#include <string_view>
 
 class QAction;
 class QLabel;
@@ -25,6 +28,12 @@ struct LogViewWidgets {
     QAction* showTestStatus = nullptr;   // "&Show Test Status" (checkable)
 };
 
+// Places of Display, in twips: covering the status area, or below it.
+inline constexpr int DisplayCoveredTop = 0;
+inline constexpr int DisplayCoveredHeight = 8160;
+inline constexpr int DisplayShownTop = 1680;
+inline constexpr int DisplayShownHeight = 6480;
+
 class LogViewCommands {
 public:
     LogViewCommands(Platform& platform, const LogViewWidgets& widgets);
@@ -32,21 +41,53 @@ public:
     // "&Open File": asks for a log starting in defaultDir, updates defaultDir, loads it.
     void LoadLogFile_Click(QString& defaultDir);
 
-    // Loads a chosen log as "&Open File" does after its dialog (also used for dropped files).
+    // Loads a chosen log as "&Open File" does after its dialog (also used for dropped files):
+    // defaultDir becomes the file's folder, then the log and its status file are read.
     void openChosenLog(const QString& fullPath, const QString& title, QString& defaultDir);
 
+    // "&Show Test Status": uncovers the status area, or covers it again.
     void ShowTestStatus_Click();
+    // "&Clear Display/Status": after asking, empties the display and makes the status unavailable.
     void ClearTests_Click();
+    // True when the display may be cleared: it is empty, or the user answered Yes.
     bool ClearScreenQuery();
+    // Empties the display and disables "&Print".
     void ResetDisplay();
 
-    // The display text: the converted log, lines joined by CR LF.
-    const QString& displayText() const { return m_displayText; }
+    // The display text: the converted log, lines joined by CR LF (decoded from the bytes).
+    QString displayText() const;
+    // The same in Windows-1252, as the log file's bytes were.
+    const std::string& displayBytes() const { return m_displayBytes; }
+
+    // Passed, failed and not-applicable tests of the last status file read.
+    const std::array<qint16, 3>& testCounts() const { return m_testCounts; }
+    bool statusShown() const { return m_statusShown; }
 
 private:
+    void placeDisplay(int top, int height);
+    void statusError(const QString& firstLine);
+
     Platform& m_platform;
     LogViewWidgets m_w;
-    QString m_displayText;
+    std::string m_displayBytes;
+    std::array<qint16, 3> m_testCounts{};
+    bool m_statusShown = false;
 };
+
+// Puts a display text (Windows-1252, lines joined by CR LF) into the text box at once.
+// A text box keeps a layout object per paragraph, which for a million paragraphs costs
+// seconds and hundreds of megabytes; a long log therefore goes in as paragraphs of several
+// lines each, its lines parted by line separators, so it shows and scrolls the same.
+void showLogText(QPlainTextEdit* display, std::string_view bytes);
+
+// The Unicode text showLogText hands to the text box.
+QString displayDocumentText(std::string_view bytes, int linesPerParagraph);
+
+// Paragraphs of the text box at most; beyond it lines share paragraphs.
+inline constexpr int MaxDisplayParagraphs = 20000;
+
+// The folder of a path: everything before its last separator ("/" for a file in the root);
+// empty when the path has no separator.
+QString folderOfPath(const QString& fullPath);
 
 } // namespace vrx

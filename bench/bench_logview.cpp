@@ -1,0 +1,176 @@
+// Log viewing: ConvertLogLine throughput, and loading a generated log of 1,000,000 lines
+// through "&Open File" into the display (time and peak memory).
+
+#include "ConvertLogLine.h"
+#include "LogSample.h"
+#include "LogViewCommands.h"
+#include "QtPlatform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+
+using namespace vrx;
+
+namespace {
+
+// Resident memory of this process in KiB: "VmHWM" (peak) or "VmRSS" (now).
+long statusKiB(const char* key)
+{
+    std::ifstream in("/proc/self/status");
+    std::string word;
+    while (in >> word) {
+        if (word == key) {
+            long value = 0;
+            in >> value;
+            return value;
+        }
+    }
+    return 0;
+}
+
+// Starts a new peak at the current resident size (Linux: "5" to clear_refs).
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+void BM_ConvertLogLine(benchmark::State& state)
+{
+    std::mt19937 rng(3);
+    std::vector<std::string> lines;
+    size_t bytes = 0;
+    for (long i = 0; i < 6000; ++i) {
+        lines.push_back("\r\n" + bench::sampleLogLine(rng, i));
+        bytes += lines.back().size() - 2;
+    }
+    std::string out;
+    out.reserve(1 << 20);
+    for (auto _ : state) {
+        out.clear();
+        for (const std::string& l : lines) {
+            const ConvertResult r = ConvertLogLine(std::string_view(l).substr(2));
+            benchmark::DoNotOptimize(r.text.data());
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_ConvertLogLine);
+
+// The loader's way: appended to one buffer behind CR LF.
+void BM_AppendConvertedLine(benchmark::State& state)
+{
+    std::mt19937 rng(3);
+    std::vector<std::string> lines;
+    size_t bytes = 0;
+    for (long i = 0; i < 6000; ++i) {
+        lines.push_back(bench::sampleLogLine(rng, i));
+        bytes += lines.back().size();
+    }
+    std::string out;
+    out.reserve(1 << 20);
+    for (auto _ : state) {
+        out.clear();
+        for (const std::string& l : lines)
+            appendConvertedLine(out, "\r\n", l);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_AppendConvertedLine);
+
+// The real platform, with the open dialog answered and message boxes counted, not shown.
+class BenchPlatform : public QtPlatform {
+public:
+    QString answer;
+    int messages = 0;
+    std::optional<OpenFileResult> openFile(QWidget*, const OpenFileRequest&) override
+    {
+        return OpenFileResult{answer, answer.mid(answer.lastIndexOf(QLatin1Char('/')) + 1)};
+    }
+    MessageResult messageBox(QWidget*, const QString&, const QString&, MessageButtons, MessageIcon) override
+    {
+        ++messages;
+        return MessageResult::Ok;
+    }
+};
+
+void BM_LoadLog(benchmark::State& state)
+{
+    const long lines = state.range(0);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.log"));
+    const long long fileBytes = bench::writeSampleLog(path.toStdString(), lines);
+    QFile status(dir.filePath(QStringLiteral("big.tst")));
+    if (status.open(QIODevice::WriteOnly))
+        status.write("1,0,-1\r\n");
+    status.close();
+
+    BenchPlatform platform;
+    platform.answer = path;
+    QWidget window;
+    window.resize(700, 600);
+    auto* display = new QPlainTextEdit(&window);
+    display->setReadOnly(true);
+    display->setGeometry(8, 0, 665, 544);
+    auto* list = new QListWidget(&window);
+    std::array<QLabel*, 3> labels{new QLabel(&window), new QLabel(&window), new QLabel(&window)};
+    QAction print, clear, show;
+    show.setCheckable(true);
+    LogViewCommands commands(platform, {&window, display, list, labels, &print, &clear, &show});
+    window.show();
+    QCoreApplication::processEvents();
+    QString defaultDir;
+
+    double seconds = 0;
+    long peakKiB = 0;
+    long baseKiB = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        commands.ResetDisplay();
+        QCoreApplication::processEvents();
+        baseKiB = statusKiB("VmRSS:");
+        resetPeak();
+        state.ResumeTiming();
+
+        QElapsedTimer timer;
+        timer.start();
+        commands.LoadLogFile_Click(defaultDir);
+        seconds = timer.nsecsElapsed() / 1e9;
+        peakKiB = statusKiB("VmHWM:");
+    }
+    if (platform.messages != 0 || !print.isEnabled())
+        state.SkipWithError("the log did not load");
+    const double fileMiB = fileBytes / 1048576.0;
+    state.counters["file_MB"] = fileMiB;
+    state.counters["lines"] = static_cast<double>(lines);
+    state.counters["load_s"] = seconds;
+    state.counters["peak_rss_MB"] = peakKiB / 1024.0;
+    state.counters["base_rss_MB"] = baseKiB / 1024.0;
+    state.counters["peak_x_file"] = (peakKiB / 1024.0) / fileMiB;
+    state.counters["growth_x_file"] = ((peakKiB - baseKiB) / 1024.0) / fileMiB;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * fileBytes);
+}
+BENCHMARK(BM_LoadLog)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

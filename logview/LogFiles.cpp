@@ -1,0 +1,406 @@
+#include "LogFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace vrx {
+
+namespace {
+
+constexpr qint64 ReadChunk = 1 << 20;
+const std::string_view LineSeparator = "\r\n";
+
+QString shownPath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// Builds the display text line by line.
+class LogTextBuilder {
+public:
+    explicit LogTextBuilder(LogReadResult& result, const QString& file) : m_r(result), m_file(file) {}
+
+    // Repairs and converts one raw line (changed in place); false on failure, with the error set.
+    bool addLine(char* data, size_t size)
+    {
+        const int number = m_r.lines + 1;
+        if (!repairLogLine(data, size))
+            return fail(LogReadError::Kind::RepairFailed, number,
+                        QStringLiteral("A character to repair stands beyond position 32767."));
+        const std::string_view separator = m_r.text.empty() ? std::string_view() : LineSeparator;
+        const ConvertError error = appendConvertedLine(m_r.text, separator, std::string_view(data, size));
+        if (error != ConvertError::None)
+            return fail(LogReadError::Kind::ConvertFailed, number, QString::fromLatin1(convertErrorReason(error)));
+        m_r.lines = number;
+        return true;
+    }
+
+    bool fail(LogReadError::Kind kind, int line, const QString& reason)
+    {
+        m_r.error = LogReadError{kind, m_file, line, reason};
+        return false;
+    }
+
+private:
+    LogReadResult& m_r;
+    QString m_file;
+};
+
+// Splits `buffer` from `pos` into lines. CR LF or a lone CR end a line; a CR that is the last
+// byte only ends a line at the end of the input, since an LF may follow in the next chunk.
+// Returns false on a failed line. `pos` is left at the first byte not yet used, `scanned`
+// at the first byte not yet searched for a CR.
+bool takeLines(LogTextBuilder& builder, std::string& buffer, size_t& pos, size_t& scanned, bool atEnd)
+{
+    char* b = buffer.data();
+    const size_t size = buffer.size();
+    while (scanned < size) {
+        auto* cr = static_cast<char*>(std::memchr(b + scanned, '\r', size - scanned));
+        if (!cr) {
+            scanned = size;
+            break;
+        }
+        const size_t end = static_cast<size_t>(cr - b);
+        if (end + 1 == size && !atEnd) {
+            scanned = end; // decide when more has arrived
+            return true;
+        }
+        if (!builder.addLine(b + pos, end - pos))
+            return false;
+        pos = end + 1;
+        if (pos < size && b[pos] == '\n')
+            ++pos;
+        scanned = pos;
+    }
+    return true;
+}
+
+} // namespace
+
+bool repairLogLine(char* data, size_t size)
+{
+    auto* p = reinterpret_cast<unsigned char*>(data);
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = p[i];
+        if (c < 0xE6)
+            continue;
+        unsigned char repaired;
+        if (c == 0xF1)
+            repaired = 0xB1; // ±
+        else if (c == 0xF3)
+            repaired = '<';  // ≤ has no place in Windows-1252
+        else if (c == 0xE6)
+            repaired = 0xB5; // µ
+        else
+            continue;
+        if (static_cast<long>(i) + 1 > MaxLinePosition)
+            return false;
+        p[i] = repaired;
+    }
+    return true;
+}
+
+LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName)
+{
+    LogReadResult result;
+    result.opened = true;
+    LogTextBuilder builder(result, fileName);
+    if (bytes.empty()) {
+        builder.fail(LogReadError::Kind::Empty, 0, {});
+        return result;
+    }
+    result.text.reserve(bytes.size() + bytes.size() / 4);
+    std::string buffer(bytes);
+    size_t pos = 0;
+    size_t scanned = 0;
+    if (!takeLines(builder, buffer, pos, scanned, true))
+        return result;
+    if (pos < buffer.size())
+        builder.addLine(buffer.data() + pos, buffer.size() - pos);
+    return result;
+}
+
+LogReadResult readLogFile(const QString& path)
+{
+    LogReadResult result;
+    LogTextBuilder builder(result, path);
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        builder.fail(LogReadError::Kind::CannotOpen, 0,
+                     QFileInfo(path).isDir() ? QStringLiteral("It is a folder.") : file.errorString() + '.');
+        return result;
+    }
+    result.opened = true;
+    const qint64 fileSize = file.size();
+    // Runs of spaces make the text longer than the file. Room that is reserved but never
+    // written costs no memory, while growing later would hold the text twice for a moment.
+    if (fileSize > 0)
+        result.text.reserve(static_cast<size_t>(fileSize) * 2);
+
+    std::string buffer;
+    size_t pos = 0;
+    size_t scanned = 0;
+    bool atEnd = false;
+    for (;;) {
+        if (!takeLines(builder, buffer, pos, scanned, atEnd))
+            return result;
+        if (atEnd)
+            break;
+        // Keep the unfinished line, read the next chunk behind it.
+        buffer.erase(0, pos);
+        scanned -= pos;
+        pos = 0;
+        const size_t kept = buffer.size();
+        buffer.resize(kept + ReadChunk);
+        const qint64 got = file.read(buffer.data() + kept, ReadChunk);
+        if (got < 0) {
+            builder.fail(LogReadError::Kind::ReadFailed, result.lines + 1, file.errorString() + '.');
+            return result;
+        }
+        buffer.resize(kept + static_cast<size_t>(got));
+        atEnd = got == 0;
+    }
+    if (pos < buffer.size())
+        builder.addLine(buffer.data() + pos, buffer.size() - pos);
+    else if (result.lines == 0)
+        builder.fail(LogReadError::Kind::Empty, 0, {});
+    return result;
+}
+
+QString logReadMessage(const LogReadError& error)
+{
+    const QString file = QLatin1Char('"') + shownPath(error.file) + QLatin1Char('"');
+    switch (error.kind) {
+    case LogReadError::Kind::CannotOpen:
+        return QStringLiteral("The log file %1 could not be opened.\n%2").arg(file, error.reason);
+    case LogReadError::Kind::Empty:
+        return QStringLiteral("The log file %1 is empty.").arg(file);
+    case LogReadError::Kind::ReadFailed:
+        return QStringLiteral("The log file %1 could not be read at line %2.\n%3\nOnly the lines before line %2 are shown.")
+            .arg(file, QString::number(error.line), error.reason);
+    case LogReadError::Kind::RepairFailed:
+    case LogReadError::Kind::ConvertFailed:
+        return QStringLiteral("The log file %1 cannot be shown from line %2 on.\n%3\nOnly the lines before line %2 are shown.")
+            .arg(file, QString::number(error.line), error.reason);
+    }
+    return {};
+}
+
+// ---- Windows-1252 ----
+
+namespace {
+
+constexpr char16_t HighHalf[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // 98-9F
+};
+
+constexpr std::array<char16_t, 256> makeWindows1252()
+{
+    std::array<char16_t, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        t[b] = static_cast<char16_t>(b);
+    for (int b = 0x80; b < 0xA0; ++b)
+        t[b] = HighHalf[b - 0x80];
+    return t;
+}
+constexpr std::array<char16_t, 256> Windows1252 = makeWindows1252();
+
+} // namespace
+
+char16_t windows1252ToUnicode(unsigned char byte)
+{
+    return Windows1252[byte];
+}
+
+QString decodeWindows1252(std::string_view bytes)
+{
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t i = 0, n = bytes.size(); i < n; ++i)
+        out[i] = Windows1252[in[i]];
+    return text;
+}
+
+// ---- Test status file ----
+
+QString derivedStatusPath(const QString& logPath)
+{
+    return logPath.left(qMax<qsizetype>(0, logPath.size() - 3)) + QStringLiteral("tst");
+}
+
+QString statusFilePath(const QString& logPath)
+{
+    const QString derived = derivedStatusPath(logPath);
+    if (QFileInfo::exists(derived))
+        return derived;
+    const QFileInfo info(derived);
+    const QString name = info.fileName();
+    const QStringList entries =
+        info.absoluteDir().entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString& entry : entries) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return derived.left(derived.size() - name.size()) + entry;
+    }
+    return derived;
+}
+
+QString outcomeWord(int value)
+{
+    switch (value) {
+    case -1:
+        return QStringLiteral("FAIL");
+    case 0:
+        return QStringLiteral("N/A");
+    case 1:
+        return QStringLiteral("PASS");
+    }
+    return {};
+}
+
+QString statusItemText(int testNumber, int value)
+{
+    QString label = QStringLiteral("Test # ") + QString::number(testNumber) + QLatin1Char(' ');
+    label.truncate(qMax<qsizetype>(9, label.size() - 1));
+    return label + QStringLiteral(" - ") + outcomeWord(value);
+}
+
+QString statusNotFoundLine(const QString& path)
+{
+    return QLatin1Char('"') + shownPath(path) + QStringLiteral("\"  not found.");
+}
+
+QString statusErrorMessage(const QString& firstLine)
+{
+    return firstLine + QLatin1Char('\n') + StatusUnavailableLine;
+}
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// -1, 0 or 1 written as an optional sign and digits; nothing for anything else.
+std::optional<int> parseStatusValue(std::string_view field)
+{
+    int sign = 1;
+    if (!field.empty() && (field.front() == '+' || field.front() == '-')) {
+        sign = field.front() == '-' ? -1 : 1;
+        field.remove_prefix(1);
+    }
+    if (field.empty())
+        return std::nullopt;
+    for (char c : field)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    while (!field.empty() && field.front() == '0')
+        field.remove_prefix(1);
+    if (field.empty())
+        return 0;
+    if (field == "1")
+        return sign;
+    return std::nullopt;
+}
+
+// Collects the values of a status file and turns them into records.
+class StatusReader {
+public:
+    explicit StatusReader(StatusFileResult& result) : m_r(result) {}
+
+    // False once the file is found bad.
+    bool feed(const char* data, size_t size)
+    {
+        for (size_t i = 0; i < size; ++i) {
+            const char c = data[i];
+            if (c == ',' || c == '\r' || c == '\n') {
+                if (!endValue())
+                    return false;
+            } else if (m_field.size() < 64) {
+                m_field.push_back(c);
+            } else {
+                m_tooLong = true;
+            }
+        }
+        return true;
+    }
+
+    bool endValue()
+    {
+        std::string_view field(m_field);
+        while (!field.empty() && isBlank(field.front()))
+            field.remove_prefix(1);
+        while (!field.empty() && isBlank(field.back()))
+            field.remove_suffix(1);
+        const bool blank = field.empty() && !m_tooLong;
+        const std::optional<int> value = m_tooLong ? std::nullopt : parseStatusValue(field);
+        m_field.clear();
+        m_tooLong = false;
+        if (blank)
+            return true;
+        if (!value) {
+            m_r.errorLine = CorruptStatusLine;
+            return false;
+        }
+        if (m_records == 32767) {
+            m_r.errorLine = TooManyTestsLine;
+            return false;
+        }
+        ++m_records;
+        const int index = *value == 1 ? 0 : *value == -1 ? 1 : 2;
+        ++m_r.counts[index];
+        m_r.items.append(statusItemText(m_records, *value));
+        return true;
+    }
+
+    int records() const { return m_records; }
+
+private:
+    StatusFileResult& m_r;
+    std::string m_field;
+    bool m_tooLong = false;
+    int m_records = 0;
+};
+
+} // namespace
+
+StatusFileResult readStatusFile(const QString& path)
+{
+    StatusFileResult result;
+    if (!QFileInfo::exists(path)) {
+        result.errorLine = statusNotFoundLine(path);
+        return result;
+    }
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        result.errorLine = shownPath(path);
+        return result;
+    }
+    StatusReader reader(result);
+    std::string chunk(64 * 1024, '\0');
+    for (;;) {
+        const qint64 got = file.read(chunk.data(), static_cast<qint64>(chunk.size()));
+        if (got < 0) {
+            result.errorLine = shownPath(path);
+            return result;
+        }
+        if (got == 0)
+            break;
+        if (!reader.feed(chunk.data(), static_cast<size_t>(got)))
+            return result;
+    }
+    if (!reader.endValue())
+        return result;
+    if (reader.records() == 0)
+        result.errorLine = shownPath(path); // nothing to read: fails before the first record
+    return result;
+}
+
+} // namespace vrx

@@ -1,0 +1,106 @@
+#pragma once
+// Reading a log and its test status file, without any window: the main window and a
+// command-line tool call the same functions and get the same text, items and messages.
+
+#include "ConvertLogLine.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vrx {
+
+// ---- Log file ----
+
+struct LogReadError {
+    enum class Kind {
+        CannotOpen,   // the file could not be opened
+        Empty,        // nothing to read
+        ReadFailed,   // the system failed to read on
+        RepairFailed, // a character to repair beyond position 32767
+        ConvertFailed // ConvertLogLine refused the line
+    };
+    Kind kind = Kind::CannotOpen;
+    QString file;
+    int line = 0;        // 1-based line of the file; 0 when no line is concerned
+    QString reason;      // one sentence; empty for Empty
+};
+
+struct LogReadResult {
+    bool opened = false;  // false: nothing was read and the display is to stay as it was
+    std::string text;     // display text in Windows-1252: the converted lines joined by CR LF,
+                          // complete, or the lines before the failing one
+    int lines = 0;        // lines of the file read and converted
+    std::optional<LogReadError> error;
+    bool ok() const { return opened && !error; }
+};
+
+// Reads a log file: CR LF and a lone CR end a line, a lone LF stays in its line; the DOS code
+// page's ±, ≤ and µ (bytes 0xF1, 0xF3, 0xE6) are repaired to ±, < and µ of Windows-1252;
+// each line is converted, and put behind CR LF unless the text is still empty (so empty lines
+// at the start leave no trace). Streams the file; memory is about the size of the result.
+LogReadResult readLogFile(const QString& path);
+
+// The same on bytes already in memory (file name only for the error).
+LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName = {});
+
+// Repairs one raw line in place; false when a character to repair stands beyond position
+// 32767 (the line is then left partly repaired and must not be used).
+bool repairLogLine(char* data, size_t size);
+
+// The message for a failed log: names the file and, where it applies, line and reason.
+QString logReadMessage(const LogReadError& error);
+
+// ---- Windows-1252 ----
+
+// Unicode text of Windows-1252 bytes. The five bytes the code page leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 control characters of the same code.
+QString decodeWindows1252(std::string_view bytes);
+
+// The Unicode character a Windows-1252 byte stands for.
+char16_t windows1252ToUnicode(unsigned char byte);
+
+// ---- Test status file ----
+
+// The log's path with its last three characters replaced by "tst" (run1.log -> run1.tst).
+QString derivedStatusPath(const QString& logPath);
+
+// derivedStatusPath(), or, when no file of exactly that name exists, the file in the same
+// folder whose name matches it without regard to case (DOS media carry upper-case names).
+// The derived path when neither exists.
+QString statusFilePath(const QString& logPath);
+
+// "Test # 1  - PASS", "Test # 12 - FAIL", "Test # 100 - N/A": the label is cut to 9
+// characters, which keeps the hyphens of tests up to 99 in one column, but never cuts digits.
+QString statusItemText(int testNumber, int value);
+
+// The outcome word of a status value (-1, 0, 1); empty for any other value.
+QString outcomeWord(int value);
+
+struct StatusFileResult {
+    QStringList items;                 // one per record read, also those before a failure
+    std::array<qint16, 3> counts{};    // passed, failed, not applicable
+    std::optional<QString> errorLine;  // first line of the message when the file failed
+    bool ok() const { return !errorLine; }
+};
+
+// Values separated by commas or line breaks; blanks around a value are skipped and blank values
+// (empty lines, a trailing comma) are no record. A record is one of -1, 0, 1 (an optional sign,
+// digits); anything else makes the file corrupt. More than 32767 records overflow the counters.
+StatusFileResult readStatusFile(const QString& path);
+
+// First lines of the status error message.
+QString statusNotFoundLine(const QString& path);   // "\"path\"  not found."
+inline const QString CorruptStatusLine = QStringLiteral("Corrupt or invalid file format.");
+inline const QString TooManyTestsLine = QStringLiteral("Too many tests: more than 32767 in the file.");
+
+inline const QString StatusErrorTitle = QStringLiteral("Test Status File Error");
+inline const QString StatusUnavailableLine = QStringLiteral("Test Status Data will not be available.");
+
+// The whole message: first line, a line feed alone, then StatusUnavailableLine.
+QString statusErrorMessage(const QString& firstLine);
+
+} // namespace vrx

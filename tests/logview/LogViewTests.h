@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+
+class ConvertTest : public QObject {
+    Q_OBJECT
+private slots:
+    void convert_data();
+    void convert();
+    void failures_data();
+    void failures();
+    void matchesLiteral_data();
+    void matchesLiteral();
+    void crowdedLines();
+    void everyCountCode();
+};
+
+class LoaderTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void openDialog();
+    void cancel();
+    void logText_data();
+    void logText();
+    void displayPieces_data();
+    void displayPieces();
+    void windows1252();
+    void logFailures_data();
+    void logFailures();
+    void statusFile_data();
+    void statusFile();
+    void statusFileCase_data();
+    void statusFileCase();
+    void failCounterColour();
+    void secondLoadWhileShown();
+    void statusErrorWhileShown();
+    void tooManyTests();
+    void folderOfPath_data();
+    void folderOfPath();
+};
+
+class StatusAreaTest : public QObject {
+    Q_OBJECT
+private slots:
+    void toggle();
+    void toggleThroughMenuItem();
+    void clear_data();
+    void clear();
+};

@@ -1,0 +1,468 @@
+// Loading a log and its status file through "&Open File", with real files in a temporary
+// folder and a scripted platform for the dialog and the message boxes.
+
+#include "Harness.h"
+#include "Identity.h"
+#include "LogFiles.h"
+#include "LogViewTests.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vrx;
+using vrx::test::Harness;
+
+namespace {
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray toBytes(const std::string& s)
+{
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// What the text box shows: its line breaks as LF.
+QString shownText(const QByteArray& displayBytes)
+{
+    QString s = decodeWindows1252(std::string_view(displayBytes.constData(), size_t(displayBytes.size())));
+    // The text box hands a no-break space out as a plain space.
+    return s.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar::Nbsp, QLatin1Char(' '));
+}
+
+QString withPath(QString line, const QString& path)
+{
+    return line.replace(QStringLiteral("%1"), path);
+}
+
+} // namespace
+
+void LoaderTest::initTestCase()
+{
+    QVERIFY(QTemporaryDir().isValid());
+}
+
+void LoaderTest::openDialog()
+{
+    Harness h;
+    h.platform.openAnswers.append(std::nullopt);
+    h.commands->LoadLogFile_Click(h.defaultDir);
+    QCOMPARE(h.platform.openRequests.size(), 1);
+    const OpenFileRequest& r = h.platform.openRequests.first();
+    QCOMPARE(r.fileName, QStringLiteral("*.log"));
+    QCOMPARE(r.filter, QStringLiteral("Log Files (*.log *.LOG)"));
+    QCOMPARE(r.initialDir, QStringLiteral("/start"));
+    QCOMPARE(r.title, QStringLiteral("Log File"));
+}
+
+void LoaderTest::cancel()
+{
+    Harness h;
+    h.display->setPlainText(QStringLiteral("earlier"));
+    h.statusList->addItem(QStringLiteral("Test # 1  - PASS"));
+    h.printDisplay.setEnabled(true);
+    h.commands->LoadLogFile_Click(h.defaultDir); // no answer: cancelled
+    QCOMPARE(h.defaultDir, QStringLiteral("/start"));
+    QVERIFY(h.platform.messages.isEmpty());
+    QCOMPARE(h.display->toPlainText(), QStringLiteral("earlier"));
+    QVERIFY(h.printDisplay.isEnabled());
+    QCOMPARE(h.items(), QStringList{QStringLiteral("Test # 1  - PASS")});
+    QCOMPARE(h.platform.processEventsCalls, 0);
+}
+
+void LoaderTest::logText_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("one line") << QByteArray("\x0f" " run 1") << QByteArray("PASS run 1");
+    QTest::newRow("one line with CR LF") << QByteArray("abc\r\n") << QByteArray("abc");
+    QTest::newRow("two lines") << QByteArray("a\r\nb\r\n") << QByteArray("a\r\nb");
+    QTest::newRow("leading empty lines") << QByteArray("\r\n\r\nthird\r\nfourth") << QByteArray("third\r\nfourth");
+    QTest::newRow("empty lines later stay") << QByteArray("a\r\n\r\n\r\nb") << QByteArray("a\r\n\r\n\r\nb");
+    QTest::newRow("CR only") << QByteArray("a\rb\rc\r") << QByteArray("a\r\nb\r\nc");
+    QTest::newRow("lone LF stays in the line") << QByteArray("a\nb\r\nc") << QByteArray("a\nb\r\nc");
+    QTest::newRow("LF only: one line") << QByteArray("a\nb\n") << QByteArray("a\nb\n");
+    QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << QByteArray("a\r\n\r\nb");
+    QTest::newRow("repairs") << QByteArray("\xF1" "5 \xF3" "6 4\xE6" "s") << QByteArray("\xB1" "5 <6 4\xB5" "s");
+    QTest::newRow("repaired count characters")
+        << QByteArray("\x01\xF3|\r\n\x01\xE6|\r\n\x01\xF1|")
+        << QByteArray(30, ' ') + "|\r\n" + QByteArray(151, ' ') + "|\r\n" + QByteArray(147, ' ') + "|";
+    QTest::newRow("high bytes") << QByteArray("\x80\x81\x8D\x8F\x90\x9D\x9F\xA0\xFF") << QByteArray("\x80\x81\x8D\x8F\x90\x9D\x9F\xA0\xFF");
+    QTest::newRow("tokens per line") << QByteArray("\x02\x01\"1\x07\r\n\x04\x03\x10") << QByteArray("VERTICAL SCALE    1div\r\nMEASURED - FAIL");
+    QTest::newRow("first line converts to nothing") << QByteArray("\x01\x1e\r\nb") << QByteArray("b");
+    QTest::newRow("only an empty line") << QByteArray("\r\n") << QByteArray();
+    QTest::newRow("many lines")
+        << QByteArray("l\x05\r\n").repeated(30000) << QByteArray("l mV\r\n").repeated(30000).chopped(2);
+}
+
+void LoaderTest::logText()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("run1.log"), file);
+    writeFile(dir, QStringLiteral("run1.tst"), "1\r\n");
+
+    Harness h;
+    h.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&h.window));
+    h.load(path);
+    QCOMPARE(h.defaultDir, dir.path());
+    QVERIFY2(h.platform.messages.isEmpty(), qPrintable(h.platform.messages.value(0).text));
+    QCOMPARE(toBytes(h.commands->displayBytes()), expected);
+    QCOMPARE(h.commands->displayText(), decodeWindows1252(std::string_view(expected.constData(), size_t(expected.size()))));
+    QCOMPARE(h.display->toPlainText(), shownText(expected));
+    QCOMPARE(h.platform.processEventsCalls, 1);
+    QVERIFY(h.printDisplay.isEnabled());
+    QVERIFY(h.clearTests.isEnabled());
+    QVERIFY(h.showTestStatus.isEnabled());
+    QVERIFY(h.display->hasFocus());
+    QVERIFY(h.display->document()->blockCount() <= MaxDisplayParagraphs);
+
+    // The pure reader gives the same text.
+    QCOMPARE(toBytes(readLogFile(path).text), expected);
+    QCOMPARE(toBytes(convertLogBytes(std::string_view(file.constData(), size_t(file.size()))).text), expected);
+}
+
+void LoaderTest::displayPieces_data()
+{
+    QTest::addColumn<int>("before"); // bytes before a CR LF, around the text box's piece size
+    QTest::newRow("CR LF across a piece end") << (1 << 20) - 1;
+    QTest::newRow("CR LF at a piece end") << (1 << 20) - 2;
+    QTest::newRow("CR LF after a piece end") << (1 << 20);
+}
+
+void LoaderTest::displayPieces()
+{
+    QFETCH(int, before);
+    const std::string bytes = std::string(size_t(before), 'a') + "\r\nb\r\n" + std::string(70000, 'c') + "\nd";
+    QPlainTextEdit display;
+    showLogText(&display, bytes);
+    QCOMPARE(display.toPlainText(),
+             QString(before, QLatin1Char('a')) + "\nb\n" + QString(70000, QLatin1Char('c')) + "\nd");
+    QCOMPARE(display.textCursor().position(), 0);
+}
+
+void LoaderTest::windows1252()
+{
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(static_cast<char>(b));
+    const QString text = decodeWindows1252(all);
+    QCOMPARE(text.size(), 256);
+    for (int b = 0; b < 256; ++b) {
+        if (b < 0x80 || b >= 0xA0)
+            QCOMPARE(text.at(b).unicode(), char16_t(b));
+    }
+    QCOMPARE(text.at(0x80).unicode(), char16_t(0x20AC));
+    QCOMPARE(text.at(0x85).unicode(), char16_t(0x2026));
+    QCOMPARE(text.at(0x8A).unicode(), char16_t(0x0160));
+    QCOMPARE(text.at(0x92).unicode(), char16_t(0x2019));
+    QCOMPARE(text.at(0x99).unicode(), char16_t(0x2122));
+    QCOMPARE(text.at(0x9F).unicode(), char16_t(0x0178));
+    for (int undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+        QCOMPARE(text.at(undefined).unicode(), char16_t(undefined));
+    QCOMPARE(text.at(0xB5), QChar(u'µ'));
+    QCOMPARE(text.at(0xB1), QChar(u'±'));
+}
+
+void LoaderTest::logFailures_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("message");   // %1 stands for the quoted path
+    QTest::addColumn<QString>("shown");     // the display afterwards
+
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("The log file %1 is empty.") << QString();
+    QTest::newRow("run without count at line 3")
+        << QByteArray("a\r\nb\r\nc\x01")
+        << QStringLiteral("The log file %1 cannot be shown from line 3 on.\n"
+                          "A run of spaces has no valid count character.\n"
+                          "Only the lines before line 3 are shown.")
+        << QStringLiteral("a\nb");
+    QTest::newRow("count below 30 on line 1")
+        << QByteArray("\x01\x10x\r\nb")
+        << QStringLiteral("The log file %1 cannot be shown from line 1 on.\n"
+                          "A run of spaces has no valid count character.\n"
+                          "Only the lines before line 1 are shown.")
+        << QString();
+    QTest::newRow("word beyond 32767 on line 2")
+        << "ok\r\n" + QByteArray(32766, 'x') + "\x0f"
+        << QStringLiteral("The log file %1 cannot be shown from line 2 on.\n"
+                          "The line is too long: a position passes 32767.\n"
+                          "Only the lines before line 2 are shown.")
+        << QStringLiteral("ok");
+    QTest::newRow("repair beyond 32767")
+        << "ok\r\n\r\n" + QByteArray(32767, 'x') + "\xF1"
+        << QStringLiteral("The log file %1 cannot be shown from line 3 on.\n"
+                          "A character to repair stands beyond position 32767.\n"
+                          "Only the lines before line 3 are shown.")
+        << QStringLiteral("ok\n");
+}
+
+void LoaderTest::logFailures()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("bad.log"), file);
+    writeFile(dir, QStringLiteral("bad.tst"), "1\r\n");
+
+    Harness h;
+    h.display->setPlainText(QStringLiteral("earlier log"));
+    h.statusList->addItem(QStringLiteral("Test # 1  - FAIL"));
+    h.counters[1]->setText(QStringLiteral("1"));
+    h.printDisplay.setEnabled(true);
+    h.clearTests.setEnabled(true);
+    h.showTestStatus.setEnabled(true);
+    h.load(path);
+
+    QCOMPARE(h.defaultDir, dir.path()); // kept although reading failed
+    QCOMPARE(h.platform.messages.size(), 1);
+    const auto& m = h.platform.messages.first();
+    QCOMPARE(m.text, message.arg(QLatin1Char('"') + path + QLatin1Char('"')));
+    QCOMPARE(m.title, ProgramTitle);
+    QCOMPARE(m.buttons, MessageButtons::Ok);
+    QCOMPARE(m.icon, MessageIcon::Information);
+    QCOMPARE(h.display->toPlainText(), shown);
+    QVERIFY(!h.printDisplay.isEnabled());
+    QVERIFY(h.clearTests.isEnabled());
+    QVERIFY(h.showTestStatus.isEnabled());
+    QCOMPARE(h.items(), QStringList{QStringLiteral("Test # 1  - FAIL")});
+    QCOMPARE(h.captions(), (QStringList{"0", "1", "0"}));
+    QCOMPARE(h.platform.processEventsCalls, 0);
+}
+
+void LoaderTest::statusFile_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: no status file
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("captions");
+    QTest::addColumn<QString>("firstLine"); // empty: no message; %1 the status path
+
+    const QStringList zeros{"0", "0", "0"};
+    const QStringList four{"Test # 1  - PASS", "Test # 2  - FAIL", "Test # 3  - N/A", "Test # 4  - PASS"};
+    QTest::newRow("four lines") << QByteArray("1\r\n-1\r\n0\r\n1\r\n") << four << QStringList{"2", "1", "1"} << QString();
+    QTest::newRow("commas") << QByteArray("1,-1,0,1") << four << QStringList{"2", "1", "1"} << QString();
+    QTest::newRow("spaces and breaks") << QByteArray("  1 ,\t-1\r\n 0,1  \r\n") << four << QStringList{"2", "1", "1"} << QString();
+    QTest::newRow("LF and CR breaks") << QByteArray("1\n-1\r0\n1") << four << QStringList{"2", "1", "1"} << QString();
+    QTest::newRow("blank lines skipped") << QByteArray("\r\n1\r\n\r\n-1\r\n  \r\n0\r\n1\r\n\r\n\r\n") << four
+                                         << QStringList{"2", "1", "1"} << QString();
+    QTest::newRow("signs and zeros") << QByteArray("+1,-01,-0,001,") << four << QStringList{"2", "1", "1"} << QString();
+    QTest::newRow("no failures")
+        << QByteArray("1\r\n1\r\n0\r\n0\r\n0\r\n1\r\n1\r\n1\r\n1\r\n1\r\n-1\r\n0")
+        << QStringList{"Test # 1  - PASS", "Test # 2  - PASS", "Test # 3  - N/A",  "Test # 4  - N/A",
+                       "Test # 5  - N/A",  "Test # 6  - PASS", "Test # 7  - PASS", "Test # 8  - PASS",
+                       "Test # 9  - PASS", "Test # 10 - PASS", "Test # 11 - FAIL", "Test # 12 - N/A"}
+        << QStringList{"7", "1", "4"} << QString();
+    QTest::newRow("missing") << QByteArray() << QStringList() << zeros << QStringLiteral("\"%1\"  not found.");
+    QTest::newRow("empty") << QByteArray("") << QStringList() << zeros << QStringLiteral("%1");
+    QTest::newRow("only blank lines") << QByteArray(" \r\n\r\n") << QStringList() << zeros << QStringLiteral("%1");
+    QTest::newRow("1, 2") << QByteArray("1, 2") << QStringList{"Test # 1  - PASS"} << zeros
+                          << QStringLiteral("Corrupt or invalid file format.");
+    QTest::newRow("2 first") << QByteArray("2\r\n1") << QStringList() << zeros
+                             << QStringLiteral("Corrupt or invalid file format.");
+    QTest::newRow("not a number later") << QByteArray("1\r\n0\r\nPASS\r\n") << QStringList{"Test # 1  - PASS", "Test # 2  - N/A"}
+                                        << zeros << QStringLiteral("Corrupt or invalid file format.");
+    QTest::newRow("fraction") << QByteArray("1.0") << QStringList() << zeros << QStringLiteral("Corrupt or invalid file format.");
+    QTest::newRow("too large") << QByteArray("-1,99999999999999999999") << QStringList{"Test # 1  - FAIL"} << zeros
+                               << QStringLiteral("Corrupt or invalid file format.");
+    QTest::newRow("sign alone") << QByteArray("-") << QStringList() << zeros << QStringLiteral("Corrupt or invalid file format.");
+}
+
+void LoaderTest::statusFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, captions);
+    QFETCH(QString, firstLine);
+    QTemporaryDir dir;
+    const QString log = writeFile(dir, QStringLiteral("run1.log"), "\x0f\r\n");
+    const QString status = dir.filePath(QStringLiteral("run1.tst"));
+    if (!content.isNull())
+        writeFile(dir, QStringLiteral("run1.tst"), content);
+
+    Harness h;
+    h.statusList->addItem(QStringLiteral("from before"));
+    h.load(log);
+    QCOMPARE(h.display->toPlainText(), QStringLiteral("PASS"));
+    QVERIFY(h.printDisplay.isEnabled());
+    QVERIFY(h.clearTests.isEnabled());
+    QCOMPARE(h.items(), items);
+    QCOMPARE(h.captions(), captions);
+    if (firstLine.isEmpty()) {
+        QVERIFY(h.platform.messages.isEmpty());
+        QVERIFY(h.showTestStatus.isEnabled());
+    } else {
+        QCOMPARE(h.platform.messages.size(), 1);
+        const auto& m = h.platform.messages.first();
+        QCOMPARE(m.text, withPath(firstLine, status) + QStringLiteral("\nTest Status Data will not be available."));
+        QCOMPARE(m.title, QStringLiteral("Test Status File Error"));
+        QCOMPARE(m.buttons, MessageButtons::Ok);
+        QCOMPARE(m.icon, MessageIcon::Information);
+        QVERIFY(!h.showTestStatus.isEnabled());
+        QVERIFY(!h.showTestStatus.isChecked());
+        QVERIFY(h.covered());
+    }
+
+    // The pure reader gives the same items and counts.
+    const StatusFileResult r = readStatusFile(statusFilePath(log));
+    QCOMPARE(r.items, items);
+    QCOMPARE(r.errorLine.value_or(QString()), firstLine.isEmpty() ? QString() : withPath(firstLine, status));
+}
+
+void LoaderTest::statusFileCase_data()
+{
+    QTest::addColumn<QString>("logName");
+    QTest::addColumn<QString>("statusName");
+    QTest::addColumn<QString>("otherName"); // a second file that must not be taken; may be empty
+
+    QTest::newRow("upper-case names") << "RUN1.LOG" << "RUN1.TST" << "";
+    QTest::newRow("lower-case log, upper-case status") << "run1.log" << "RUN1.TST" << "";
+    QTest::newRow("mixed") << "Run1.Log" << "run1.TST" << "";
+    QTest::newRow("exact name first") << "RUN1.LOG" << "RUN1.tst" << "RUN1.TST";
+}
+
+void LoaderTest::statusFileCase()
+{
+    QFETCH(QString, logName);
+    QFETCH(QString, statusName);
+    QFETCH(QString, otherName);
+    QTemporaryDir dir;
+    const QString log = writeFile(dir, logName, "x");
+    writeFile(dir, statusName, "1,-1");
+    if (!otherName.isEmpty())
+        writeFile(dir, otherName, "0");
+    QCOMPARE(statusFilePath(log), dir.filePath(statusName));
+
+    Harness h;
+    h.load(log);
+    QVERIFY(h.platform.messages.isEmpty());
+    QCOMPARE(h.items(), (QStringList{"Test # 1  - PASS", "Test # 2  - FAIL"}));
+    QCOMPARE(h.captions(), (QStringList{"1", "1", "0"}));
+}
+
+void LoaderTest::failCounterColour()
+{
+    QTemporaryDir dir;
+    const QString red = writeFile(dir, QStringLiteral("red.log"), "x");
+    writeFile(dir, QStringLiteral("red.tst"), "1,-1");
+    const QString green = writeFile(dir, QStringLiteral("green.log"), "x");
+    writeFile(dir, QStringLiteral("green.tst"), "1,0");
+    const QString broken = writeFile(dir, QStringLiteral("broken.log"), "x");
+    writeFile(dir, QStringLiteral("broken.tst"), "-1,7");
+
+    Harness h;
+    const QColor buttonText = QApplication::palette(h.counters[1]).color(QPalette::ButtonText);
+    QVERIFY(buttonText != QColor(255, 0, 0));
+    h.load(red);
+    QCOMPARE(h.counters[1]->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    h.load(green);
+    QCOMPARE(h.counters[1]->palette().color(QPalette::WindowText), buttonText);
+    h.load(red);
+    // A bad status file leaves the colour as it was, and the captions at "0".
+    h.load(broken);
+    QCOMPARE(h.counters[1]->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(h.captions(), (QStringList{"0", "0", "0"}));
+    QCOMPARE(h.items(), QStringList{"Test # 1  - FAIL"});
+    QCOMPARE(h.commands->testCounts()[1], qint16(1));
+}
+
+void LoaderTest::secondLoadWhileShown()
+{
+    QTemporaryDir dir;
+    const QString first = writeFile(dir, QStringLiteral("a.log"), "first");
+    writeFile(dir, QStringLiteral("a.tst"), "1");
+    const QString second = writeFile(dir, QStringLiteral("b.log"), "second");
+    writeFile(dir, QStringLiteral("b.tst"), "0,0,-1");
+
+    Harness h;
+    h.load(first);
+    h.commands->ShowTestStatus_Click();
+    QVERIFY(h.shown());
+    h.load(second);
+    QVERIFY(h.platform.messages.isEmpty());
+    QVERIFY(h.shown());
+    QVERIFY(h.showTestStatus.isChecked());
+    QVERIFY(h.showTestStatus.isEnabled());
+    QCOMPARE(h.display->toPlainText(), QStringLiteral("second"));
+    QCOMPARE(h.items(), (QStringList{"Test # 1  - N/A", "Test # 2  - N/A", "Test # 3  - FAIL"}));
+    QCOMPARE(h.captions(), (QStringList{"0", "1", "2"}));
+}
+
+void LoaderTest::statusErrorWhileShown()
+{
+    QTemporaryDir dir;
+    const QString first = writeFile(dir, QStringLiteral("a.log"), "first");
+    writeFile(dir, QStringLiteral("a.tst"), "1");
+    const QString second = writeFile(dir, QStringLiteral("b.log"), "second");
+
+    Harness h;
+    h.load(first);
+    h.commands->ShowTestStatus_Click();
+    h.load(second);
+    QVERIFY(h.covered());
+    QVERIFY(!h.showTestStatus.isChecked());
+    QVERIFY(!h.showTestStatus.isEnabled());
+    QVERIFY(h.printDisplay.isEnabled());
+    QCOMPARE(h.platform.messages.size(), 1);
+    QCOMPARE(h.platform.messages.first().text,
+             QLatin1Char('"') + dir.filePath(QStringLiteral("b.tst"))
+                 + QStringLiteral("\"  not found.\nTest Status Data will not be available."));
+    // Shown again only after a good status file, and then covered first.
+    h.load(first);
+    QVERIFY(h.covered());
+    QVERIFY(h.showTestStatus.isEnabled());
+    h.commands->ShowTestStatus_Click();
+    QVERIFY(h.shown());
+}
+
+void LoaderTest::tooManyTests()
+{
+    QTemporaryDir dir;
+    const QString log = writeFile(dir, QStringLiteral("big.log"), "x");
+    writeFile(dir, QStringLiteral("big.tst"), QByteArray("1\r\n").repeated(32767));
+    Harness h;
+    h.load(log);
+    QVERIFY(h.platform.messages.isEmpty());
+    QCOMPARE(h.statusList->count(), 32767);
+    QCOMPARE(h.statusList->item(99)->text(), QStringLiteral("Test # 100 - PASS"));
+    QCOMPARE(h.statusList->item(32766)->text(), QStringLiteral("Test # 32767 - PASS"));
+    QCOMPARE(h.captions(), (QStringList{"32767", "0", "0"}));
+
+    writeFile(dir, QStringLiteral("big.tst"), QByteArray("0\r\n").repeated(32768));
+    h.load(log);
+    QCOMPARE(h.platform.messages.size(), 1);
+    QCOMPARE(h.platform.messages.first().text,
+             QStringLiteral("Too many tests: more than 32767 in the file.\nTest Status Data will not be available."));
+    QCOMPARE(h.statusList->count(), 32767);
+    QCOMPARE(h.captions(), (QStringList{"0", "0", "0"}));
+}
+
+void LoaderTest::folderOfPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("plain") << "/home/u/logs/run1.log" << "/home/u/logs";
+    QTest::newRow("title earlier in path") << "/data/run1.log/run1.log" << "/data/run1.log";
+    QTest::newRow("name inside folder name") << "/x/a.log.d/a.log" << "/x/a.log.d";
+    QTest::newRow("root") << "/run1.log" << "/";
+    QTest::newRow("no folder") << "run1.log" << "";
+}
+
+void LoaderTest::folderOfPath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, folder);
+    QCOMPARE(vrx::folderOfPath(path), folder);
+}
