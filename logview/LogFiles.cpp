@@ -228,6 +228,69 @@ QString decodeWindows1252(std::string_view bytes)
     return text;
 }
 
+namespace {
+
+// UTF-8 of every Windows-1252 byte, built from the one decoding table.
+struct Utf8Table {
+    char bytes[256][3];
+    unsigned char length[256];
+    Utf8Table()
+    {
+        for (int b = 0; b < 256; ++b) {
+            const char16_t c = Windows1252[b];
+            if (c < 0x80) {
+                bytes[b][0] = static_cast<char>(c);
+                length[b] = 1;
+            } else if (c < 0x800) {
+                bytes[b][0] = static_cast<char>(0xC0 | (c >> 6));
+                bytes[b][1] = static_cast<char>(0x80 | (c & 0x3F));
+                length[b] = 2;
+            } else {
+                bytes[b][0] = static_cast<char>(0xE0 | (c >> 12));
+                bytes[b][1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                bytes[b][2] = static_cast<char>(0x80 | (c & 0x3F));
+                length[b] = 3;
+            }
+        }
+    }
+};
+
+} // namespace
+
+std::string displayTextToUtf8(std::string_view bytes, LineEnds lineEnds)
+{
+    static const Utf8Table table;
+    std::string out;
+    out.resize(bytes.size() + bytes.size() / 8 + 16);
+    char* o = out.data();
+    char* limit = out.data() + out.size() - 3;
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (o > limit) {
+            const size_t used = static_cast<size_t>(o - out.data());
+            out.resize(out.size() + (n - i) + (n - i) / 4 + 16);
+            o = out.data() + used;
+            limit = out.data() + out.size() - 3;
+        }
+        const unsigned char b = in[i];
+        if (b < 0x80) {
+            // The display's lines are parted by CR LF; a CR there is always followed by LF.
+            if (b == '\r' && lineEnds == LineEnds::Lf && i + 1 < n && in[i + 1] == '\n')
+                continue;
+            *o++ = static_cast<char>(b);
+            continue;
+        }
+        const unsigned char len = table.length[b];
+        o[0] = table.bytes[b][0];
+        o[1] = table.bytes[b][1];
+        o[2] = table.bytes[b][2];
+        o += len;
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+    return out;
+}
+
 // ---- Test status file ----
 
 QString derivedStatusPath(const QString& logPath)

@@ -63,6 +63,11 @@ QString decodeWindows1252(std::string_view bytes);
 // The Unicode character a Windows-1252 byte stands for.
 char16_t windows1252ToUnicode(unsigned char byte);
 
+// The display text as UTF-8 for a text file: the same characters as decodeWindows1252,
+// with the CR LF between lines kept or turned into LF (a lone LF inside a line stays).
+enum class LineEnds { CrLf, Lf };
+std::string displayTextToUtf8(std::string_view bytes, LineEnds lineEnds);
+
 // ---- Test status file ----
 
 // The log's path with its last three characters replaced by "tst" (run1.log -> run1.tst).
