@@ -61,4 +61,5 @@ private slots:
     void initTestCase();
     void selectDefaultPrinter();
     void twoCopiesOnAnotherPrinter();
+    void unknownPrinterIsReported();
 };

@@ -243,3 +243,20 @@ void TestPrintCups::twoCopiesOnAnotherPrinter()
     QCOMPARE(cupsDefaultPrinterName(), before);
     QCOMPARE(lpstatDefault(), QStringLiteral("system default destination: ") + before);
 }
+
+void TestPrintCups::unknownPrinterIsReported()
+{
+    // A printer that went away between the dialog and printing: a message, no job elsewhere.
+    DefaultGuard guard;
+    const int lastDefault = lastJobId(guard.saved());
+    test::ScriptedPlatform platform;
+    platform.printerAnswers << PrinterChoice{QStringLiteral("VRX-No-Such-Printer"), 1};
+    PrintDisplay_Click(platform, nullptr, QStringLiteral("A\r\nB"));
+    QCOMPARE(platform.messages.size(), 1);
+    QCOMPARE(platform.messages[0].text,
+             QStringLiteral("The log could not be printed on VRX-No-Such-Printer.\r\n"
+                            "The printer \"VRX-No-Such-Printer\" is not available."));
+    QVERIFY(!platform.busy);
+    QVERIFY(jobsAfter(guard.saved(), lastDefault).isEmpty());
+    QCOMPARE(cupsDefaultPrinterName(), guard.saved());
+}

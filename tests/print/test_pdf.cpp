@@ -79,7 +79,7 @@ void setUpPdf(QPrinter& printer, const QString& file)
 
 // pdftotext places a word's top at its baseline less the font's ascent, as the printer
 // object does; a little slack covers rounding in the two programs.
-constexpr double Tolerance = 0.35;
+constexpr double Tolerance = 0.2;
 
 } // namespace
 
