@@ -22,6 +22,7 @@ run: build
 	$(BUILD_DIR)/shell/vrxpv
 
 test: build
+	@scripts/start-cups || echo "make: CUPS is not ready; the printing tests on CUPS skip (fail under CI=true)"
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: build
