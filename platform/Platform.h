@@ -80,7 +80,7 @@ public:
     // Screen-wide busy pointer.
     virtual void setBusy(bool busy) = 0;
 
-    // Let the event loop process what is pending, once.
+    // Let the event loop process what is pending, once; user input is left for later.
     virtual void processEvents() = 0;
 
     // Hand a URL (web page, mailto:) to the desktop.

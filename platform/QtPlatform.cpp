@@ -109,7 +109,9 @@ void QtPlatform::setBusy(bool busy)
 
 void QtPlatform::processEvents()
 {
-    QApplication::processEvents();
+    // Lets the windows repaint and timers run. What the user clicked or typed meanwhile waits
+    // for the main loop, so no second command starts in the middle of this one.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtPlatform::openUrl(const QUrl& url)

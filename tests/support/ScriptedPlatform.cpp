@@ -66,7 +66,7 @@ void ScriptedPlatform::setBusy(bool on)
 void ScriptedPlatform::processEvents()
 {
     ++processEventsCalls;
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void ScriptedPlatform::openUrl(const QUrl& url)
