@@ -73,11 +73,11 @@ class Run:
             measured = None
         word = {1: PASS, -1: FAIL, 0: b"N/A"}[outcome]
         name = "CH%d %s/" % (channel, volts_per_div)
-        self.line(VSCALE + DASH + name.encode() + DIV + pad(16 - len(name) - 3)
+        limit = ("%.1f" % nominal_mv).encode() + b" " + DOS_PLUSMINUS + ("%.1f" % tol).encode()
+        self.line(VSCALE + DASH + name.encode() + DIV + pad(13 - len(name))
                   + MEASURED + pad(1)
-                  + (("%8.2f" % measured).encode() + MV if measured is not None else b"     ---") + pad(3)
-                  + LIMIT + pad(1) + ("%.1f" % nominal_mv).encode() + b" " + DOS_PLUSMINUS
-                  + ("%.1f" % tol).encode() + MV + pad(5) + word)
+                  + (("%8.2f" % measured).encode() + MV if measured is not None else b"     ---   ") + pad(2)
+                  + LIMIT + pad(1) + limit + MV + pad(max(1, 17 - len(limit))) + word)
         self.status.append(outcome)
 
     def noise(self, channel, limit_uv, outcome):
