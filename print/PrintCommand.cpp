@@ -1,9 +1,69 @@
 #include "PrintCommand.h"
 
+#include "Identity.h"
 #include "Platform.h"
+#include "PrintModule.h"
+#include "PrinterSystem.h"
+
+#include <exception>
 
 namespace vrx {
 
-void PrintDisplay_Click(Platform&, QWidget*, const QString&) {}
+void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText)
+{
+    SystemPrinters printers(platform);
+    PrintDisplay_Click(platform, window, displayText, printers);
+}
+
+void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, PrinterSystem& printers)
+{
+    // Up to the end of the dialog every failure ends the command quietly, like Cancel.
+    QString savedPrinterName;
+    std::optional<PrinterChoice> choice;
+    try {
+        savedPrinterName = printers.defaultPrinterName();
+        PrinterDialogRequest request;
+        request.copies = 1;
+        request.hidePrintToFile = true;
+        request.noSelection = true;
+        choice = platform.printerDialog(window, request);
+    } catch (const std::exception&) {
+        return;
+    }
+    if (!choice)
+        return;
+
+    platform.setBusy(true);
+    QString failure;
+    try {
+        std::unique_ptr<Printer> printer = printers.openPrinter(choice->printerName);
+        for (int copy = 0; copy < choice->copies; ++copy)
+            PrintDocument(*printer, displayText, platform);
+        printer->endDoc();   // nothing is pending: no page, no job
+    } catch (const std::exception& error) {
+        failure = QStringLiteral("The log could not be printed on ") + choice->printerName + QStringLiteral(".")
+            + NewLine + QString::fromStdString(error.what());
+    }
+
+    // The default printer is put back even when printing failed.
+    QString restoreFailure;
+    try {
+        if (!savedPrinterName.isEmpty() && printers.defaultPrinterName() != savedPrinterName) {
+            printers.selectDefaultPrinter(savedPrinterName);
+            if (printers.defaultPrinterName() != savedPrinterName)
+                restoreFailure = QStringLiteral("The default printer could not be set back to ") + savedPrinterName
+                    + QStringLiteral(".");
+        }
+    } catch (const std::exception& error) {
+        restoreFailure = QStringLiteral("The default printer could not be set back to ") + savedPrinterName
+            + QStringLiteral(".") + NewLine + QString::fromStdString(error.what());
+    }
+    platform.setBusy(false);
+
+    if (!failure.isEmpty())
+        platform.messageBox(window, failure, ProgramTitle, MessageButtons::Ok, MessageIcon::None);
+    if (!restoreFailure.isEmpty())
+        platform.messageBox(window, restoreFailure, ProgramTitle, MessageButtons::Ok, MessageIcon::None);
+}
 
 } // namespace vrx

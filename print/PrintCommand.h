@@ -8,9 +8,13 @@ class QWidget;
 namespace vrx {
 
 class Platform;
+class PrinterSystem;
 
 // Asks for a printer and a number of copies, prints the display text once per copy,
 // and leaves the system default printer as it was before the dialog.
 void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText);
+
+// The same on the given printers (tests give a stand-in).
+void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, PrinterSystem& printers);
 
 } // namespace vrx

@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""vrxlog against the general tools on the same generated data, measured in one run:
+
+  vrxlog text  vs  iconv -f WINDOWS-1252 -t UTF-8      on a 100 MB log
+  vrxlog pdf   vs  enscript | ps2pdf                    on a 2,000-page log
+
+Prints each tool's wall time (best of a few runs) and peak memory, and the ratios.
+Usage: compare-tools.py BUILD_DIR
+"""
+import glob
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SAMPLES = os.path.join(HERE, "..", "samples")
+
+
+def sample_lines():
+    lines = []
+    for path in sorted(glob.glob(os.path.join(SAMPLES, "*.log")) + glob.glob(os.path.join(SAMPLES, "*.LOG"))):
+        with open(path, "rb") as f:
+            lines += [l for l in f.read().split(b"\r\n") if l]
+    return lines
+
+
+def make_log(path, size=None, lines=None):
+    pool = sample_lines()
+    out = bytearray()
+    n = 0
+    while (size is not None and len(out) < size) or (lines is not None and n < lines):
+        out += pool[n % len(pool)] + b"\r\n"
+        n += 1
+    with open(path, "wb") as f:
+        f.write(out)
+    return n
+
+
+def run_pipeline(commands, stdout_path):
+    """Runs commands connected by pipes; returns the wall time and the summed peak memory
+    (MiB) of the processes, which run at the same time."""
+    start = time.perf_counter()
+    procs = []
+    with open(stdout_path, "wb") as out:
+        stdin = None
+        for i, command in enumerate(commands):
+            last = i == len(commands) - 1
+            p = subprocess.Popen(command, stdin=stdin, stdout=out if last else subprocess.PIPE)
+            if stdin is not None:
+                stdin.close()
+            stdin = p.stdout
+            procs.append(p)
+        peak_kib = 0
+        for p in procs:
+            _, status, usage = os.wait4(p.pid, 0)
+            p.returncode = os.waitstatus_to_exitcode(status)
+            if p.returncode != 0:
+                raise SystemExit("%s failed with %d" % (p.args[0], p.returncode))
+            peak_kib += usage.ru_maxrss
+    return time.perf_counter() - start, peak_kib / 1024.0
+
+
+def measure(commands, stdout_path, repeats=3):
+    """Best wall time of a few runs, and the largest peak memory seen (MiB)."""
+    best, peak = None, 0.0
+    for _ in range(repeats):
+        elapsed, mem = run_pipeline(commands, stdout_path)
+        best = elapsed if best is None else min(best, elapsed)
+        peak = max(peak, mem)
+    return best, peak
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build"
+    vrxlog = os.path.join(build, "cli", "vrxlog")
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    os.environ.update(env)
+    with tempfile.TemporaryDirectory() as tmp:
+        big = os.path.join(tmp, "big.log")
+        make_log(big, size=100 * 1000 * 1000)
+        print("text: %.0f MB log" % (os.path.getsize(big) / 1e6))
+        t_iconv, m_iconv = measure([["iconv", "-f", "WINDOWS-1252", "-t", "UTF-8", big]], os.path.join(tmp, "iconv.txt"))
+        t_vrx, m_vrx = measure([[vrxlog, "text", big]], os.path.join(tmp, "vrxlog.txt"))
+        print("  iconv        %6.3f s  %7.1f MiB" % (t_iconv, m_iconv))
+        print("  vrxlog text  %6.3f s  %7.1f MiB" % (t_vrx, m_vrx))
+        print("  ratio vrxlog text / iconv = %.2f (target <= 1.5)" % (t_vrx / t_iconv))
+
+        pages = 2000
+        log = os.path.join(tmp, "pages.log")
+        make_log(log, lines=pages * 48)
+        text = os.path.join(tmp, "pages.txt")
+        subprocess.run([vrxlog, "text", "-o", text, log], check=True)
+        print("pdf: %d lines, %d pages" % (pages * 48, pages))
+        t_ens, m_ens = measure([["enscript", "-q", "-B", "-f", "Courier10", "-L", "48", "-p", "-", text],
+                               ["ps2pdf", "-", os.path.join(tmp, "ens.pdf")]], os.devnull, repeats=1)
+        t_pdf, m_pdf = measure([[vrxlog, "pdf", "-o", os.path.join(tmp, "vrx.pdf"), log]], os.devnull, repeats=1)
+        print("  enscript|ps2pdf %6.3f s  %7.1f MiB" % (t_ens, m_ens))
+        print("  vrxlog pdf      %6.3f s  %7.1f MiB" % (t_pdf, m_pdf))
+        print("  ratio vrxlog pdf / (enscript|ps2pdf) = %.2f (target < 1)" % (t_pdf / t_ens))
+
+
+if __name__ == "__main__":
+    main()

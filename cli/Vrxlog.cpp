@@ -1,0 +1,264 @@
+#include "Vrxlog.h"
+
+#include "DevicePrinter.h"
+#include "Identity.h"
+#include "LogFiles.h"
+#include "PrintModule.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QPageSize>
+#include <QPrinter>
+#include <QSaveFile>
+
+namespace vrx {
+
+namespace {
+
+struct Options {
+    QString command;
+    QStringList logs;
+    QString outputFile;
+    bool crlf = false;
+    QString paper;
+};
+
+void writeText(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+int usageError(std::FILE* err, const QString& message)
+{
+    writeText(err, QStringLiteral("vrxlog: ") + message + QStringLiteral("\n")
+                       + QStringLiteral("Try 'vrxlog --help'.\n"));
+    return ExitUsage;
+}
+
+// Parses the words after the command; an empty optional error text means success.
+QString parseOptions(const QStringList& words, Options& options)
+{
+    for (int i = 0; i < words.size(); ++i) {
+        const QString& word = words[i];
+        if (word == QLatin1String("-o") || word == QLatin1String("--output")) {
+            if (i + 1 >= words.size())
+                return QStringLiteral("%1 needs a file name").arg(word);
+            options.outputFile = words[++i];
+        } else if (word.startsWith(QLatin1String("--output="))) {
+            options.outputFile = word.mid(9);
+        } else if (word == QLatin1String("--crlf") && options.command == QLatin1String("text")) {
+            options.crlf = true;
+        } else if (word == QLatin1String("--paper") && options.command == QLatin1String("pdf")) {
+            if (i + 1 >= words.size())
+                return QStringLiteral("--paper needs a4 or letter");
+            options.paper = words[++i].toLower();
+        } else if (word.startsWith(QLatin1String("--paper=")) && options.command == QLatin1String("pdf")) {
+            options.paper = word.mid(8).toLower();
+        } else if (word == QLatin1String("--")) {
+            options.logs += words.mid(i + 1);
+            break;
+        } else if (word.startsWith(QLatin1Char('-')) && word.size() > 1) {
+            return QStringLiteral("unknown option '%1' for '%2'").arg(word, options.command);
+        } else {
+            options.logs += word;
+        }
+    }
+    if (options.logs.isEmpty())
+        return QStringLiteral("'%1' needs at least one log file").arg(options.command);
+    if (!options.paper.isEmpty() && options.paper != QLatin1String("a4") && options.paper != QLatin1String("letter"))
+        return QStringLiteral("--paper takes a4 or letter, not '%1'").arg(options.paper);
+    if (options.command == QLatin1String("text") && !options.outputFile.isEmpty() && options.logs.size() != 1)
+        return QStringLiteral("-o writes the text of one log; %1 were given").arg(options.logs.size());
+    if (options.command == QLatin1String("status") && !options.outputFile.isEmpty())
+        return QStringLiteral("'status' writes to standard output only");
+    if (options.command == QLatin1String("pdf")) {
+        if (options.outputFile.isEmpty())
+            return QStringLiteral("'pdf' needs -o OUT.pdf");
+        if (options.logs.size() != 1)
+            return QStringLiteral("'pdf' prints one log; %1 were given").arg(options.logs.size());
+    }
+    return {};
+}
+
+// The display text of a log, or nothing after reporting why on err.
+std::optional<std::string> readDisplayBytes(const QString& log, std::FILE* err)
+{
+    LogReadResult read = readLogFile(log);
+    if (read.ok())
+        return std::move(read.text);
+    LogReadError error = read.error.value_or(LogReadError{LogReadError::Kind::CannotOpen, log, 0, {}});
+    QString message = logReadMessage(error);
+    // The window's message speaks of what it shows; here nothing of the log is written.
+    message.replace(QStringLiteral("\nOnly the lines before line %1 are shown.").arg(error.line), QString());
+    writeText(err, QStringLiteral("vrxlog: ") + message + QLatin1Char('\n'));
+    return std::nullopt;
+}
+
+int runText(const Options& options, std::FILE* out, std::FILE* err)
+{
+    int status = ExitOk;
+    for (const QString& log : options.logs) {
+        const std::optional<std::string> bytes = readDisplayBytes(log, err);
+        if (!bytes) {
+            status = ExitLogFailed;
+            continue;
+        }
+        std::string utf8 = displayTextToUtf8(*bytes, options.crlf ? LineEnds::CrLf : LineEnds::Lf);
+        if (!bytes->empty())
+            utf8 += options.crlf ? "\r\n" : "\n";
+        if (options.outputFile.isEmpty()) {
+            std::fwrite(utf8.data(), 1, utf8.size(), out);
+            continue;
+        }
+        QSaveFile file(options.outputFile);
+        if (!file.open(QIODevice::WriteOnly)
+            || file.write(utf8.data(), static_cast<qint64>(utf8.size())) != static_cast<qint64>(utf8.size())
+            || !file.commit()) {
+            writeText(err, QStringLiteral("vrxlog: cannot write \"%1\": %2\n").arg(options.outputFile, file.errorString()));
+            status = ExitLogFailed;
+        }
+    }
+    return status;
+}
+
+int runStatus(const Options& options, std::FILE* out, std::FILE* err)
+{
+    int status = ExitOk;
+    bool first = true;
+    for (const QString& log : options.logs) {
+        // As in the window, a status file is only read for a log that reads whole.
+        if (!readDisplayBytes(log, err)) {
+            status = ExitLogFailed;
+            continue;
+        }
+        QString report = first ? QString() : QStringLiteral("\n");
+        first = false;
+        report += log + QStringLiteral(":\n");
+        const StatusFileResult result = readStatusFile(statusFilePath(log));
+        for (const QString& item : result.items)
+            report += item + QLatin1Char('\n');
+        if (result.ok()) {
+            report += QStringLiteral("Pass: %1  Fail: %2  N/A: %3\n")
+                          .arg(result.counts[0])
+                          .arg(result.counts[1])
+                          .arg(result.counts[2]);
+        } else {
+            report += StatusErrorTitle + QStringLiteral(": ") + statusErrorMessage(*result.errorLine)
+                + QLatin1Char('\n');
+        }
+        writeText(out, report);
+    }
+    return status;
+}
+
+QPageSize paperFor(const QString& paper)
+{
+    if (paper == QLatin1String("letter"))
+        return QPageSize(QPageSize::Letter);
+    if (paper == QLatin1String("a4"))
+        return QPageSize(QPageSize::A4);
+    return QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize(QPageSize::Letter)
+                                                                               : QPageSize(QPageSize::A4);
+}
+
+int runPdf(const Options& options, std::FILE* err)
+{
+    const QString& log = options.logs.constFirst();
+    const std::optional<std::string> bytes = readDisplayBytes(log, err);
+    if (!bytes)
+        return ExitLogFailed;
+
+    // Written to a temporary file first, so a failed run leaves no half document behind.
+    const QString target = QFileInfo(options.outputFile).absoluteFilePath();
+    const QString partial = target + QStringLiteral(".part");
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(partial);
+        printer.setPageSize(paperFor(options.paper));
+        // A PDF page has no unprintable edge: the layout's positions are from the paper's edge.
+        printer.setFullPage(true);
+        printer.setDocName(QFileInfo(log).fileName());
+        printer.setCreator(ProgramTitle);
+        try {
+            DevicePrinter device(printer);
+            PrintDocument(device, decodeWindows1252(*bytes));
+        } catch (const PrintError& e) {
+            QFile::remove(partial);
+            writeText(err, QStringLiteral("vrxlog: cannot print \"%1\": %2\n").arg(log, QString::fromUtf8(e.what())));
+            return ExitLogFailed;
+        }
+    }
+    if (!QFile::exists(partial)) {
+        // An empty log has no page; its document is still a (blank) PDF file.
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(partial);
+        printer.setPageSize(paperFor(options.paper));
+        QPainter painter(&printer);
+    }
+    QFile::remove(target);
+    if (!QFile::rename(partial, target)) {
+        QFile::remove(partial);
+        writeText(err, QStringLiteral("vrxlog: cannot write \"%1\"\n").arg(options.outputFile));
+        return ExitLogFailed;
+    }
+    return ExitOk;
+}
+
+} // namespace
+
+QString vrxlogUsage()
+{
+    return QStringLiteral(
+        "Usage: vrxlog text [--crlf] [-o FILE] LOG...\n"
+        "       vrxlog status LOG...\n"
+        "       vrxlog pdf [--paper a4|letter] -o OUT.pdf LOG\n"
+        "\n"
+        "Reads the compact log files of the VRX test program as %1 shows them.\n"
+        "\n"
+        "  text     write the display text of each log as UTF-8 to standard output\n"
+        "           (LF line ends; --crlf keeps CR LF; -o FILE writes one log to FILE)\n"
+        "  status   list each log's test outcomes from its status file (.tst) with the\n"
+        "           counts of passed, failed and not-applicable tests\n"
+        "  pdf      print one log into a PDF file with the page layout of the Print\n"
+        "           command (--paper a4 or letter; the default follows the locale)\n"
+        "\n"
+        "Exit status: 0 when every log was read, 1 when a log could not be read or\n"
+        "converted (the others are still processed), 2 for a wrong command line.\n"
+        "Logs and status files are only read.\n")
+        .arg(ProgramTitle);
+}
+
+int runVrxlog(const QStringList& arguments, std::FILE* out, std::FILE* err)
+{
+    if (arguments.isEmpty())
+        return usageError(err, QStringLiteral("no command given"));
+    const QString& command = arguments.constFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+        writeText(out, vrxlogUsage());
+        return ExitOk;
+    }
+    if (command == QLatin1String("--version")) {
+        writeText(out, QStringLiteral("vrxlog %1 (%2)\n").arg(VersionText(), ReleaseDate));
+        return ExitOk;
+    }
+    if (command != QLatin1String("text") && command != QLatin1String("status") && command != QLatin1String("pdf"))
+        return usageError(err, QStringLiteral("unknown command '%1'").arg(command));
+
+    Options options;
+    options.command = command;
+    const QString problem = parseOptions(arguments.mid(1), options);
+    if (!problem.isEmpty())
+        return usageError(err, problem);
+
+    if (command == QLatin1String("text"))
+        return runText(options, out, err);
+    if (command == QLatin1String("status"))
+        return runStatus(options, out, err);
+    return runPdf(options, err);
+}
+
+} // namespace vrx

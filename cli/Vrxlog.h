@@ -1,0 +1,19 @@
+#pragma once
+// vrxlog: the log viewer's conversion, status summary and printed layout from the command line.
+
+#include <QStringList>
+#include <cstdio>
+
+namespace vrx {
+
+// Exit statuses.
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitLogFailed = 1;
+inline constexpr int ExitUsage = 2;
+
+// Runs one vrxlog command line (without the program name); writes to out and err.
+int runVrxlog(const QStringList& arguments, std::FILE* out, std::FILE* err);
+
+QString vrxlogUsage();
+
+} // namespace vrx

@@ -1,0 +1,93 @@
+#pragma once
+// Page layout of the printed log: the printer object the layout talks to, PrintTextAt,
+// which places one piece of text at a position in millimetres, and PrintDocument, which
+// prints the display text as one complete document (one copy).
+
+#include <QRgb>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+
+namespace vrx {
+
+class Platform;
+
+// A failing printer operation (the device would not start, a page could not be added, the
+// job could not be handed on). Passed up to the print command, which tells the user.
+class PrintError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The printer object as the layout uses it. Positions are twips (1/1440 inch) from the
+// top-left corner of the printable area, x to the right, y downwards. Printing a text
+// leaves the vertical position and moves the horizontal one to the end of the text.
+// Starting a new page or ending the document puts the position back at 0, 0.
+class Printer {
+public:
+    virtual ~Printer() = default;
+
+    virtual void setFontName(const QString& name) = 0;
+    virtual void setFontSize(float points) = 0;
+
+    virtual float currentX() const = 0;
+    virtual void setCurrentX(float twips) = 0;
+    virtual float currentY() const = 0;
+    virtual void setCurrentY(float twips) = 0;
+
+    virtual void setForeColor(QRgb colour) = 0;
+
+    // Prints at the current position, without going to a new line.
+    virtual void print(const QString& text) = 0;
+
+    virtual void newPage() = 0;
+
+    // Ends the document and hands it to the printer. With nothing printed since the last
+    // end it produces nothing: no page, no job.
+    virtual void endDoc() = 0;
+
+    virtual QString deviceName() const = 0;
+};
+
+// Millimetres to twips. The program has always used 56.7, not 1440 / 25.4.
+inline constexpr double TwipsPerMillimetre = 56.7;
+
+inline constexpr int LinesPerPage = 48;
+inline constexpr float LeftMargin = 18;       // mm, x of every line
+inline constexpr float TopMargin = 25;        // mm, y of the first line of a page
+inline constexpr float LinePitch = 5;         // mm between two lines
+inline constexpr float FooterOffsetX = 70;    // mm right of the left margin
+inline constexpr float FooterOffsetY = 245;   // mm below the top margin
+inline const QString PrintFontName = QStringLiteral("Courier New");
+inline constexpr float PrintFontSize = 10;    // points
+
+// The sixteen colours behind the colour numbers 0..15 (0 black, 15 bright white).
+QRgb paletteColour(int colourNumber);
+
+// Places text at x, y millimetres in colour number colour. A positive coordinate is
+// absolute, a negative one moves that far on from the current position, zero leaves the
+// axis alone. Colour numbers outside 0..15 print black. An empty text only moves.
+void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t colour);
+
+// Lines of a display text, as printing sees them: lines end at LF; the CR of a CR LF pair
+// is not part of the line; a text ending with LF has no empty line after it.
+qsizetype countLines(const QString& displayText);
+
+// Pages needed for a number of lines: 48 lines a page, rounded up.
+qsizetype countPages(qsizetype lines);
+
+// The footer of page n of m: "Page n of m".
+QString pageFooter(qsizetype page, qsizetype pageCount);
+
+// Prints the display text as one document: 48 lines a page, the footer on every page,
+// then ends the document, also when the text is empty. busy(true) is called at the start
+// and busy(false) at the end, also when a printer operation fails.
+void PrintDocument(Printer& printer, const QString& displayText,
+                   const std::function<void(bool)>& busy = {});
+
+// The same, showing the platform's busy pointer while it prints.
+void PrintDocument(Printer& printer, const QString& displayText, Platform& platform);
+
+} // namespace vrx

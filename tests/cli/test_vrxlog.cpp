@@ -1,0 +1,327 @@
+// vrxlog end to end: the built program run on the sample logs and on bad input.
+
+#include "LogViewCommands.h"
+#include "MainForm.h"
+#include "ScriptedPlatform.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vrx;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+Run vrxlog(const QStringList& arguments, const QString& workDir = {})
+{
+    QProcess process;
+    if (!workDir.isEmpty())
+        process.setWorkingDirectory(workDir);
+    process.start(QStringLiteral(VRXLOG_PATH), arguments);
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString sample(const QString& name)
+{
+    return QStringLiteral(SAMPLES_DIR "/") + name;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Names and modification times of every file below a folder.
+QStringList listing(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        entries += it.filePath() + QLatin1Char(' ') + QString::number(it.fileInfo().size()) + QLatin1Char(' ')
+            + it.fileInfo().lastModified().toString(Qt::ISODateWithMs);
+    }
+    entries.sort();
+    return entries;
+}
+
+// The display text the main window shows after opening the log.
+QString windowDisplayText(const QString& log)
+{
+    test::ScriptedPlatform platform;
+    platform.openAnswers.append(OpenFileResult{log, QFileInfo(log).fileName()});
+    MainForm window(platform);
+    window.setEndProgram([] {});
+    window.LoadLogFile_Click();
+    return window.logView().displayText();
+}
+
+} // namespace
+
+class TestVrxlog : public QObject {
+    Q_OBJECT
+private slots:
+    void textEqualsTheWindowsDisplay_data()
+    {
+        QTest::addColumn<QString>("log");
+        for (const char* name : {"scope-pass.log", "scope-fail.log", "RUN7.LOG", "meter-corrupt.log", "probe-nostatus.log"})
+            QTest::newRow(name) << sample(QLatin1String(name));
+    }
+    void textEqualsTheWindowsDisplay()
+    {
+        QFETCH(QString, log);
+        const QString shown = windowDisplayText(log);
+        QVERIFY(!shown.isEmpty());
+
+        const Run crlf = vrxlog({QStringLiteral("text"), QStringLiteral("--crlf"), log});
+        QCOMPARE(crlf.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(crlf.out), shown + QStringLiteral("\r\n"));
+
+        const Run lf = vrxlog({QStringLiteral("text"), log});
+        QCOMPARE(lf.exitCode, 0);
+        QString expected = shown + QStringLiteral("\r\n");
+        expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        QCOMPARE(QString::fromUtf8(lf.out), expected);
+    }
+
+    void textOfRepairedAndHighBytes()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("high.log"));
+        // 0xF1, 0xF3, 0xE6 are repaired; 0x80 is the euro sign; 0x81 has no character.
+        writeFile(log, QByteArray("\xF1\xF3\xE6 \x80\x81|\x01\x28|\x06\r\n\r\nlast", 19));
+        const Run run = vrxlog({QStringLiteral("text"), log});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(run.out),
+                 QString::fromUtf8("\u00B1<\u00B5 \u20AC\u0081|          | \u00B5V\n\nlast\n"));
+    }
+
+    void textToAFile()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("pass.txt"));
+        const Run run = vrxlog({QStringLiteral("text"), QStringLiteral("-o"), out, sample(QStringLiteral("scope-pass.log"))});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.isEmpty());
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()),
+                 windowDisplayText(sample(QStringLiteral("scope-pass.log"))).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                     + QLatin1Char('\n'));
+    }
+
+    void statusSummaries()
+    {
+        const Run run = vrxlog({QStringLiteral("status"), sample(QStringLiteral("scope-fail.log")),
+                                sample(QStringLiteral("probe-nostatus.log")), sample(QStringLiteral("meter-corrupt.log"))});
+        QCOMPARE(run.exitCode, 0);
+        const QString out = QString::fromUtf8(run.out);
+        QVERIFY2(out.contains(QStringLiteral("Test # 1  - PASS\n")), qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("Test # 8  - FAIL\n")));
+        QVERIFY(out.contains(QStringLiteral("Test # 10 - N/A\n")));
+        QVERIFY(out.contains(QRegularExpression(QStringLiteral("Pass: 22  Fail: 3  N/A: 2\n"))));
+        QVERIFY(out.contains(QStringLiteral("Test Status File Error: \"") + sample(QStringLiteral("probe-nostatus.tst"))
+                             + QStringLiteral("\"  not found.\nTest Status Data will not be available.\n")));
+        QVERIFY(out.contains(QStringLiteral("Test Status File Error: Corrupt or invalid file format.\n")));
+    }
+
+    void statusOfUpperCaseNames()
+    {
+        const Run run = vrxlog({QStringLiteral("status"), sample(QStringLiteral("RUN7.LOG"))});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(QString::fromUtf8(run.out).contains(QRegularExpression(QStringLiteral("Pass: \\d+  Fail: 0  N/A: \\d+\n"))));
+    }
+
+    void badInput_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");   // "<dir>" makes a folder, "<none>" nothing
+        QTest::addColumn<QString>("message");
+        for (const char* command : {"text", "status"}) {
+            QTest::addRow("%s missing", command) << command << "gone.log" << QByteArray("<none>") << "could not be opened";
+            QTest::addRow("%s empty", command) << command << "empty.log" << QByteArray() << "is empty";
+            QTest::addRow("%s folder", command) << command << "folder.log" << QByteArray("<dir>") << "could not be opened";
+            QTest::addRow("%s malformed", command) << command << "bad.log" << QByteArray("good\r\nbad \x01") << "from line 2 on";
+        }
+    }
+    void badInput()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString log = dir.filePath(name);
+        if (bytes == "<dir>")
+            QVERIFY(QDir().mkpath(log));
+        else if (bytes != "<none>")
+            writeFile(log, bytes);
+        const QString good = sample(QStringLiteral("scope-pass.log"));
+        const QStringList before = listing(dir.path());
+
+        // The bad log is reported, and the good one after it is still processed.
+        const Run run = vrxlog({command, log, good}, dir.path());
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY2(run.err.contains(log), qPrintable(run.err));
+        QVERIFY(run.out.contains(command == QLatin1String("text") ? QByteArray("VRX VERIFICATION LOG") : QByteArray("Test # 1  - PASS")));
+        QCOMPARE(listing(dir.path()), before);
+    }
+
+    void binaryFileIsReportedNotShown()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("binary.log"));
+        QByteArray bytes;
+        for (int i = 0; i < 4096; ++i)
+            bytes += char((i * 7919) % 256);
+        bytes += QByteArray("\0\x01\x02", 3);   // a run of spaces whose count is a token code
+        writeFile(log, bytes);
+        const Run run = vrxlog({QStringLiteral("text"), log});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY2(run.err.contains(log), qPrintable(run.err));
+    }
+
+    void unreadableStatusFile()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("run.log"));
+        writeFile(log, "line\r\n");
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("run.tst"))));   // a folder cannot be read
+        const Run run = vrxlog({QStringLiteral("status"), log});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(run.out),
+                 log + QStringLiteral(":\nTest Status File Error: ") + dir.filePath(QStringLiteral("run.tst"))
+                     + QStringLiteral("\nTest Status Data will not be available.\n"));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("nothing") << QStringList();
+        QTest::newRow("unknown command") << QStringList{"show", "a.log"};
+        QTest::newRow("no log") << QStringList{"text"};
+        QTest::newRow("unknown option") << QStringList{"text", "--utf16", "a.log"};
+        QTest::newRow("-o for two logs") << QStringList{"text", "-o", "x.txt", "a.log", "b.log"};
+        QTest::newRow("pdf without -o") << QStringList{"pdf", "a.log"};
+        QTest::newRow("bad paper") << QStringList{"pdf", "--paper", "a3", "-o", "x.pdf", "a.log"};
+        QTest::newRow("-o without name") << QStringList{"text", "a.log", "-o"};
+    }
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        const Run run = vrxlog(arguments);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(run.err.startsWith(QStringLiteral("vrxlog: ")));
+    }
+
+    void help()
+    {
+        const Run run = vrxlog({QStringLiteral("--help")});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.startsWith("Usage: vrxlog text"));
+    }
+
+    void pdfHasThePrintLayout_data()
+    {
+        QTest::addColumn<QString>("paper");
+        QTest::addColumn<double>("pageHeight");   // millimetres
+        QTest::newRow("a4") << "a4" << 297.0;
+        QTest::newRow("letter") << "letter" << 279.4;
+    }
+    void pdfHasThePrintLayout()
+    {
+        QFETCH(QString, paper);
+        QFETCH(double, pageHeight);
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("sixty.log"));
+        QByteArray bytes;
+        for (int i = 1; i <= 60; ++i)
+            bytes += "L" + QByteArray::number(i) + "\r\n";
+        writeFile(log, bytes);
+        const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+        const Run run = vrxlog({QStringLiteral("pdf"), QStringLiteral("--paper"), paper, QStringLiteral("-o"), pdf, log});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+
+        QProcess process;
+        process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        QVERIFY(process.waitForFinished(30000));
+        const QString html = QString::fromUtf8(process.readAllStandardOutput());
+        static const QRegularExpression pageTag(QStringLiteral(R"re(<page width="([\d.]+)" height="([\d.]+)")re"));
+        static const QRegularExpression word(
+            QStringLiteral(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">([^<]*)</word>)re"));
+        const double mmPerPoint = 25.4 / 72.0;
+        const double twipsMm = 56.7 / (1440.0 / 25.4);   // the layout's millimetre on paper
+
+        QList<QHash<QString, QPointF>> pages;
+        for (auto it = QRegularExpression(QStringLiteral("<page |<word [^>]*>[^<]*</word>")).globalMatch(html); it.hasNext();) {
+            const QString piece = it.next().captured(0);
+            if (piece == QLatin1String("<page ")) {
+                pages.append(QHash<QString, QPointF>());
+                continue;
+            }
+            const auto m = word.match(piece);
+            if (m.hasMatch() && !pages.isEmpty())
+                pages.last().insert(m.captured(4), QPointF(m.captured(1).toDouble() * mmPerPoint, m.captured(2).toDouble() * mmPerPoint));
+        }
+        const auto size = pageTag.match(html);
+        QVERIFY(size.hasMatch());
+        QVERIFY(qAbs(size.captured(2).toDouble() * mmPerPoint - pageHeight) < 0.5);
+        QCOMPARE(pages.size(), 2);
+
+        // Lines at x 18 mm, the first of a page at 25 mm and each next one 5 mm lower; the
+        // footer "Page N of 2" at 88 mm / 270 mm. A word's box starts a little below the top
+        // of its line cell, by the same amount on every line.
+        const QPointF first = pages[0].value(QStringLiteral("L1"));
+        QVERIFY(qAbs(first.x() - 18 * twipsMm) < 0.3);
+        const double cellGap = first.y() - 25 * twipsMm;
+        QVERIFY2(cellGap >= 0 && cellGap < 2, qPrintable(QString::number(cellGap)));
+        QVERIFY(qAbs(pages[0].value(QStringLiteral("L48")).y() - (25 + 47 * 5) * twipsMm - cellGap) < 0.3);
+        QVERIFY(qAbs(pages[1].value(QStringLiteral("L49")).y() - 25 * twipsMm - cellGap) < 0.3);
+        QVERIFY(qAbs(pages[1].value(QStringLiteral("L60")).y() - (25 + 11 * 5) * twipsMm - cellGap) < 0.3);
+        for (int p = 0; p < 2; ++p) {
+            const QPointF footer = pages[p].value(QStringLiteral("Page"));
+            QVERIFY(qAbs(footer.x() - 88 * twipsMm) < 0.3);
+            QVERIFY(qAbs(footer.y() - 270 * twipsMm - cellGap) < 0.3);
+        }
+        QVERIFY(html.contains(QStringLiteral(">2</word>")));
+    }
+
+    void pdfOfABadLogWritesNothing()
+    {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+        const Run run = vrxlog({QStringLiteral("pdf"), QStringLiteral("-o"), pdf, dir.filePath(QStringLiteral("gone.log"))});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(!QFileInfo::exists(pdf));
+        QVERIFY(!QFileInfo::exists(pdf + QStringLiteral(".part")));
+    }
+};
+
+QTEST_MAIN(TestVrxlog)
+#include "test_vrxlog.moc"
