@@ -12,6 +12,8 @@
 #include <QPrinter>
 #include <QSaveFile>
 
+#include <cstring>
+
 namespace vrx {
 
 namespace {
@@ -83,44 +85,66 @@ QString parseOptions(const QStringList& words, Options& options)
 }
 
 // The display text of a log, or nothing after reporting why on err.
+std::optional<std::string> readDisplayBytes(const QString& log, std::FILE* err);
+
+void reportLogError(const LogReadResult& read, const QString& log, std::FILE* err)
+{
+    const LogReadError error = read.error.value_or(LogReadError{LogReadError::Kind::CannotOpen, log, 0, {}});
+    QString message = logReadMessage(error);
+    // The window speaks of the lines it shows; here they have been written out.
+    message.replace(QStringLiteral("\nOnly the lines before line %1 are shown.").arg(error.line),
+                    QStringLiteral("\nOnly the lines before line %1 were written.").arg(error.line));
+    writeText(err, QStringLiteral("vrxlog: ") + message + QLatin1Char('\n'));
+}
+
+int runText(const Options& options, std::FILE* out, std::FILE* err)
+{
+    const LineEnds lineEnds = options.crlf ? LineEnds::CrLf : LineEnds::Lf;
+    const char* lineEnd = options.crlf ? "\r\n" : "\n";
+    int status = ExitOk;
+    for (const QString& log : options.logs) {
+        // The text goes out as it is converted, so a log of any size needs little memory.
+        QSaveFile file(options.outputFile);
+        if (!options.outputFile.isEmpty() && !file.open(QIODevice::WriteOnly)) {
+            writeText(err, QStringLiteral("vrxlog: cannot write \"%1\": %2\n").arg(options.outputFile, file.errorString()));
+            return ExitLogFailed;
+        }
+        bool written = false;
+        bool writeFailed = false;
+        auto put = [&](const char* data, size_t size) {
+            if (options.outputFile.isEmpty())
+                writeFailed |= std::fwrite(data, 1, size, out) != size;
+            else
+                writeFailed |= file.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size);
+        };
+        const LogReadResult read = streamLogFile(log, [&](const std::string& piece) {
+            const std::string utf8 = displayTextToUtf8(piece, lineEnds);
+            put(utf8.data(), utf8.size());
+            written = true;
+        });
+        if (written)
+            put(lineEnd, std::strlen(lineEnd));
+        if (!read.ok()) {
+            reportLogError(read, log, err);
+            status = ExitLogFailed;
+            continue; // a file named by -o is not left behind half written
+        }
+        if (writeFailed || (!options.outputFile.isEmpty() && !file.commit())) {
+            writeText(err, QStringLiteral("vrxlog: cannot write \"%1\"\n")
+                               .arg(options.outputFile.isEmpty() ? QStringLiteral("standard output") : options.outputFile));
+            return ExitLogFailed;
+        }
+    }
+    return status;
+}
+
 std::optional<std::string> readDisplayBytes(const QString& log, std::FILE* err)
 {
     LogReadResult read = readLogFile(log);
     if (read.ok())
         return std::move(read.text);
-    LogReadError error = read.error.value_or(LogReadError{LogReadError::Kind::CannotOpen, log, 0, {}});
-    QString message = logReadMessage(error);
-    // The window's message speaks of what it shows; here nothing of the log is written.
-    message.replace(QStringLiteral("\nOnly the lines before line %1 are shown.").arg(error.line), QString());
-    writeText(err, QStringLiteral("vrxlog: ") + message + QLatin1Char('\n'));
+    reportLogError(read, log, err);
     return std::nullopt;
-}
-
-int runText(const Options& options, std::FILE* out, std::FILE* err)
-{
-    int status = ExitOk;
-    for (const QString& log : options.logs) {
-        const std::optional<std::string> bytes = readDisplayBytes(log, err);
-        if (!bytes) {
-            status = ExitLogFailed;
-            continue;
-        }
-        std::string utf8 = displayTextToUtf8(*bytes, options.crlf ? LineEnds::CrLf : LineEnds::Lf);
-        if (!bytes->empty())
-            utf8 += options.crlf ? "\r\n" : "\n";
-        if (options.outputFile.isEmpty()) {
-            std::fwrite(utf8.data(), 1, utf8.size(), out);
-            continue;
-        }
-        QSaveFile file(options.outputFile);
-        if (!file.open(QIODevice::WriteOnly)
-            || file.write(utf8.data(), static_cast<qint64>(utf8.size())) != static_cast<qint64>(utf8.size())
-            || !file.commit()) {
-            writeText(err, QStringLiteral("vrxlog: cannot write \"%1\": %2\n").arg(options.outputFile, file.errorString()));
-            status = ExitLogFailed;
-        }
-    }
-    return status;
 }
 
 int runStatus(const Options& options, std::FILE* out, std::FILE* err)

@@ -1,5 +1,7 @@
 #include "ConvertLogLine.h"
 
+#include "ByteScan.h"
+
 #include <array>
 #include <cstring>
 
@@ -94,6 +96,13 @@ ConvertError appendConvertedLine(std::string& out, std::string_view separator, s
     long length = leading;    // length so far fully converted
     bool anyWord = false;
     for (size_t i = 0; i < n; ++i) {
+        // Plain stretches count one for one.
+        const size_t plain = scan::untilLowCode(p + i, n - i);
+        afterRuns += static_cast<long>(plain);
+        length += static_cast<long>(plain);
+        i += plain;
+        if (i == n)
+            break;
         const unsigned char c = p[i];
         switch (Kinds[c]) {
         case 1: {
@@ -136,8 +145,12 @@ ConvertError appendConvertedLine(std::string& out, std::string_view separator, s
     while (i < n) {
         // Copy the plain stretch up to the next token in one go.
         size_t j = i;
-        while (j < n && Kinds[p[j]] == 0)
-            ++j;
+        for (;;) {
+            j += scan::untilLowCode(p + j, n - j);
+            if (j == n || Kinds[p[j]] != 0)
+                break;
+            ++j; // tab, line feed and the like pass through
+        }
         if (j > i) {
             std::memcpy(o, p + i, j - i);
             o += j - i;

@@ -1,16 +1,22 @@
 #include "LogFiles.h"
 
+#include "ByteScan.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <future>
+#include <thread>
 
 namespace vrx {
 
 namespace {
 
-constexpr qint64 ReadChunk = 1 << 20;
+constexpr qint64 ReadChunk = 4 << 20;
 const std::string_view LineSeparator = "\r\n";
 
 QString shownPath(const QString& path)
@@ -30,12 +36,46 @@ public:
         if (!repairLogLine(data, size))
             return fail(LogReadError::Kind::RepairFailed, number,
                         QStringLiteral("A character to repair stands beyond position 32767."));
-        const std::string_view separator = m_r.text.empty() ? std::string_view() : LineSeparator;
+        // No separator while the display is still empty: empty lines at the start leave no trace.
+        const std::string_view separator = m_started ? LineSeparator : std::string_view();
         const ConvertError error = appendConvertedLine(m_r.text, separator, std::string_view(data, size));
         if (error != ConvertError::None)
             return fail(LogReadError::Kind::ConvertFailed, number, QString::fromLatin1(convertErrorReason(error)));
+        m_started = m_started || !m_r.text.empty();
         m_r.lines = number;
         return true;
+    }
+
+    // Hands the text built so far to the sink, when there is one and enough has gathered.
+    void flush(bool all)
+    {
+        if (m_sink && !m_r.text.empty() && (all || m_r.text.size() >= m_pieceSize)) {
+            (*m_sink)(m_r.text);
+            m_r.text.clear();
+        }
+    }
+
+    bool started() const { return m_started; }
+    void setStarted() { m_started = true; }
+
+    // Takes over the text and lines of a part converted by a builder of its own, which
+    // followed this one's lines; false when that part failed (its line counted on from here).
+    bool absorb(const LogReadResult& part)
+    {
+        m_r.text += part.text;
+        const int before = m_r.lines;
+        m_r.lines += part.lines;
+        if (!part.error)
+            return true;
+        m_r.error = *part.error;
+        m_r.error->line += before;
+        return false;
+    }
+
+    void setSink(const LogTextSink* sink, size_t pieceSize)
+    {
+        m_sink = sink && *sink ? sink : nullptr;
+        m_pieceSize = pieceSize;
     }
 
     bool fail(LogReadError::Kind kind, int line, const QString& reason)
@@ -47,6 +87,9 @@ public:
 private:
     LogReadResult& m_r;
     QString m_file;
+    bool m_started = false;
+    const LogTextSink* m_sink = nullptr;
+    size_t m_pieceSize = 0;
 };
 
 // Splits `buffer` from `pos` into lines. CR LF or a lone CR end a line; a CR that is the last
@@ -78,15 +121,75 @@ bool takeLines(LogTextBuilder& builder, std::string& buffer, size_t& pos, size_t
     return true;
 }
 
+// Converts the lines of b[begin, end), which ends right after a line end.
+bool takeCompleteLines(LogTextBuilder& builder, char* b, size_t begin, size_t end)
+{
+    size_t pos = begin;
+    while (pos < end) {
+        const auto* cr = static_cast<const char*>(std::memchr(b + pos, '\r', end - pos));
+        const size_t lineEnd = static_cast<size_t>(cr - b);
+        if (!builder.addLine(b + pos, lineEnd - pos))
+            return false;
+        pos = lineEnd + 1;
+        if (pos < end && b[pos] == '\n')
+            ++pos;
+    }
+    return true;
+}
+
+// Where the line that holds or follows the CR at c ends: after the CR and its LF, if any.
+size_t afterLineEnd(const char* b, size_t c)
+{
+    return b[c + 1] == '\n' ? c + 2 : c + 1;
+}
+
+// Once the display has text, a large stretch of complete lines is converted in two halves at
+// once, the second on another thread; the text is the same as converting them in order.
+// Returns false on a failed line; `pos` moves past the lines converted.
+bool takeLinesInParallel(LogTextBuilder& builder, std::string& buffer, size_t& pos, const QString& file)
+{
+    constexpr size_t MinHalf = 256 * 1024;
+    char* b = buffer.data();
+    const size_t size = buffer.size();
+    if (!builder.started() || size - pos < 2 * MinHalf || std::thread::hardware_concurrency() < 2)
+        return true;
+    // The last CR whose next byte is here to tell whether an LF follows.
+    size_t last = size - 1;
+    while (last > pos && b[last - 1] != '\r')
+        --last;
+    if (last <= pos || last - pos < 2 * MinHalf)
+        return true;
+    const size_t end = afterLineEnd(b, last - 1);
+    const auto* cr = static_cast<const char*>(std::memchr(b + pos + (end - pos) / 2, '\r', end - pos - (end - pos) / 2));
+    const size_t middle = afterLineEnd(b, static_cast<size_t>(cr - b));
+    if (middle >= end)
+        return true;
+
+    LogReadResult second;
+    second.text.reserve((end - middle) * 2);
+    auto convertSecond = std::async(std::launch::async, [&] {
+        LogTextBuilder builder2(second, file);
+        builder2.setStarted();
+        takeCompleteLines(builder2, b, middle, end);
+    });
+    const bool firstFine = takeCompleteLines(builder, b, pos, middle);
+    convertSecond.wait();
+    if (!firstFine)
+        return false;
+    pos = end;
+    return builder.absorb(second);
+}
+
 } // namespace
 
 bool repairLogLine(char* data, size_t size)
 {
     auto* p = reinterpret_cast<unsigned char*>(data);
     for (size_t i = 0; i < size; ++i) {
+        i += scan::untilRepairCandidate(p + i, size - i);
+        if (i == size)
+            break;
         const unsigned char c = p[i];
-        if (c < 0xE6)
-            continue;
         unsigned char repaired;
         if (c == 0xF1)
             repaired = 0xB1; // ±
@@ -125,8 +228,14 @@ LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName)
 
 LogReadResult readLogFile(const QString& path)
 {
+    return streamLogFile(path, {});
+}
+
+LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize)
+{
     LogReadResult result;
     LogTextBuilder builder(result, path);
+    builder.setSink(&sink, pieceSize);
     QFile file(path);
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
         builder.fail(LogReadError::Kind::CannotOpen, 0,
@@ -137,7 +246,9 @@ LogReadResult readLogFile(const QString& path)
     const qint64 fileSize = file.size();
     // Runs of spaces make the text longer than the file. Room that is reserved but never
     // written costs no memory, while growing later would hold the text twice for a moment.
-    if (fileSize > 0)
+    if (sink)
+        result.text.reserve(pieceSize + 2 * ReadChunk);
+    else if (fileSize > 0)
         result.text.reserve(static_cast<size_t>(fileSize) * 2);
 
     std::string buffer;
@@ -145,7 +256,10 @@ LogReadResult readLogFile(const QString& path)
     size_t scanned = 0;
     bool atEnd = false;
     for (;;) {
-        if (!takeLines(builder, buffer, pos, scanned, atEnd))
+        const bool fine = takeLinesInParallel(builder, buffer, pos, path)
+            && (scanned = std::max(scanned, pos), takeLines(builder, buffer, pos, scanned, atEnd));
+        builder.flush(!fine);
+        if (!fine)
             return result;
         if (atEnd)
             break;
@@ -167,6 +281,7 @@ LogReadResult readLogFile(const QString& path)
         builder.addLine(buffer.data() + pos, buffer.size() - pos);
     else if (result.lines == 0)
         builder.fail(LogReadError::Kind::Empty, 0, {});
+    builder.flush(true);
     return result;
 }
 
@@ -260,34 +375,34 @@ struct Utf8Table {
 std::string displayTextToUtf8(std::string_view bytes, LineEnds lineEnds)
 {
     static const Utf8Table table;
-    std::string out;
-    out.resize(bytes.size() + bytes.size() / 8 + 16);
-    char* o = out.data();
-    char* limit = out.data() + out.size() - 3;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();
-    for (size_t i = 0; i < n; ++i) {
-        if (o > limit) {
-            const size_t used = static_cast<size_t>(o - out.data());
+    std::string out;
+    out.resize(n + n / 8 + 16);
+    size_t o = 0;
+    for (size_t i = 0; i < n;) {
+        if (out.size() - o < 16) {
             out.resize(out.size() + (n - i) + (n - i) / 4 + 16);
-            o = out.data() + used;
-            limit = out.data() + out.size() - 3;
-        }
-        const unsigned char b = in[i];
-        if (b < 0x80) {
-            // The display's lines are parted by CR LF; a CR there is always followed by LF.
-            if (b == '\r' && lineEnds == LineEnds::Lf && i + 1 < n && in[i + 1] == '\n')
-                continue;
-            *o++ = static_cast<char>(b);
             continue;
         }
-        const unsigned char len = table.length[b];
-        o[0] = table.bytes[b][0];
-        o[1] = table.bytes[b][1];
-        o[2] = table.bytes[b][2];
-        o += len;
+        // Plain ASCII without CR is copied as it stands.
+        const size_t plain = std::min(scan::untilHighOrCr(in + i, n - i), out.size() - o - 3);
+        std::memcpy(out.data() + o, in + i, plain);
+        o += plain;
+        i += plain;
+        if (i >= n || out.size() - o < 3)
+            continue;
+        const unsigned char b = in[i++];
+        if (b < 0x80) {
+            // The display's lines are parted by CR LF; a CR there is always followed by LF.
+            if (!(b == '\r' && lineEnds == LineEnds::Lf && i < n && in[i] == '\n'))
+                out[o++] = static_cast<char>(b);
+            continue;
+        }
+        std::memcpy(out.data() + o, table.bytes[b], 3);
+        o += table.length[b];
     }
-    out.resize(static_cast<size_t>(o - out.data()));
+    out.resize(o);
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +44,14 @@ struct LogReadResult {
 // each line is converted, and put behind CR LF unless the text is still empty (so empty lines
 // at the start leave no trace). Streams the file; memory is about the size of the result.
 LogReadResult readLogFile(const QString& path);
+
+// Receives the display text in pieces, in order; each piece is the text after the previous one.
+using LogTextSink = std::function<void(const std::string& piece)>;
+
+// Reads a log as readLogFile does, but hands the display text to sink in pieces of about
+// pieceSize bytes instead of keeping it (result.text stays empty). On a failure the text of the
+// lines before the failing one has been handed on. Without a sink it is readLogFile.
+LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize = 4 << 20);
 
 // The same on bytes already in memory (file name only for the error).
 LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName = {});

@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vrx {

@@ -1,6 +1,7 @@
 #include "DevicePrinter.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPrinter>
 
 namespace vrx {
@@ -75,13 +76,42 @@ void DevicePrinter::print(const QString& text)
         m_unitsPerTwipX = m_printer.logicalDpiX() / TwipsPerInch;
         m_unitsPerTwipY = m_printer.logicalDpiY() / TwipsPerInch;
         m_metrics.emplace(m_font, &m_printer);
+        m_rawFont = QRawFont::fromFont(m_font);
+        if (m_rawFont.isValid())
+            m_rawFont.setPixelSize(m_font.pointSizeF() * m_printer.logicalDpiY() / 72.0);
     }
     if (text.isEmpty())
         return;
     const QPointF baseline(m_x * m_unitsPerTwipX, m_y * m_unitsPerTwipY + m_metrics->ascent());
-    m_painter.drawText(baseline, text);
-    const double width = m_metrics->horizontalAdvance(text);
+    const double width = drawGlyphs(baseline, text);
+
     m_x = static_cast<float>(m_x + width / m_unitsPerTwipX);
+}
+
+double DevicePrinter::drawGlyphs(QPointF baseline, const QString& text)
+{
+    if (m_rawFont.isValid()) {
+        QList<quint32> glyphs = m_rawFont.glyphIndexesForString(text);
+        // Characters the face lacks need the font fallback of the full text path.
+        if (glyphs.size() == text.size() && !glyphs.contains(0u)) {
+            const QList<QPointF> advances = m_rawFont.advancesForGlyphIndexes(glyphs);
+            QList<QPointF> positions;
+            positions.reserve(glyphs.size());
+            QPointF pen(0, 0);
+            for (const QPointF& advance : advances) {
+                positions.append(pen);
+                pen += advance;
+            }
+            QGlyphRun run;
+            run.setRawFont(m_rawFont);
+            run.setGlyphIndexes(glyphs);
+            run.setPositions(positions);
+            m_painter.drawGlyphRun(baseline, run);
+            return pen.x();
+        }
+    }
+    m_painter.drawText(baseline, text);
+    return m_metrics->horizontalAdvance(text);
 }
 
 void DevicePrinter::newPage()

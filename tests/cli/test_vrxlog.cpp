@@ -190,19 +190,27 @@ private slots:
         QCOMPARE(listing(dir.path()), before);
     }
 
-    void binaryFileIsReportedNotShown()
+    void binaryFileStopsAtItsBadLine()
     {
         QTemporaryDir dir;
         const QString log = dir.filePath(QStringLiteral("binary.log"));
-        QByteArray bytes;
+        QByteArray bytes = "first line\r\n";
         for (int i = 0; i < 4096; ++i)
-            bytes += char((i * 7919) % 256);
-        bytes += QByteArray("\0\x01\x02", 3);   // a run of spaces whose count is a token code
+            bytes += char(32 + (i * 7919) % 224);    // no line end, no token code
+        bytes += QByteArray("\0\x01\x02", 3);       // a run of spaces whose count is a token code
         writeFile(log, bytes);
         const Run run = vrxlog({QStringLiteral("text"), log});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY(run.out.isEmpty());
+        // Like iconv, the text before the bad line is written; the message says so.
+        QCOMPARE(run.out, QByteArray("first line\n"));
         QVERIFY2(run.err.contains(log), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("from line 2 on")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("Only the lines before line 2 were written.")), qPrintable(run.err));
+
+        // Into a file, a failed log leaves no file behind.
+        const QString out = dir.filePath(QStringLiteral("binary.txt"));
+        QCOMPARE(vrxlog({QStringLiteral("text"), QStringLiteral("-o"), out, log}).exitCode, 1);
+        QVERIFY(!QFileInfo::exists(out));
     }
 
     void unreadableStatusFile()

@@ -38,6 +38,8 @@ private slots:
     void tooManyTests();
     void folderOfPath_data();
     void folderOfPath();
+    void largeLogAsInOrder_data();
+    void largeLogAsInOrder();
 };
 
 class StatusAreaTest : public QObject {

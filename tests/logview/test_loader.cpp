@@ -466,3 +466,51 @@ void LoaderTest::folderOfPath()
     QFETCH(QString, folder);
     QCOMPARE(vrx::folderOfPath(path), folder);
 }
+
+// A large log is read in chunks whose halves are converted at once; the text, the line count
+// and the failing line must be what converting line after line gives.
+void LoaderTest::largeLogAsInOrder_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QByteArray body;
+    for (int i = 0; body.size() < 9 * 1024 * 1024; ++i) {
+        body += "\x02\x03CH" + QByteArray::number(i % 7) + "\x07\x01\"\x04\x01\x1f" + QByteArray::number(i) + "\x05\x01#\x0f";
+        // CR LF mostly; now and then a lone CR, a lone LF inside a line, or an empty line.
+        body += i % 97 == 0 ? "\r" : i % 89 == 0 ? "\nx\r\n" : i % 83 == 0 ? "\r\n\r\n" : "\r\n";
+    }
+    QTest::newRow("whole") << body;
+    QTest::newRow("leading empty lines") << QByteArray("\r\n\r\r\n") + body;
+    QTest::newRow("no final line end") << body + "last";
+    QByteArray early = body;
+    early.insert(early.indexOf("\r\n", 1000 * 1000) + 2, "bad\x01\r\n");
+    QTest::newRow("fails in a first half") << early;
+    QByteArray late = body;
+    late.insert(late.indexOf("\r\n", 3 * 1024 * 1024 + 100) + 2, "bad\x01\x05\r\n");
+    QTest::newRow("fails in a second half") << late;
+    QByteArray end = body;
+    end.insert(end.size() - 10, "\r\n\x01");
+    QTest::newRow("fails near the end") << end;
+}
+
+void LoaderTest::largeLogAsInOrder()
+{
+    QFETCH(QByteArray, log);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("large.log"), log);
+    const LogReadResult inOrder = convertLogBytes(std::string_view(log.constData(), size_t(log.size())), path);
+    const LogReadResult read = readLogFile(path);
+    QCOMPARE(read.lines, inOrder.lines);
+    QCOMPARE(read.error.has_value(), inOrder.error.has_value());
+    if (read.error) {
+        QCOMPARE(read.error->line, inOrder.error->line);
+        QCOMPARE(int(read.error->kind), int(inOrder.error->kind));
+    }
+    QVERIFY(read.text == inOrder.text);
+
+    // Handed on in pieces, the text is the same.
+    std::string pieces;
+    const LogReadResult streamed = streamLogFile(path, [&](const std::string& piece) { pieces += piece; }, 1 << 20);
+    QVERIFY(streamed.text.empty());
+    QCOMPARE(streamed.lines, inOrder.lines);
+    QVERIFY(pieces == inOrder.text);
+}

@@ -3,6 +3,10 @@
 #include "IntroForm.h"
 #include "MainForm.h"
 #include "ScriptedPlatform.h"
+#include <QFile>
+#include <QDropEvent>
+#include <QDragEnterEvent>
+#include <QMimeData>
 
 #include <QAccessible>
 #include <QAction>
@@ -169,6 +173,66 @@ private slots:
     }
 
     // The setting is written at unload only when DefaultDir changed, character by character.
+    // A log dropped onto the window opens as if chosen in the open dialog.
+    void dropOpensLikeTheOpenDialog_data()
+    {
+        QTest::addColumn<QStringList>("dropped");     // names in the temporary folder, or URLs
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("one log") << QStringList{"run1.log"} << true;
+        QTest::newRow("several: the first opens") << QStringList{"run1.log", "other.log"} << true;
+        QTest::newRow("web address") << QStringList{"http://example.com/run1.log"} << false;
+        QTest::newRow("folder") << QStringList{"logs"} << false;
+        QTest::newRow("missing file") << QStringList{"gone.log"} << false;
+    }
+    void dropOpensLikeTheOpenDialog()
+    {
+        QFETCH(QStringList, dropped);
+        QFETCH(bool, opens);
+        Harness h;
+        QVERIFY(QDir().mkpath(h.temp.filePath(QStringLiteral("logs"))));
+        auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile f(h.temp.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        };
+        write(QStringLiteral("run1.log"), "\x0fone\r\n");
+        write(QStringLiteral("run1.tst"), "1\r\n");
+        write(QStringLiteral("other.log"), "other\r\n");
+
+        // What "&Open File" shows for the same log.
+        Harness chosen;
+        chosen.platform.openAnswers.append(OpenFileResult{h.temp.filePath(QStringLiteral("run1.log")), QStringLiteral("run1.log")});
+        auto reference = chosen.makeWindow();
+        reference->LoadLogFile_Click();
+
+        auto w = h.makeWindow();
+        const QString before = w->defaultDir();
+        QList<QUrl> urls;
+        for (const QString& d : dropped)
+            urls += d.contains(QLatin1String("://")) ? QUrl(d) : QUrl::fromLocalFile(h.temp.filePath(d));
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &enter);
+        QCOMPARE(enter.isAccepted(), opens);
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &drop);
+
+        if (opens) {
+            QCOMPARE(w->logView().displayText(), reference->logView().displayText());
+            QCOMPARE(w->defaultDir(), h.temp.path());
+            QVERIFY(w->PrintDisplay->isEnabled());
+            QVERIFY(w->ShowTestStatus->isEnabled());
+            QCOMPARE(w->StatusList->count(), 1);
+        } else {
+            QVERIFY(w->logView().displayText().isEmpty());
+            QCOMPARE(w->defaultDir(), before);
+            QVERIFY(!w->PrintDisplay->isEnabled());
+        }
+        QVERIFY(h.platform.messages.isEmpty());
+        QVERIFY(h.platform.openRequests.isEmpty());
+    }
+
     void saveAtUnload_data()
     {
         QTest::addColumn<QString>("newDir");   // relative to the start folder's parent; "" = unchanged

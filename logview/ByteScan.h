@@ -1,0 +1,75 @@
+#pragma once
+// Fast scans over raw log bytes: each returns the index of the first byte that needs a closer
+// look (or n), sixteen bytes at a time where the processor has SSE2. Most bytes of a log are
+// plain text, so the loops over lines spend their time here.
+
+#include <bit>
+#include <cstddef>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VRX_SCAN_SSE2 1
+#endif
+
+namespace vrx::scan {
+
+// First byte with a code from 1 to 16 (the token codes lie in that range; 9 to 13 are no
+// tokens but are rare enough to be sorted out by the caller).
+inline size_t untilLowCode(const unsigned char* p, size_t n)
+{
+    size_t i = 0;
+#ifdef VRX_SCAN_SSE2
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i fifteen = _mm_set1_epi8(15);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i shifted = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), one);
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(shifted, fifteen), shifted));
+        if (mask)
+            return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] >= 1 && p[i] <= 16)
+            return i;
+    return n;
+}
+
+// First byte of 0xE6 or above (the bytes the loader repairs are 0xE6, 0xF1 and 0xF3).
+inline size_t untilRepairCandidate(const unsigned char* p, size_t n)
+{
+    size_t i = 0;
+#ifdef VRX_SCAN_SSE2
+    const __m128i limit = _mm_set1_epi8(static_cast<char>(0xE6));
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(x, limit), x));
+        if (mask)
+            return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] >= 0xE6)
+            return i;
+    return n;
+}
+
+// First byte that is not plain ASCII or that is a CR.
+inline size_t untilHighOrCr(const unsigned char* p, size_t n)
+{
+    size_t i = 0;
+#ifdef VRX_SCAN_SSE2
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int mask = _mm_movemask_epi8(x) | _mm_movemask_epi8(_mm_cmpeq_epi8(x, cr));
+        if (mask)
+            return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] >= 0x80 || p[i] == '\r')
+            return i;
+    return n;
+}
+
+} // namespace vrx::scan

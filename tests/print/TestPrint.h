@@ -1,0 +1,65 @@
+#pragma once
+// The test classes of the printing library, run one after the other by main.cpp.
+
+#include <QObject>
+
+class TestPrintLayout : public QObject {
+    Q_OBJECT
+private slots:
+    void printTextAt_data();
+    void printTextAt();
+    void printTextAtEmptyOnlyMoves();
+    void document_data();
+    void document();
+    void pageCount_data();
+    void pageCount();
+    void longLogPrintsCompletely();
+    void eachCallIsACompleteDocument();
+    void failureResetsBusyPointer();
+};
+
+class TestPrintPdf : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void layoutOnPaper();
+    void printingAdvancesAcrossOnly();
+    void emptyTextMakesNoFile();
+};
+
+class TestDefaultPrinter : public QObject {
+    Q_OBJECT
+private slots:
+    void methodByPlatform_data();
+    void methodByPlatform();
+    void profile_data();
+    void profile();
+    void splitDriverPort_data();
+    void splitDriverPort();
+    void spooler_data();
+    void spooler();
+    void spoolerLongNames();
+    void copyStringAt_data();
+    void copyStringAt();
+};
+
+class TestPrintCommand : public QObject {
+    Q_OBJECT
+private slots:
+    void dialogRequest();
+    void runs_data();
+    void runs();
+    void cancel();
+    void failureBeforeDialogIsQuiet();
+    void printingFailureIsReported();
+    void restoreFailureIsReported();
+};
+
+class TestPrintCups : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void selectDefaultPrinter();
+    void twoCopiesOnAnotherPrinter();
+    void unknownPrinterIsReported();
+};

@@ -1,0 +1,180 @@
+// The real printer object end to end: a log printed to a PDF file and read back with
+// poppler's pdftotext, which gives every word's box in points.
+
+#include "DevicePrinter.h"
+#include "PrintModule.h"
+#include "TestPrint.h"
+
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vrx;
+
+namespace {
+
+constexpr double MillimetresPerPoint = 25.4 / 72.0;
+// Where 56.7 twips a millimetre puts a position, in true millimetres.
+double onPaper(double millimetres)
+{
+    return millimetres * 56.7 / (1440.0 / 25.4);
+}
+
+struct Word {
+    QString text;
+    double xMin, yMin, xMax, yMax;   // millimetres from the page's top-left corner
+};
+
+// Pages of words, as pdftotext -bbox reports them.
+QList<QList<Word>> readWords(const QString& pdf, QString* error)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        *error = QStringLiteral("pdftotext failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+        return {};
+    }
+    const QString html = QString::fromUtf8(process.readAllStandardOutput());
+    static const QRegularExpression token(
+        QStringLiteral(R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+    QList<QList<Word>> pages;
+    for (auto it = token.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        if (m.captured(0) == QLatin1String("<page ")) {
+            pages.append(QList<Word>());
+            continue;
+        }
+        if (pages.isEmpty())
+            continue;
+        pages.last().append(Word{m.captured(5), m.captured(1).toDouble() * MillimetresPerPoint,
+                                 m.captured(2).toDouble() * MillimetresPerPoint,
+                                 m.captured(3).toDouble() * MillimetresPerPoint,
+                                 m.captured(4).toDouble() * MillimetresPerPoint});
+    }
+    return pages;
+}
+
+const Word* findWord(const QList<Word>& page, const QString& text)
+{
+    for (const Word& w : page)
+        if (w.text == text)
+            return &w;
+    return nullptr;
+}
+
+// The printable area starts this far from the paper's edges.
+constexpr double MarginLeft = 7;
+constexpr double MarginTop = 11;
+
+void setUpPdf(QPrinter& printer, const QString& file)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageMargins(QMarginsF(MarginLeft, MarginTop, MarginLeft, MarginTop), QPageLayout::Millimeter);
+}
+
+// pdftotext places a word's top at its baseline less the font's ascent, as the printer
+// object does; a little slack covers rounding in the two programs.
+constexpr double Tolerance = 0.2;
+
+} // namespace
+
+void TestPrintPdf::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        if (qgetenv("CI") == "true")
+            QFAIL("pdftotext (poppler-utils) is missing");
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    }
+}
+
+void TestPrintPdf::layoutOnPaper()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("log.pdf"));
+    QStringList lines;
+    for (int i = 1; i <= 49; ++i)
+        lines << (i == 3 ? QString() : QStringLiteral("R%1").arg(i, 2, 10, QLatin1Char('0')));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        setUpPdf(printer, file);
+        DevicePrinter device(printer);
+        PrintDocument(device, lines.join(QStringLiteral("\r\n")));
+    }
+
+    QString error;
+    const auto pages = readWords(file, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(pages.size(), 2);
+
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].isEmpty())
+            continue;
+        const int page = i / 48;
+        const int k = i % 48;
+        const Word* word = findWord(pages[page], lines[i]);
+        QVERIFY2(word, qPrintable(lines[i]));
+        QVERIFY2(qAbs(word->xMin - MarginLeft - onPaper(18)) < Tolerance, qPrintable(lines[i]));
+        QVERIFY2(qAbs(word->yMin - MarginTop - onPaper(25 + 5 * k)) < Tolerance,
+                 qPrintable(QStringLiteral("%1 at %2 mm").arg(lines[i]).arg(word->yMin - MarginTop)));
+        // Three characters of 10-point fixed pitch: 18 points wide.
+        QVERIFY(qAbs(word->xMax - word->xMin - 18 * MillimetresPerPoint) < 0.2);
+    }
+    // Nothing else on page 2 than its line and the footer.
+    QCOMPARE(pages[1].size(), 5);
+
+    for (int p = 0; p < 2; ++p) {
+        const Word* label = findWord(pages[p], QStringLiteral("Page"));
+        QVERIFY(label);
+        QVERIFY(qAbs(label->xMin - MarginLeft - onPaper(88)) < Tolerance);
+        QVERIFY(qAbs(label->yMin - MarginTop - onPaper(270)) < Tolerance);
+        QStringList footer;
+        for (const Word& w : pages[p])
+            if (qAbs(w.yMin - label->yMin) < 0.1)
+                footer << w.text;
+        QCOMPARE(footer.join(QLatin1Char(' ')), QStringLiteral("Page %1 of 2").arg(p + 1));
+    }
+}
+
+void TestPrintPdf::printingAdvancesAcrossOnly()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("pieces.pdf"));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        setUpPdf(printer, file);
+        DevicePrinter device(printer);
+        device.setFontName(PrintFontName);
+        device.setFontSize(PrintFontSize);
+        PrintTextAt(device, QStringLiteral("AB"), 20, 40, 0);
+        const float y = device.currentY();
+        PrintTextAt(device, QStringLiteral("CD"), -10, 0, 0);   // 10 mm after the end of AB, same line
+        QCOMPARE(device.currentY(), y);
+        device.endDoc();
+    }
+    QString error;
+    const auto pages = readWords(file, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(pages.size(), 1);
+    const Word* ab = findWord(pages[0], QStringLiteral("AB"));
+    const Word* cd = findWord(pages[0], QStringLiteral("CD"));
+    QVERIFY(ab && cd);
+    QVERIFY(qAbs(cd->xMin - ab->xMax - onPaper(10)) < 0.2);
+    QVERIFY(qAbs(cd->yMin - ab->yMin) < 0.01);
+}
+
+void TestPrintPdf::emptyTextMakesNoFile()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("empty.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPdf(printer, file);
+    DevicePrinter device(printer);
+    PrintDocument(device, QString());
+    device.endDoc();
+    QVERIFY(!QFile::exists(file));
+}
