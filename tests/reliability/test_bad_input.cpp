@@ -255,8 +255,9 @@ void addScenarios()
                           "A run of spaces has no valid count character\\.\n"
                           "Only the lines before line \\1 are shown\\.$")
         << false << false << false << -1
-        << QStringLiteral("^vrxlog: The log file \"%log\" cannot be shown from line \\d+ on\\.\n"
-                          "A run of spaces has no valid count character\\.\n$")
+        << QStringLiteral("^vrxlog: The log file \"%log\" cannot be shown from line (\\d+) on\\.\n"
+                          "A run of spaces has no valid count character\\.\n"
+                          "(Only the lines before line \\1 were written\\.\n)?$")
         << QString();
     QTest::newRow("folder named x.log")
         << int(Input::Folder) << title << QStringLiteral("The log file \"%log\" could not be opened.\nIt is a folder.")
@@ -419,7 +420,9 @@ void TestBadInput::vrxlog()
         if (!text.isEmpty()) {
             QCOMPARE(process.exitCode(), 1);
             compareMessage(err, expand(text, s));
-            QVERIFY(out.isEmpty());
+            // "text" may have written the lines before a failing one; "status" writes nothing.
+            if (command == QLatin1String("status"))
+                QVERIFY(out.isEmpty());
         } else {
             QCOMPARE(process.exitCode(), 0);
             QCOMPARE(err, QString());
