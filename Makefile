@@ -4,6 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps configure build run test bench package clean
+.PHONY: fuzz sanitize
 
 all: build
 
@@ -24,6 +25,7 @@ run: build
 test: build
 	@scripts/start-cups || echo "make: CUPS is not ready; the printing tests on CUPS skip (fail under CI=true)"
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) sanitize
 
 bench: build
 	cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
@@ -34,3 +36,19 @@ clean:
 
 package: build
 	cmake --build $(BUILD_DIR) --target package
+
+# Every fuzz target for a fixed number of executions (fuzz/run-fuzz; FUZZ_RUNS overrides).
+fuzz: deps
+	fuzz/run-fuzz $(if $(FUZZ_RUNS),--runs $(FUZZ_RUNS))
+
+# The whole test suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+SANITIZE_DIR ?= build-asan
+SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1
+sanitize: deps
+	test -f $(SANITIZE_DIR)/build.ninja || cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+	  -DVRX_FUZZ_TESTS=OFF
+	ASAN_OPTIONS=detect_leaks=0 cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=$(SANITIZE_ASAN_OPTIONS) \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS) -E '^package$$'
+SANITIZE_ASAN_OPTIONS = detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1

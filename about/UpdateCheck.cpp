@@ -7,10 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace vrx {
 
@@ -158,12 +160,30 @@ double versionValue(QStringView text)
     const char* last = compact.data() + end;
     const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
-        // Too large gives infinity, too small gives 0: tell the two apart by the exponent's sign.
-        const std::string exponentPart(first, last);
-        const size_t ePos = exponentPart.find_first_of("eE");
-        const bool tiny = ePos != std::string::npos && ePos + 1 < exponentPart.size()
-            && exponentPart[ePos + 1] == '-';
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        // Too large gives infinity, too small gives 0. Which one it is follows from the decimal
+        // place of the first non-zero digit plus the exponent; the exponent's sign alone does not
+        // tell (1 followed by 400 zeros and e-5 is huge).
+        const std::string_view number(first, static_cast<size_t>(last - first));
+        const size_t ePos = number.find_first_of("eE");
+        const std::string_view mantissa = number.substr(0, ePos);
+        const size_t point = std::min(mantissa.find('.'), mantissa.size());
+        const size_t lead = mantissa.find_first_of("123456789");
+        long long magnitude = 0; // power of ten of the first non-zero digit
+        if (lead != std::string_view::npos)
+            magnitude = lead < point ? static_cast<long long>(point - lead) - 1
+                                     : -static_cast<long long>(lead - point);
+        long long exponent = 0;
+        if (ePos != std::string_view::npos) {
+            size_t e = ePos + 1;
+            const bool negativeExponent = e < number.size() && number[e] == '-';
+            if (e < number.size() && (number[e] == '+' || number[e] == '-'))
+                ++e;
+            for (; e < number.size() && exponent < 1000000000; ++e)
+                exponent = exponent * 10 + (number[e] - '0');
+            if (negativeExponent)
+                exponent = -exponent;
+        }
+        value = magnitude + exponent < 0 ? 0.0 : std::numeric_limits<double>::infinity();
     } else if (ec != std::errc()) {
         return 0.0;
     }

@@ -137,8 +137,10 @@ ConvertError appendConvertedLine(std::string& out, std::string_view separator, s
     const size_t start = out.size();
     out.resize(start + static_cast<size_t>(length));
     char* o = out.data() + start;
-    std::memcpy(o, separator.data(), separator.size());
-    o += separator.size();
+    if (!separator.empty()) {
+        std::memcpy(o, separator.data(), separator.size());
+        o += separator.size();
+    }
     size_t i = 0;
     while (i < n) {
         // Copy the plain stretch up to the next token in one go.

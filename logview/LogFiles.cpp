@@ -501,6 +501,8 @@ public:
             if (c == ',' || c == '\r' || c == '\n') {
                 if (!endValue())
                     return false;
+            } else if (redundant(c)) {
+                continue;
             } else if (m_field.size() < 64) {
                 m_field.push_back(c);
             } else {
@@ -508,6 +510,16 @@ public:
             }
         }
         return true;
+    }
+
+    // Characters that cannot change what a value reads as, and are not kept, so that only a
+    // value that is bad anyway can outgrow the field: blanks in front, a blank after a blank,
+    // and leading zeros beyond the first.
+    bool redundant(char c) const
+    {
+        if (isBlank(c))
+            return m_field.empty() || isBlank(m_field.back());
+        return c == '0' && (m_field == "0" || m_field == "+0" || m_field == "-0");
     }
 
     bool endValue()
@@ -538,7 +550,18 @@ public:
         return true;
     }
 
-    int records() const { return m_records; }
+    // After the last byte: the value still open ends, and a file without any value fails
+    // before its first record. False once the file is found bad.
+    bool finish(const QString& path)
+    {
+        if (!endValue())
+            return false;
+        if (m_records == 0) {
+            m_r.errorLine = shownPath(path);
+            return false;
+        }
+        return true;
+    }
 
 private:
     StatusFileResult& m_r;
@@ -574,10 +597,16 @@ StatusFileResult readStatusFile(const QString& path)
         if (!reader.feed(chunk.data(), static_cast<size_t>(got)))
             return result;
     }
-    if (!reader.endValue())
-        return result;
-    if (reader.records() == 0)
-        result.errorLine = shownPath(path); // nothing to read: fails before the first record
+    reader.finish(path);
+    return result;
+}
+
+StatusFileResult parseStatusText(std::string_view text, const QString& path)
+{
+    StatusFileResult result;
+    StatusReader reader(result);
+    if (reader.feed(text.data(), text.size()))
+        reader.finish(path);
     return result;
 }
 

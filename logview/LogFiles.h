@@ -106,6 +106,10 @@ struct StatusFileResult {
 // digits); anything else makes the file corrupt. More than 32767 records overflow the counters.
 StatusFileResult readStatusFile(const QString& path);
 
+// The same on the bytes of a status file already in memory; `path` only names the file in the
+// message for a file without any value.
+StatusFileResult parseStatusText(std::string_view text, const QString& path = {});
+
 // First lines of the status error message.
 QString statusNotFoundLine(const QString& path);   // "\"path\"  not found."
 inline const QString CorruptStatusLine = QStringLiteral("Corrupt or invalid file format.");

@@ -1,0 +1,471 @@
+// Bad input through the main window's "&Open File" and through vrxlog: every file that can land
+// on a user's disk must give a clear message, leave the window usable and responsive, write
+// nothing, and leave the log and its status file exactly as they were.
+
+#include "Identity.h"
+#include "LogFiles.h"
+#include "MainForm.h"
+#include "ScriptedPlatform.h"
+#include "UpdateCheck.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+using namespace vrx;
+using vrx::test::ScriptedPlatform;
+
+namespace {
+
+// Kinds of bad input; each scenario builds one in a fresh folder.
+enum class Input {
+    Empty,
+    OneCr,
+    HugeLine,
+    RandomLog,
+    Folder,
+    Unreadable,
+    ManyStatusValues,
+    HugeStatusValue,
+    RandomStatus,
+    LinkLoop,
+};
+
+// What the window's menus look like afterwards.
+struct Menus {
+    bool print;
+    bool clear;
+    bool showStatus;
+};
+
+const QString GoodLine = QStringLiteral("CH1 OK");
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char(generator.bounded(256));
+    return bytes;
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+// Every entry below a folder: kind, size, modification time and, for files, a digest of the
+// bytes. Symbolic links are listed as links, not followed.
+QStringList listing(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        QString entry = info.filePath() + QLatin1Char(' ');
+        if (info.isSymLink()) {
+            entry += QStringLiteral("link to ") + info.symLinkTarget();
+        } else if (info.isDir()) {
+            entry += QStringLiteral("folder ") + info.lastModified().toString(Qt::ISODateWithMs);
+        } else {
+            entry += QString::number(info.size()) + QLatin1Char(' ')
+                + info.lastModified().toString(Qt::ISODateWithMs);
+            QFile f(info.filePath());
+            if (f.open(QIODevice::ReadOnly)) {
+                QCryptographicHash hash(QCryptographicHash::Sha256);
+                hash.addData(&f);
+                entry += QLatin1Char(' ') + QString::fromLatin1(hash.result().toHex());
+            }
+        }
+        entries.append(entry);
+    }
+    entries.sort();
+    return entries;
+}
+
+// Takes the right to read any file away from a process running as root, for as long as it
+// lives, so that a file without read permission is unreadable to it as to anyone else.
+class NoReadOverride {
+public:
+    NoReadOverride()
+    {
+        if (geteuid() != 0)
+            return;
+        m_header.version = _LINUX_CAPABILITY_VERSION_3;
+        if (syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_active = syscall(SYS_capset, &m_header, lowered) == 0;
+    }
+    ~NoReadOverride()
+    {
+        if (m_active)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+    bool works() const { return geteuid() != 0 || m_active; }
+
+private:
+    __user_cap_header_struct m_header{};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_active = false;
+};
+
+// One bad file in a fresh folder, with what the user must see.
+struct Scenario {
+    QTemporaryDir temp;
+    QString logs;     // the folder the user picks from; nothing in it may change
+    QString log;      // the path the open dialog answers
+    QString status;   // its status file
+
+    explicit Scenario(Input input)
+    {
+        logs = temp.filePath(QStringLiteral("logs"));
+        QDir().mkpath(logs);
+        log = logs + QStringLiteral("/run.log");
+        status = logs + QStringLiteral("/run.tst");
+        const QByteArray good = GoodLine.toLatin1() + "\r\n";
+        switch (input) {
+        case Input::Empty:
+            writeFile(log, {});
+            break;
+        case Input::OneCr:
+            writeFile(log, "\r");
+            break;
+        case Input::HugeLine: {
+            QByteArray line(50 * 1024 * 1024, 'A');
+            for (qsizetype i = 0; i < line.size(); i += 61)
+                line[i] = char('0' + i % 10);
+            writeFile(log, line);
+            break;
+        }
+        case Input::RandomLog:
+            writeFile(log, randomBytes(256 * 1024, 7));
+            break;
+        case Input::Folder:
+            log = logs + QStringLiteral("/x.log");
+            status = logs + QStringLiteral("/x.tst");
+            QDir().mkpath(log);
+            break;
+        case Input::Unreadable:
+            writeFile(log, good);
+            writeFile(status, "1\r\n");
+            QFile::setPermissions(log, QFileDevice::WriteOwner);
+            break;
+        case Input::ManyStatusValues: {
+            writeFile(log, good);
+            QByteArray values;
+            for (int i = 0; i < 40000; ++i)
+                values += i % 3 == 0 ? "1\r\n" : i % 3 == 1 ? "-1\r\n" : "0\r\n";
+            writeFile(status, values);
+            break;
+        }
+        case Input::HugeStatusValue:
+            writeFile(log, good);
+            writeFile(status, "1\r\n99999999999\r\n");
+            break;
+        case Input::RandomStatus:
+            writeFile(log, good);
+            writeFile(status, randomBytes(64 * 1024, 11));
+            break;
+        case Input::LinkLoop:
+            log = logs + QStringLiteral("/loop.log");
+            status = logs + QStringLiteral("/loop.tst");
+            QFile::link(logs + QStringLiteral("/loop2.log"), log);
+            QFile::link(log, logs + QStringLiteral("/loop2.log"));
+            break;
+        }
+    }
+};
+
+QString expand(QString pattern, const Scenario& s)
+{
+    return pattern.replace(QStringLiteral("%log"), s.log).replace(QStringLiteral("%tst"), s.status);
+}
+
+// Time one open may take at most; a 50 MB line is read, converted and shown in that time.
+constexpr qint64 ResponseBoundMs = 60000;
+
+} // namespace
+
+class TestBadInput : public QObject {
+    Q_OBJECT
+private slots:
+    void openCommand_data();
+    void openCommand();
+    void vrxlog_data();
+    void vrxlog();
+    void readerFindings_data();
+    void readerFindings();
+};
+
+namespace {
+
+void addScenarios()
+{
+    QTest::addColumn<int>("input");
+    QTest::addColumn<QString>("title");      // message box title; empty: no message
+    QTest::addColumn<QString>("message");    // exact text, or a pattern when it starts with "^"
+    QTest::addColumn<bool>("print");         // menus afterwards
+    QTest::addColumn<bool>("clear");
+    QTest::addColumn<bool>("showStatus");
+    QTest::addColumn<int>("items");          // status items afterwards, -1: not checked
+    QTest::addColumn<QString>("text");       // vrxlog text: expected stderr pattern, or "" for success
+    QTest::addColumn<QString>("statusOut");  // vrxlog status: expected line of the report on stdout
+
+    const QString title = ProgramTitle;
+    const QString statusTitle = StatusErrorTitle;
+    const QString unavailable = QStringLiteral("\nTest Status Data will not be available.");
+    const QString notFound = QStringLiteral("\"%tst\"  not found.") + unavailable;
+
+    QTest::newRow("0 bytes") << int(Input::Empty) << title
+                             << QStringLiteral("The log file \"%log\" is empty.") << false << false << false << -1
+                             << QStringLiteral("^vrxlog: The log file \"%log\" is empty.\n$") << QString();
+    QTest::newRow("one CR") << int(Input::OneCr) << statusTitle << notFound << true << true << false << 0
+                            << QString() << QStringLiteral("Test Status File Error: \"%tst\"  not found.");
+    QTest::newRow("50 MB line without line end")
+        << int(Input::HugeLine) << statusTitle << notFound << true << true << false << 0 << QString()
+        << QStringLiteral("Test Status File Error: \"%tst\"  not found.");
+    QTest::newRow("random bytes")
+        << int(Input::RandomLog) << title
+        << QStringLiteral("^The log file \"%log\" cannot be shown from line (\\d+) on\\.\n"
+                          "A run of spaces has no valid count character\\.\n"
+                          "Only the lines before line \\1 are shown\\.$")
+        << false << false << false << -1
+        << QStringLiteral("^vrxlog: The log file \"%log\" cannot be shown from line (\\d+) on\\.\n"
+                          "A run of spaces has no valid count character\\.\n"
+                          "(Only the lines before line \\1 were written\\.\n)?$")
+        << QString();
+    QTest::newRow("folder named x.log")
+        << int(Input::Folder) << title << QStringLiteral("The log file \"%log\" could not be opened.\nIt is a folder.")
+        << false << false << false << -1
+        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nIt is a folder.\n$") << QString();
+    QTest::newRow("no read permission")
+        << int(Input::Unreadable) << title
+        << QStringLiteral("The log file \"%log\" could not be opened.\nPermission denied.") << false << false
+        << false << -1
+        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nPermission denied.\n$")
+        << QString();
+    QTest::newRow("status file of 40,000 values")
+        << int(Input::ManyStatusValues) << statusTitle << TooManyTestsLine + unavailable << true << true << false
+        << 32767 << QString() << QStringLiteral("Test Status File Error: ") + TooManyTestsLine;
+    QTest::newRow("status value 99999999999")
+        << int(Input::HugeStatusValue) << statusTitle << CorruptStatusLine + unavailable << true << true << false
+        << 1 << QString() << QStringLiteral("Test Status File Error: ") + CorruptStatusLine;
+    QTest::newRow("status file of random bytes")
+        << int(Input::RandomStatus) << statusTitle << CorruptStatusLine + unavailable << true << true << false
+        << 0 << QString() << QStringLiteral("Test Status File Error: ") + CorruptStatusLine;
+    QTest::newRow("symbolic link loop")
+        << int(Input::LinkLoop) << title
+        << QStringLiteral("The log file \"%log\" could not be opened.\nToo many levels of symbolic links.")
+        << false << false << false << -1
+        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nToo many levels of symbolic links.\n$")
+        << QString();
+}
+
+void compareMessage(const QString& actual, const QString& expected)
+{
+    if (expected.startsWith(QLatin1Char('^'))) {
+        const QRegularExpression pattern(expected);
+        QVERIFY2(pattern.match(actual).hasMatch(), qPrintable(actual + QStringLiteral(" !~ ") + expected));
+    } else {
+        QCOMPARE(actual, expected);
+    }
+}
+
+} // namespace
+
+void TestBadInput::openCommand_data()
+{
+    addScenarios();
+}
+
+void TestBadInput::openCommand()
+{
+    QFETCH(int, input);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    QFETCH(bool, print);
+    QFETCH(bool, clear);
+    QFETCH(bool, showStatus);
+    QFETCH(int, items);
+
+    Scenario s(static_cast<Input>(input));
+    QVERIFY(s.temp.isValid());
+    ScriptedPlatform platform;
+    platform.env.insert(QStringLiteral("AppData"), s.temp.filePath(QStringLiteral("appdata")));
+    platform.home = s.temp.filePath(QStringLiteral("home"));
+    MainForm window(platform);
+    window.setEndProgram([] {});
+    const QStringList before = listing(s.temp.path());
+
+    std::optional<NoReadOverride> noOverride;
+    if (static_cast<Input>(input) == Input::Unreadable) {
+        noOverride.emplace();
+        if (!noOverride->works())
+            QSKIP("cannot take the right to read every file away from this root process");
+    }
+
+    platform.openAnswers.append(OpenFileResult{s.log, QFileInfo(s.log).fileName()});
+    QElapsedTimer clock;
+    clock.start();
+    window.LoadLogFile->trigger();
+    const qint64 elapsed = clock.elapsed();
+    noOverride.reset();
+    QVERIFY2(elapsed < ResponseBoundMs, qPrintable(QStringLiteral("open took %1 ms").arg(elapsed)));
+
+    // The one message the user sees.
+    QCOMPARE(platform.messages.size(), 1);
+    QCOMPARE(platform.messages[0].title, title);
+    compareMessage(platform.messages[0].text, expand(message, s));
+    QCOMPARE(platform.messages[0].buttons, MessageButtons::Ok);
+
+    // Menus as the design says; the always available commands still are.
+    QCOMPARE(window.PrintDisplay->isEnabled(), print);
+    QCOMPARE(window.ClearTests->isEnabled(), clear);
+    QCOMPARE(window.ShowTestStatus->isEnabled(), showStatus);
+    QVERIFY(!window.ShowTestStatus->isChecked());
+    QVERIFY(window.LoadLogFile->isEnabled());
+    QVERIFY(window.FExit->isEnabled());
+    QVERIFY(window.AboutProg->isEnabled());
+    if (items >= 0) {
+        QCOMPARE(window.StatusList->count(), items);
+        for (QLabel* counter : window.Label2)
+            QCOMPARE(counter->text(), QStringLiteral("0"));
+    }
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+
+    // Still responsive: the event loop runs.
+    bool ticked = false;
+    QTimer::singleShot(0, &window, [&ticked] { ticked = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(ticked, 5000);
+
+    // Nothing written, the log and status file untouched (bytes and modification times).
+    QCOMPARE(listing(s.temp.path()), before);
+    QCOMPARE(platform.settingWrites, 0);
+
+    // Still usable: a good log opens after the bad one.
+    const QString good = s.temp.filePath(QStringLiteral("good.log"));
+    writeFile(good, GoodLine.toLatin1());
+    writeFile(s.temp.filePath(QStringLiteral("good.tst")), "1");
+    platform.messages.clear();
+    platform.openAnswers.append(OpenFileResult{good, QStringLiteral("good.log")});
+    window.LoadLogFile->trigger();
+    QCOMPARE(platform.messages.size(), 0);
+    QCOMPARE(window.Display->toPlainText(), GoodLine);
+    QVERIFY(window.PrintDisplay->isEnabled());
+    QVERIFY(window.ShowTestStatus->isEnabled());
+    QCOMPARE(window.StatusList->count(), 1);
+}
+
+void TestBadInput::vrxlog_data()
+{
+    addScenarios();
+}
+
+// The same files through the command-line tool: a log that cannot be read is reported on
+// standard error with exit status 1; a bad status file is part of the status report.
+void TestBadInput::vrxlog()
+{
+    QFETCH(int, input);
+    QFETCH(QString, text);
+    QFETCH(QString, statusOut);
+
+    Scenario s(static_cast<Input>(input));
+    QVERIFY(s.temp.isValid());
+    // Root reads anything: for the unreadable log the tool runs without that right.
+    QString program = QStringLiteral(VRXLOG_PATH);
+    QStringList prefix;
+    if (static_cast<Input>(input) == Input::Unreadable && geteuid() == 0) {
+        program = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (program.isEmpty())
+            QSKIP("run as root without setpriv: the unreadable log is covered through the open command");
+        prefix = {QStringLiteral("--bounding-set=-dac_override,-dac_read_search"), QStringLiteral(VRXLOG_PATH)};
+    }
+    const QStringList before = listing(s.temp.path());
+
+    for (const QString& command : {QStringLiteral("text"), QStringLiteral("status")}) {
+        QProcess process;
+        process.setWorkingDirectory(s.temp.path());
+        QElapsedTimer clock;
+        clock.start();
+        process.start(program, prefix + QStringList{command, s.log});
+        QVERIFY(process.waitForFinished(int(ResponseBoundMs)));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        if (!text.isEmpty()) {
+            QCOMPARE(process.exitCode(), 1);
+            compareMessage(err, expand(text, s));
+            // "text" may have written the lines before a failing one; "status" writes nothing.
+            if (command == QLatin1String("status"))
+                QVERIFY(out.isEmpty());
+        } else {
+            QCOMPARE(process.exitCode(), 0);
+            QCOMPARE(err, QString());
+            if (command == QLatin1String("status"))
+                QVERIFY2(out.contains(expand(statusOut, s) + QStringLiteral("\nTest Status Data will not be available.\n")),
+                         qPrintable(out.right(300)));
+        }
+    }
+    QCOMPARE(listing(s.temp.path()), before);
+}
+
+// Inputs the fuzz targets found mishandled once, kept here by name.
+void TestBadInput::readerFindings_data()
+{
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<int>("items");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("value after 100 blanks") << QByteArray(100, ' ') + "1" << 1 << true;
+    QTest::newRow("value after 100 tabs and blanks") << QByteArray(50, '\t') + QByteArray(50, ' ') + "-1,0" << 2 << true;
+    QTest::newRow("value with 100 leading zeros") << "-" + QByteArray(100, '0') + "1" << 1 << true;
+    QTest::newRow("blanks only") << QByteArray(10000, ' ') << 0 << false;
+    QTest::newRow("long bad value") << "1," + QByteArray(100, '7') << 1 << false;
+}
+
+void TestBadInput::readerFindings()
+{
+    QFETCH(QByteArray, status);
+    QFETCH(int, items);
+    QFETCH(bool, ok);
+    const StatusFileResult r = parseStatusText(std::string_view(status.constData(), size_t(status.size())));
+    QCOMPARE(r.items.size(), items);
+    QCOMPARE(r.ok(), ok);
+
+    // A version of 1 followed by 400 zeros and e-5 is about 1e395: larger than any release.
+    const QString huge = QStringLiteral("1") + QString(400, QLatin1Char('0')) + QStringLiteral("e-5");
+    QVERIFY(std::isinf(versionValue(huge)) && versionValue(huge) > 0);
+    QCOMPARE(versionValue(QStringLiteral("0.") + QString(400, QLatin1Char('0')) + QStringLiteral("1e5")), 0.0);
+    QCOMPARE(judgeVersionData((ProgramTitle + QStringLiteral(":") + huge).toUtf8(), ProgramTitle,
+                              QStringLiteral("1.3")).outcome,
+             UpdateOutcome::NewerVersion);
+    // An empty log line behind nothing converts to nothing.
+    QVERIFY(ConvertLogLine({}).ok());
+}
+
+QTEST_MAIN(TestBadInput)
+#include "test_bad_input.moc"
