@@ -40,26 +40,34 @@ def make_log(path, size=None, lines=None):
 
 def run_pipeline(commands, stdout_path):
     """Runs commands connected by pipes; returns the wall time and the summed peak memory
-    (MiB) of the processes, which run at the same time."""
+    (MiB) of the processes, which run at the same time. Peak memory comes from GNU time, as
+    the rusage of a child forked from this script would count the script's own memory."""
     start = time.perf_counter()
     procs = []
+    peaks = []
     with open(stdout_path, "wb") as out:
         stdin = None
         for i, command in enumerate(commands):
             last = i == len(commands) - 1
-            p = subprocess.Popen(command, stdin=stdin, stdout=out if last else subprocess.PIPE)
+            peak = tempfile.NamedTemporaryFile(prefix="peak-", delete=False)
+            peak.close()
+            peaks.append(peak.name)
+            p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak.name] + command,
+                                 stdin=stdin, stdout=out if last else subprocess.PIPE)
             if stdin is not None:
                 stdin.close()
             stdin = p.stdout
             procs.append(p)
-        peak_kib = 0
         for p in procs:
-            _, status, usage = os.wait4(p.pid, 0)
-            p.returncode = os.waitstatus_to_exitcode(status)
-            if p.returncode != 0:
-                raise SystemExit("%s failed with %d" % (p.args[0], p.returncode))
-            peak_kib += usage.ru_maxrss
-    return time.perf_counter() - start, peak_kib / 1024.0
+            if p.wait() != 0:
+                raise SystemExit("%s failed with %d" % (p.args[5], p.returncode))
+    elapsed = time.perf_counter() - start
+    peak_kib = 0
+    for name in peaks:
+        with open(name) as f:
+            peak_kib += int(f.read().split()[-1])
+        os.unlink(name)
+    return elapsed, peak_kib / 1024.0
 
 
 def measure(commands, stdout_path, repeats=3):
