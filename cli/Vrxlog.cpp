@@ -84,16 +84,15 @@ QString parseOptions(const QStringList& words, Options& options)
     return {};
 }
 
-// The display text of a log, or nothing after reporting why on err.
-std::optional<std::string> readDisplayBytes(const QString& log, std::FILE* err);
-
-void reportLogError(const LogReadResult& read, const QString& log, std::FILE* err)
+// The window's message for a log that failed. It speaks of the lines it shows; here they were
+// written out (text), or nothing of the log was (status, pdf).
+void reportLogError(const LogReadResult& read, const QString& log, std::FILE* err, bool linesWritten = false)
 {
     const LogReadError error = read.error.value_or(LogReadError{LogReadError::Kind::CannotOpen, log, 0, {}});
     QString message = logReadMessage(error);
-    // The window speaks of the lines it shows; here they have been written out.
     message.replace(QStringLiteral("\nOnly the lines before line %1 are shown.").arg(error.line),
-                    QStringLiteral("\nOnly the lines before line %1 were written.").arg(error.line));
+                    linesWritten ? QStringLiteral("\nOnly the lines before line %1 were written.").arg(error.line)
+                                 : QString());
     writeText(err, QStringLiteral("vrxlog: ") + message + QLatin1Char('\n'));
 }
 
@@ -125,7 +124,7 @@ int runText(const Options& options, std::FILE* out, std::FILE* err)
         if (written)
             put(lineEnd, std::strlen(lineEnd));
         if (!read.ok()) {
-            reportLogError(read, log, err);
+            reportLogError(read, log, err, written && options.outputFile.isEmpty());
             status = ExitLogFailed;
             continue; // a file named by -o is not left behind half written
         }
@@ -138,6 +137,7 @@ int runText(const Options& options, std::FILE* out, std::FILE* err)
     return status;
 }
 
+// The display text of a log, or nothing after reporting why on err.
 std::optional<std::string> readDisplayBytes(const QString& log, std::FILE* err)
 {
     LogReadResult read = readLogFile(log);
@@ -152,8 +152,11 @@ int runStatus(const Options& options, std::FILE* out, std::FILE* err)
     int status = ExitOk;
     bool first = true;
     for (const QString& log : options.logs) {
-        // As in the window, a status file is only read for a log that reads whole.
-        if (!readDisplayBytes(log, err)) {
+        // As in the window, a status file is only read for a log that reads whole; the text
+        // itself is not needed here and is not kept.
+        const LogReadResult read = streamLogFile(log, [](const std::string&) {});
+        if (!read.ok()) {
+            reportLogError(read, log, err);
             status = ExitLogFailed;
             continue;
         }
