@@ -1,5 +1,6 @@
 // vrxlog end to end: the built program run on the sample logs and on bad input.
 
+#include "FolderListing.h"
 #include "LogViewCommands.h"
 #include "MainForm.h"
 #include "ScriptedPlatform.h"
@@ -49,21 +50,6 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
-}
-
-// Names and modification times of every file below a folder.
-QStringList listing(const QString& folder)
-{
-    QStringList entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        entries += it.filePath() + QLatin1Char(' ') + QString::number(it.fileInfo().size()) + QLatin1Char(' ')
-            + it.fileInfo().lastModified().toString(Qt::ISODateWithMs);
-    }
-    entries.sort();
-    return entries;
 }
 
 // The display text the main window shows after opening the log.
@@ -179,7 +165,7 @@ private slots:
         else if (bytes != "<none>")
             writeFile(log, bytes);
         const QString good = sample(QStringLiteral("scope-pass.log"));
-        const QStringList before = listing(dir.path());
+        const QStringList before = test::folderListing(dir.path());
 
         // The bad log is reported, and the good one after it is still processed.
         const Run run = vrxlog({command, log, good}, dir.path());
@@ -187,7 +173,7 @@ private slots:
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY2(run.err.contains(log), qPrintable(run.err));
         QVERIFY(run.out.contains(command == QLatin1String("text") ? QByteArray("VRX VERIFICATION LOG") : QByteArray("Test # 1  - PASS")));
-        QCOMPARE(listing(dir.path()), before);
+        QCOMPARE(test::folderListing(dir.path()), before);
     }
 
     void binaryFileStopsAtItsBadLine()

@@ -5,6 +5,7 @@
 #include "Identity.h"
 #include "LogFiles.h"
 #include "MainForm.h"
+#include "FolderListing.h"
 #include "ScriptedPlatform.h"
 #include "UpdateCheck.h"
 
@@ -73,37 +74,6 @@ void writeFile(const QString& path, const QByteArray& content)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
         qFatal("cannot write %s", qPrintable(path));
-}
-
-// Every entry below a folder: kind, size, modification time and, for files, a digest of the
-// bytes. Symbolic links are listed as links, not followed.
-QStringList listing(const QString& folder)
-{
-    QStringList entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        QString entry = info.filePath() + QLatin1Char(' ');
-        if (info.isSymLink()) {
-            entry += QStringLiteral("link to ") + info.symLinkTarget();
-        } else if (info.isDir()) {
-            entry += QStringLiteral("folder ") + info.lastModified().toString(Qt::ISODateWithMs);
-        } else {
-            entry += QString::number(info.size()) + QLatin1Char(' ')
-                + info.lastModified().toString(Qt::ISODateWithMs);
-            QFile f(info.filePath());
-            if (f.open(QIODevice::ReadOnly)) {
-                QCryptographicHash hash(QCryptographicHash::Sha256);
-                hash.addData(&f);
-                entry += QLatin1Char(' ') + QString::fromLatin1(hash.result().toHex());
-            }
-        }
-        entries.append(entry);
-    }
-    entries.sort();
-    return entries;
 }
 
 // Takes the right to read any file away from a process running as root, for as long as it
@@ -320,7 +290,7 @@ void TestBadInput::openCommand()
     platform.home = s.temp.filePath(QStringLiteral("home"));
     MainForm window(platform);
     window.setEndProgram([] {});
-    const QStringList before = listing(s.temp.path());
+    const QStringList before = test::folderListing(s.temp.path());
 
     std::optional<NoReadOverride> noOverride;
     if (static_cast<Input>(input) == Input::Unreadable) {
@@ -364,7 +334,7 @@ void TestBadInput::openCommand()
     QTRY_VERIFY_WITH_TIMEOUT(ticked, 5000);
 
     // Nothing written, the log and status file untouched (bytes and modification times).
-    QCOMPARE(listing(s.temp.path()), before);
+    QCOMPARE(test::folderListing(s.temp.path()), before);
     QCOMPARE(platform.settingWrites, 0);
 
     // Still usable: a good log opens after the bad one.
@@ -405,7 +375,7 @@ void TestBadInput::vrxlog()
             QSKIP("run as root without setpriv: the unreadable log is covered through the open command");
         prefix = {QStringLiteral("--bounding-set=-dac_override,-dac_read_search"), QStringLiteral(VRXLOG_PATH)};
     }
-    const QStringList before = listing(s.temp.path());
+    const QStringList before = test::folderListing(s.temp.path());
 
     for (const QString& command : {QStringLiteral("text"), QStringLiteral("status")}) {
         QProcess process;
@@ -431,7 +401,7 @@ void TestBadInput::vrxlog()
                          qPrintable(out.right(300)));
         }
     }
-    QCOMPARE(listing(s.temp.path()), before);
+    QCOMPARE(test::folderListing(s.temp.path()), before);
 }
 
 // Inputs the fuzz targets found mishandled once, kept here by name.
