@@ -50,7 +50,6 @@ MainForm::MainForm(Platform& platform, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(programIcon());
-    setAccessibleName(ProgramTitle);
     setFont(designFont(QStringLiteral("MS Sans Serif"), 8.25, QFont::SansSerif));
 
     buildControls();

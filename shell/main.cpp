@@ -9,7 +9,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vrxpv"));
-    QApplication::setApplicationDisplayName(vrx::ProgramTitle);
+    // No application display name: Qt would append it to every window title, and each title
+    // bar is to read exactly its own caption. The desktop entry names the program instead.
+    QApplication::setDesktopFileName(QStringLiteral("vrxpv"));
     QApplication::setApplicationVersion(vrx::VersionText());
     QApplication::setWindowIcon(vrx::programIcon());
 
