@@ -30,7 +30,6 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
 {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
-    button->setAccessibleName(caption);
     button->setGeometry(place);
     // Neither button is the window's default: Enter acts on the focused button only.
     button->setAutoDefault(false);
@@ -56,7 +55,8 @@ AboutForm::AboutForm(Platform& platform, QWidget* owner) : QDialog(owner), m_pla
 
     Label_About = new QLabel(QStringLiteral("Label_About"), this);
     Label_About->setObjectName(QStringLiteral("Label_About"));
-    Label_About->setAccessibleName(QStringLiteral("About this program"));
+    // Screen readers read a label's own text as its name; the description says what it is.
+    Label_About->setAccessibleDescription(QStringLiteral("About this program"));
     Label_About->setTextFormat(Qt::PlainText);
     Label_About->setWordWrap(true);
     Label_About->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -64,8 +64,7 @@ AboutForm::AboutForm(Platform& platform, QWidget* owner) : QDialog(owner), m_pla
 
     Label_eMail = new QLabel(AuthorEmail, this);
     Label_eMail->setObjectName(QStringLiteral("Label_eMail"));
-    Label_eMail->setAccessibleName(QStringLiteral("E-mail the author"));
-    Label_eMail->setAccessibleDescription(AuthorEmail);
+    Label_eMail->setAccessibleDescription(QStringLiteral("E-mail the author"));
     Label_eMail->setTextFormat(Qt::PlainText);
     QFont underlined = sansSerif(8.25);
     underlined.setUnderline(true);

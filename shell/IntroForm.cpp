@@ -75,8 +75,9 @@ void IntroForm::setCaption(const QString& caption)
 {
     // The label sizes itself to its caption, as its design asks.
     m_caption = caption;
+    // Without a buddy the label draws its text as it is, and screen readers read that same
+    // text, the one "&" included.
     Label1->setText(captionToLabelText(caption));
-    Label1->setAccessibleName(Label1->text());
     Label1->adjustSize();
 }
 

@@ -2,11 +2,13 @@
 
 #include "AboutForm.h"
 #include "Author.h"
+#include "FormChecks.h"
 #include "Identity.h"
 #include "LoopbackHttpServer.h"
 #include "ScriptedPlatform.h"
 #include "Twips.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -104,7 +106,11 @@ private slots:
         QCOMPARE(form.Command_CheckUpdate->text(), QStringLiteral("Check for Update"));
         QCOMPARE(form.Command_Close->objectName(), QStringLiteral("Command_Close"));
         QCOMPARE(form.Label_eMail->objectName(), QStringLiteral("Label_eMail"));
-        QVERIFY(!form.Label_eMail->accessibleName().isEmpty());
+        // Screen readers read each label as shown (the address, the release text) and each
+        // button by its caption; the link says what it does in its description.
+        QCOMPARE(test::misreadControls(&form), QString());
+        QCOMPARE(QAccessible::queryAccessibleInterface(form.Label_eMail)->text(QAccessible::Name), AuthorEmail);
+        QCOMPARE(form.Label_eMail->accessibleDescription(), QStringLiteral("E-mail the author"));
         const Qt::WindowFlags flags = form.windowFlags();
         QVERIFY(flags & Qt::WindowTitleHint);
         QVERIFY(!(flags & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
