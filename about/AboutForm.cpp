@@ -1,6 +1,7 @@
 #include "AboutForm.h"
 
 #include "Author.h"
+#include "FormStyle.h"
 #include "Identity.h"
 #include "Twips.h"
 #include "UpdateCheck.h"
@@ -17,14 +18,6 @@ namespace {
 
 constexpr int ClientWidth = 3990;
 constexpr int ClientHeight = 2145;
-
-QFont sansSerif(qreal points)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    return font;
-}
 
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& place)
 {
@@ -47,7 +40,7 @@ AboutForm::AboutForm(Platform& platform, QWidget* owner) : QDialog(owner), m_pla
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
-    setFont(sansSerif(8.25));
+    setFont(designFont(QStringLiteral("MS Sans Serif"), 8.25, QFont::SansSerif));
     setFixedSize(twips(this, ClientWidth), twips(this, ClientHeight));
 
     Command_Close = makeButton(this, QStringLiteral("Command_Close"), QStringLiteral("Close"),
@@ -66,7 +59,7 @@ AboutForm::AboutForm(Platform& platform, QWidget* owner) : QDialog(owner), m_pla
     Label_eMail->setObjectName(QStringLiteral("Label_eMail"));
     Label_eMail->setAccessibleDescription(QStringLiteral("E-mail the author"));
     Label_eMail->setTextFormat(Qt::PlainText);
-    QFont underlined = sansSerif(8.25);
+    QFont underlined = designFont(QStringLiteral("MS Sans Serif"), 8.25, QFont::SansSerif);
     underlined.setUnderline(true);
     Label_eMail->setFont(underlined);
     Label_eMail->setCursor(Qt::PointingHandCursor);
