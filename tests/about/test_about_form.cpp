@@ -125,6 +125,18 @@ private slots:
         QCOMPARE(next, form.Command_CheckUpdate);
     }
 
+    // At 96 DPI every text fits its box in the font the window really gets: the face it names
+    // or that face's Liberation stand-in, not a wider fallback.
+    void textsFitTheirBoxes()
+    {
+        test::ScriptedPlatform platform;
+        AboutForm form(platform, nullptr);
+        QCOMPARE(logicalDpi(&form), 96.0);
+        QCOMPARE(test::fontsNotAsNamed(&form), QString());
+        for (const test::TextFit& fit : test::textFits(&form))
+            QVERIFY2(fit.fits(), qPrintable(fit.describe()));
+    }
+
     void keys_data()
     {
         QTest::addColumn<QString>("button");

@@ -4,6 +4,7 @@
 #include "IntroForm.h"
 #include "MainForm.h"
 #include "ScriptedPlatform.h"
+#include "Twips.h"
 #include <QFile>
 #include <QDropEvent>
 #include <QDragEnterEvent>
@@ -494,6 +495,34 @@ private slots:
         QCOMPARE(w->Label4->buddy(), w->Label2[0]);
         QCOMPARE(w->Label5->buddy(), w->Label2[1]);
         QCOMPARE(w->Label6->buddy(), w->Label2[2]);
+    }
+
+    // At 96 DPI every text fits its box in the font the window really gets: the face it names
+    // or that face's Liberation stand-in, not a wider fallback.
+    void textsFitTheirBoxes_data()
+    {
+        QTest::addColumn<bool>("splash");
+        QTest::newRow("main window") << false;
+        QTest::newRow("splash") << true;
+    }
+    void textsFitTheirBoxes()
+    {
+        QFETCH(bool, splash);
+        Harness h;
+        std::unique_ptr<QWidget> form;
+        if (splash) {
+            auto intro = std::make_unique<IntroForm>();
+            intro->prepare(3000);
+            form = std::move(intro);
+        } else {
+            form = h.makeWindow();
+        }
+        QCOMPARE(logicalDpi(form.get()), 96.0);
+        QCOMPARE(test::fontsNotAsNamed(form.get()), QString());
+        const QList<test::TextFit> fits = test::textFits(form.get());
+        QVERIFY(!fits.isEmpty());
+        for (const test::TextFit& fit : fits)
+            QVERIFY2(fit.fits(), qPrintable(fit.describe()));
     }
 
     // Display lies in front of the status area: while covered, nothing of it shows.
