@@ -120,7 +120,7 @@ void MainForm::buildControls()
         Label2[i]->setFont(sansFont);
     }
 
-    // The three captions size themselves to their text, from their designed top-left corner.
+    // The three captions size themselves to their text, from a fixed top-left corner.
     auto placeCaption = [this](QLabel* label, int top, QLabel* counter) {
         label->setFont(font());
         label->adjustSize();
@@ -173,7 +173,7 @@ void MainForm::buildMenus()
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("menuBar"));
     bar->setNativeMenuBar(false);
-    // Menus keep the desktop's menu font; the window's design font is for its controls.
+    // Menus keep the desktop's menu font; the window's own font is for its controls.
     bar->setFont(QApplication::font(bar));
 
     F = bar->addMenu(tr("&File"));

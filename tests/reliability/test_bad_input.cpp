@@ -314,7 +314,7 @@ void TestBadInput::openCommand()
     compareMessage(platform.messages[0].text, expand(message, s));
     QCOMPARE(platform.messages[0].buttons, MessageButtons::Ok);
 
-    // Menus as the design says; the always available commands still are.
+    // The commands the failed open leaves enabled; the always available ones still are.
     QCOMPARE(window.PrintDisplay->isEnabled(), print);
     QCOMPARE(window.ClearTests->isEnabled(), clear);
     QCOMPARE(window.ShowTestStatus->isEnabled(), showStatus);
