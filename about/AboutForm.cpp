@@ -1,6 +1,7 @@
 #include "AboutForm.h"
 
 #include "Author.h"
+#include "FormStyle.h"
 #include "Identity.h"
 #include "Twips.h"
 #include "UpdateCheck.h"
@@ -18,19 +19,10 @@ namespace {
 constexpr int ClientWidth = 3990;
 constexpr int ClientHeight = 2145;
 
-QFont sansSerif(qreal points)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    return font;
-}
-
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& place)
 {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
-    button->setAccessibleName(caption);
     button->setGeometry(place);
     // Neither button is the window's default: Enter acts on the focused button only.
     button->setAutoDefault(false);
@@ -48,7 +40,7 @@ AboutForm::AboutForm(Platform& platform, QWidget* owner) : QDialog(owner), m_pla
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
-    setFont(sansSerif(8.25));
+    setFont(designFont(QStringLiteral("MS Sans Serif"), 8.25, QFont::SansSerif));
     setFixedSize(twips(this, ClientWidth), twips(this, ClientHeight));
 
     Command_Close = makeButton(this, QStringLiteral("Command_Close"), QStringLiteral("Close"),
@@ -56,7 +48,8 @@ AboutForm::AboutForm(Platform& platform, QWidget* owner) : QDialog(owner), m_pla
 
     Label_About = new QLabel(QStringLiteral("Label_About"), this);
     Label_About->setObjectName(QStringLiteral("Label_About"));
-    Label_About->setAccessibleName(QStringLiteral("About this program"));
+    // Screen readers read a label's own text as its name; the description says what it is.
+    Label_About->setAccessibleDescription(QStringLiteral("About this program"));
     Label_About->setTextFormat(Qt::PlainText);
     Label_About->setWordWrap(true);
     Label_About->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -64,10 +57,9 @@ AboutForm::AboutForm(Platform& platform, QWidget* owner) : QDialog(owner), m_pla
 
     Label_eMail = new QLabel(AuthorEmail, this);
     Label_eMail->setObjectName(QStringLiteral("Label_eMail"));
-    Label_eMail->setAccessibleName(QStringLiteral("E-mail the author"));
-    Label_eMail->setAccessibleDescription(AuthorEmail);
+    Label_eMail->setAccessibleDescription(QStringLiteral("E-mail the author"));
     Label_eMail->setTextFormat(Qt::PlainText);
-    QFont underlined = sansSerif(8.25);
+    QFont underlined = designFont(QStringLiteral("MS Sans Serif"), 8.25, QFont::SansSerif);
     underlined.setUnderline(true);
     Label_eMail->setFont(underlined);
     Label_eMail->setCursor(Qt::PointingHandCursor);

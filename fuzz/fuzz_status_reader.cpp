@@ -1,7 +1,8 @@
 // Status file reader: parseStatusText (what readStatusFile does with the file's bytes) against a
 // plain model of the format: values parted by commas, CR or LF; blanks around a value skipped;
 // blank values are no record; a record is -1, 0 or 1 written as an optional sign and digits;
-// anything else is corrupt; more than 32767 records overflow. Whatever the outcome, the counters
+// anything else is corrupt, except that a first value that is no number of 16 bits gives the
+// path; more than 32767 records overflow. Whatever the outcome, the counters
 // add up to the number of items, and there are never more items than values in the file.
 //
 // An input that starts with the bytes 00 'R' 'E' 'P' and one more byte b has the rest repeated
@@ -35,22 +36,27 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-// -1, 0 or 1, else nothing.
-std::optional<int> valueOf(std::string_view v)
+// The number a value is written as (an optional sign and digits), as long as it fits a signed
+// 16-bit integer; nothing for anything else.
+std::optional<int> numberOf(std::string_view v)
 {
-    int sign = 1;
+    bool negative = false;
     if (!v.empty() && (v[0] == '+' || v[0] == '-')) {
-        sign = v[0] == '-' ? -1 : 1;
+        negative = v[0] == '-';
         v.remove_prefix(1);
     }
     if (v.empty() || v.find_first_not_of("0123456789") != std::string_view::npos)
         return std::nullopt;
-    const size_t firstNonZero = v.find_first_not_of('0');
-    if (firstNonZero == std::string_view::npos)
-        return 0;
-    if (v.substr(firstNonZero) == "1")
-        return sign;
-    return std::nullopt;
+    long long n = 0;
+    for (char c : v) {
+        n = n * 10 + (c - '0');
+        if (n > 32768)
+            return std::nullopt;
+    }
+    n = negative ? -n : n;
+    if (n > 32767)
+        return std::nullopt;
+    return int(n);
 }
 
 Model model(std::string_view text, const QString& path)
@@ -70,9 +76,10 @@ Model model(std::string_view text, const QString& path)
             field.remove_suffix(1);
         if (field.empty())
             continue;
-        const std::optional<int> value = valueOf(field);
-        if (!value) {
-            m.errorLine = CorruptStatusLine;
+        const std::optional<int> value = numberOf(field);
+        if (!value || *value < -1 || *value > 1) {
+            // No 16-bit number as the first value: the path, as for a file without values.
+            m.errorLine = !value && records == 0 ? path : CorruptStatusLine;
             return m;
         }
         if (records == 32767) {

@@ -466,32 +466,50 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-// -1, 0 or 1 written as an optional sign and digits; nothing for anything else.
-std::optional<int> parseStatusValue(std::string_view field)
+// What one value of a status file reads as.
+enum class StatusValueKind {
+    Record,      // -1, 0 or 1
+    OtherNumber, // any other number that fits a signed 16-bit integer
+    Invalid,     // not a number, or one outside -32768..32767
+};
+
+struct StatusValue {
+    StatusValueKind kind = StatusValueKind::Invalid;
+    int value = 0; // for a record
+};
+
+// An optional sign and digits; leading zeros are of no weight.
+StatusValue parseStatusValue(std::string_view field)
 {
-    int sign = 1;
+    bool negative = false;
     if (!field.empty() && (field.front() == '+' || field.front() == '-')) {
-        sign = field.front() == '-' ? -1 : 1;
+        negative = field.front() == '-';
         field.remove_prefix(1);
     }
     if (field.empty())
-        return std::nullopt;
+        return {};
     for (char c : field)
         if (c < '0' || c > '9')
-            return std::nullopt;
-    while (!field.empty() && field.front() == '0')
+            return {};
+    while (field.size() > 1 && field.front() == '0')
         field.remove_prefix(1);
-    if (field.empty())
-        return 0;
-    if (field == "1")
-        return sign;
-    return std::nullopt;
+    if (field.size() > 5)
+        return {};
+    int magnitude = 0;
+    for (char c : field)
+        magnitude = magnitude * 10 + (c - '0');
+    const int value = negative ? -magnitude : magnitude;
+    if (value < -32768 || value > 32767)
+        return {};
+    if (value >= -1 && value <= 1)
+        return {StatusValueKind::Record, value};
+    return {StatusValueKind::OtherNumber, value};
 }
 
 // Collects the values of a status file and turns them into records.
 class StatusReader {
 public:
-    explicit StatusReader(StatusFileResult& result) : m_r(result) {}
+    StatusReader(StatusFileResult& result, const QString& path) : m_r(result), m_path(path) {}
 
     // False once the file is found bad.
     bool feed(const char* data, size_t size)
@@ -530,13 +548,17 @@ public:
         while (!field.empty() && isBlank(field.back()))
             field.remove_suffix(1);
         const bool blank = field.empty() && !m_tooLong;
-        const std::optional<int> value = m_tooLong ? std::nullopt : parseStatusValue(field);
+        // A value that outgrew the field is no number of 16 bits, whatever it holds.
+        const StatusValue value = m_tooLong ? StatusValue{} : parseStatusValue(field);
         m_field.clear();
         m_tooLong = false;
         if (blank)
             return true;
-        if (!value) {
-            m_r.errorLine = CorruptStatusLine;
+        if (value.kind != StatusValueKind::Record) {
+            // A first value that is no 16-bit number at all fails like a file without any
+            // value: the message names the file. Later, and for other numbers, it is corrupt.
+            const bool unreadable = m_records == 0 && value.kind == StatusValueKind::Invalid;
+            m_r.errorLine = unreadable ? shownPath(m_path) : CorruptStatusLine;
             return false;
         }
         if (m_records == 32767) {
@@ -544,20 +566,20 @@ public:
             return false;
         }
         ++m_records;
-        const int index = *value == 1 ? 0 : *value == -1 ? 1 : 2;
+        const int index = value.value == 1 ? 0 : value.value == -1 ? 1 : 2;
         ++m_r.counts[index];
-        m_r.items.append(statusItemText(m_records, *value));
+        m_r.items.append(statusItemText(m_records, value.value));
         return true;
     }
 
     // After the last byte: the value still open ends, and a file without any value fails
     // before its first record. False once the file is found bad.
-    bool finish(const QString& path)
+    bool finish()
     {
         if (!endValue())
             return false;
         if (m_records == 0) {
-            m_r.errorLine = shownPath(path);
+            m_r.errorLine = shownPath(m_path);
             return false;
         }
         return true;
@@ -565,6 +587,7 @@ public:
 
 private:
     StatusFileResult& m_r;
+    QString m_path;
     std::string m_field;
     bool m_tooLong = false;
     int m_records = 0;
@@ -584,7 +607,7 @@ StatusFileResult readStatusFile(const QString& path)
         result.errorLine = shownPath(path);
         return result;
     }
-    StatusReader reader(result);
+    StatusReader reader(result, path);
     std::string chunk(64 * 1024, '\0');
     for (;;) {
         const qint64 got = file.read(chunk.data(), static_cast<qint64>(chunk.size()));
@@ -597,16 +620,16 @@ StatusFileResult readStatusFile(const QString& path)
         if (!reader.feed(chunk.data(), static_cast<size_t>(got)))
             return result;
     }
-    reader.finish(path);
+    reader.finish();
     return result;
 }
 
 StatusFileResult parseStatusText(std::string_view text, const QString& path)
 {
     StatusFileResult result;
-    StatusReader reader(result);
+    StatusReader reader(result, path);
     if (reader.feed(text.data(), text.size()))
-        reader.finish(path);
+        reader.finish();
     return result;
 }
 

@@ -103,11 +103,13 @@ struct StatusFileResult {
 
 // Values separated by commas or line breaks; blanks around a value are skipped and blank values
 // (empty lines, a trailing comma) are no record. A record is one of -1, 0, 1 (an optional sign,
-// digits); anything else makes the file corrupt. More than 32767 records overflow the counters.
+// digits); anything else makes the file corrupt. The file's path is the message instead when it
+// holds no value, or when its first value is not a number or one outside -32768..32767. More
+// than 32767 records overflow the counters.
 StatusFileResult readStatusFile(const QString& path);
 
 // The same on the bytes of a status file already in memory; `path` only names the file in the
-// message for a file without any value.
+// message (no value, or a first value that is no 16-bit number).
 StatusFileResult parseStatusText(std::string_view text, const QString& path = {});
 
 // First lines of the status error message.

@@ -1,5 +1,5 @@
 #pragma once
-// Window geometry is designed in twips (1/1440 inch). This is the one place that turns
+// Window geometry is laid out in twips (1/1440 inch). This is the one place that turns
 // twips into pixels, by the screen's logical DPI (15 twips a pixel at 96 DPI).
 
 #include <QRect>
@@ -14,7 +14,7 @@ qreal logicalDpi(const QWidget* widget = nullptr);
 int twipsToPixels(int twips, qreal dpi);
 int pixelsToTwips(int pixels, qreal dpi);
 
-// A rectangle designed in twips, in pixels for the widget's screen.
+// A rectangle given in twips, in pixels for the widget's screen.
 QRect twipsRect(const QWidget* widget, int left, int top, int width, int height);
 int twips(const QWidget* widget, int value);
 

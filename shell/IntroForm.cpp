@@ -16,7 +16,7 @@
 namespace vrx {
 
 namespace {
-// A thin fixed dialog frame on every side, and the client area inside it, as designed.
+// A thin fixed dialog frame on every side, and the client area inside it, in twips.
 constexpr int FrameTwips = 45;
 constexpr int ClientWidthTwips = 2025;
 constexpr int ClientHeightTwips = 810;
@@ -73,10 +73,11 @@ QString IntroForm::labelCaption()
 
 void IntroForm::setCaption(const QString& caption)
 {
-    // The label sizes itself to its caption, as its design asks.
+    // The label grows with its caption, so that the window's width can follow it.
     m_caption = caption;
+    // Without a buddy the label draws its text as it is, and screen readers read that same
+    // text, the one "&" included.
     Label1->setText(captionToLabelText(caption));
-    Label1->setAccessibleName(Label1->text());
     Label1->adjustSize();
 }
 

@@ -101,7 +101,6 @@ void MainForm::buildControls()
     }
 
     Label3 = makeLabel(TestFrame, QStringLiteral("Label3"), QStringLiteral("Test Status: "));
-    Label3->setAccessibleName(tr("Test Status"));
     Label3->setFont(designFont(QStringLiteral("MS Sans Serif"), 12, QFont::SansSerif));
     Label3->setGeometry(twipsRect(this, 2400, 240, 1350, 300));
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -120,10 +119,9 @@ void MainForm::buildControls()
         Label2[i]->setFont(sansFont);
     }
 
-    // The three captions size themselves to their text, from their designed top-left corner.
-    auto placeCaption = [this](QLabel* label, int top, QLabel* counter, const QString& accessible) {
+    // The three captions size themselves to their text, from a fixed top-left corner.
+    auto placeCaption = [this](QLabel* label, int top, QLabel* counter) {
         label->setFont(font());
-        label->setAccessibleName(accessible);
         label->adjustSize();
         label->move(twips(this, 6240), twips(this, top));
         label->setBuddy(counter); // no access key; tells screen readers what the number is
@@ -131,9 +129,11 @@ void MainForm::buildControls()
     Label4 = makeLabel(TestFrame, QStringLiteral("Label4"), QStringLiteral("Pass:"));
     Label5 = makeLabel(TestFrame, QStringLiteral("Label5"), QStringLiteral("Fail:"));
     Label6 = makeLabel(TestFrame, QStringLiteral("Label6"), QStringLiteral("N/A:"));
-    placeCaption(Label4, 240, Label2[0], tr("Pass"));
-    placeCaption(Label5, 600, Label2[1], tr("Fail"));
-    placeCaption(Label6, 960, Label2[2], tr("Not applicable"));
+    placeCaption(Label4, 240, Label2[0]);
+    placeCaption(Label5, 600, Label2[1]);
+    placeCaption(Label6, 960, Label2[2]);
+    // Screen readers read each caption as it is shown; the abbreviation is spelled out beside it.
+    Label6->setAccessibleDescription(tr("Not applicable"));
 
     Display = new QPlainTextEdit(client);
     Display->setObjectName(QStringLiteral("Display"));
@@ -172,7 +172,7 @@ void MainForm::buildMenus()
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("menuBar"));
     bar->setNativeMenuBar(false);
-    // Menus keep the desktop's menu font; the window's design font is for its controls.
+    // Menus keep the desktop's menu font; the window's own font is for its controls.
     bar->setFont(QApplication::font(bar));
 
     F = bar->addMenu(tr("&File"));

@@ -27,7 +27,8 @@ public:
     explicit MainForm(Platform& platform, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    // Controls, named as in the window's design.
+    // Controls; each has its member's name as object name (the counters "Label2_<index>"),
+    // which tests look it up by.
     QPlainTextEdit* Display = nullptr;
     QFrame* TestFrame = nullptr;
     QListWidget* StatusList = nullptr;

@@ -2,11 +2,13 @@
 
 #include "AboutForm.h"
 #include "Author.h"
+#include "FormChecks.h"
 #include "Identity.h"
 #include "LoopbackHttpServer.h"
 #include "ScriptedPlatform.h"
 #include "Twips.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -104,7 +106,11 @@ private slots:
         QCOMPARE(form.Command_CheckUpdate->text(), QStringLiteral("Check for Update"));
         QCOMPARE(form.Command_Close->objectName(), QStringLiteral("Command_Close"));
         QCOMPARE(form.Label_eMail->objectName(), QStringLiteral("Label_eMail"));
-        QVERIFY(!form.Label_eMail->accessibleName().isEmpty());
+        // Screen readers read each label as shown (the address, the release text) and each
+        // button by its caption; the link says what it does in its description.
+        QCOMPARE(test::misreadControls(&form), QString());
+        QCOMPARE(QAccessible::queryAccessibleInterface(form.Label_eMail)->text(QAccessible::Name), AuthorEmail);
+        QCOMPARE(form.Label_eMail->accessibleDescription(), QStringLiteral("E-mail the author"));
         const Qt::WindowFlags flags = form.windowFlags();
         QVERIFY(flags & Qt::WindowTitleHint);
         QVERIFY(!(flags & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
@@ -117,6 +123,18 @@ private slots:
         while (next->focusPolicy() == Qt::NoFocus)
             next = next->nextInFocusChain();
         QCOMPARE(next, form.Command_CheckUpdate);
+    }
+
+    // At 96 DPI every text fits its box in the font the window really gets: the face it names
+    // or that face's Liberation stand-in, not a wider fallback.
+    void textsFitTheirBoxes()
+    {
+        test::ScriptedPlatform platform;
+        AboutForm form(platform, nullptr);
+        QCOMPARE(logicalDpi(&form), 96.0);
+        QCOMPARE(test::fontsNotAsNamed(&form), QString());
+        for (const test::TextFit& fit : test::textFits(&form))
+            QVERIFY2(fit.fits(), qPrintable(fit.describe()));
     }
 
     void keys_data()

@@ -274,10 +274,21 @@ void LoaderTest::statusFile_data()
                              << QStringLiteral("Corrupt or invalid file format.");
     QTest::newRow("not a number later") << QByteArray("1\r\n0\r\nPASS\r\n") << QStringList{"Test # 1  - PASS", "Test # 2  - N/A"}
                                         << zeros << QStringLiteral("Corrupt or invalid file format.");
-    QTest::newRow("fraction") << QByteArray("1.0") << QStringList() << zeros << QStringLiteral("Corrupt or invalid file format.");
     QTest::newRow("too large") << QByteArray("-1,99999999999999999999") << QStringList{"Test # 1  - FAIL"} << zeros
                                << QStringLiteral("Corrupt or invalid file format.");
-    QTest::newRow("sign alone") << QByteArray("-") << QStringList() << zeros << QStringLiteral("Corrupt or invalid file format.");
+    QTest::newRow("not a number second") << QByteArray("1\nabc") << QStringList{"Test # 1  - PASS"} << zeros
+                                         << QStringLiteral("Corrupt or invalid file format.");
+    // A first value that is no 16-bit number names the file, as an empty file does; another
+    // number first is corrupt.
+    QTest::newRow("fraction first") << QByteArray("1.0") << QStringList() << zeros << QStringLiteral("%1");
+    QTest::newRow("sign alone first") << QByteArray("-") << QStringList() << zeros << QStringLiteral("%1");
+    QTest::newRow("word first") << QByteArray("abc\r\n1") << QStringList() << zeros << QStringLiteral("%1");
+    QTest::newRow("99999 first") << QByteArray("99999") << QStringList() << zeros << QStringLiteral("%1");
+    QTest::newRow("32768 first") << QByteArray(" 32768 ,1") << QStringList() << zeros << QStringLiteral("%1");
+    QTest::newRow("overlong first") << QByteArray(70, '7') << QStringList() << zeros << QStringLiteral("%1");
+    QTest::newRow("2 alone") << QByteArray("2") << QStringList() << zeros << QStringLiteral("Corrupt or invalid file format.");
+    QTest::newRow("-32768 first") << QByteArray("\r\n-000032768") << QStringList() << zeros
+                                  << QStringLiteral("Corrupt or invalid file format.");
 }
 
 void LoaderTest::statusFile()

@@ -1,8 +1,10 @@
 #include "Application.h"
+#include "FormChecks.h"
 #include "Identity.h"
 #include "IntroForm.h"
 #include "MainForm.h"
 #include "ScriptedPlatform.h"
+#include "Twips.h"
 #include <QFile>
 #include <QDropEvent>
 #include <QDragEnterEvent>
@@ -478,10 +480,11 @@ private slots:
         Harness h;
         auto w = h.makeWindow();
         for (QWidget* control : {static_cast<QWidget*>(w->Display), static_cast<QWidget*>(w->TestFrame),
-                                 static_cast<QWidget*>(w->StatusList), static_cast<QWidget*>(w->Label3),
-                                 static_cast<QWidget*>(w->Label4), static_cast<QWidget*>(w->Label5),
-                                 static_cast<QWidget*>(w->Label6)})
+                                 static_cast<QWidget*>(w->StatusList)})
             QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+        // Every label reads as the text it shows; a description may add to it.
+        QCOMPARE(test::misreadControls(w.get()), QString());
+        QCOMPARE(w->Label6->accessibleDescription(), QStringLiteral("Not applicable"));
         // A counter reads as its number and is labelled by the caption beside it.
         for (int i = 0; i < 3; ++i) {
             QAccessibleInterface* counter = QAccessible::queryAccessibleInterface(w->Label2[i]);
@@ -492,6 +495,34 @@ private slots:
         QCOMPARE(w->Label4->buddy(), w->Label2[0]);
         QCOMPARE(w->Label5->buddy(), w->Label2[1]);
         QCOMPARE(w->Label6->buddy(), w->Label2[2]);
+    }
+
+    // At 96 DPI every text fits its box in the font the window really gets: the face it names
+    // or that face's Liberation stand-in, not a wider fallback.
+    void textsFitTheirBoxes_data()
+    {
+        QTest::addColumn<bool>("splash");
+        QTest::newRow("main window") << false;
+        QTest::newRow("splash") << true;
+    }
+    void textsFitTheirBoxes()
+    {
+        QFETCH(bool, splash);
+        Harness h;
+        std::unique_ptr<QWidget> form;
+        if (splash) {
+            auto intro = std::make_unique<IntroForm>();
+            intro->prepare(3000);
+            form = std::move(intro);
+        } else {
+            form = h.makeWindow();
+        }
+        QCOMPARE(logicalDpi(form.get()), 96.0);
+        QCOMPARE(test::fontsNotAsNamed(form.get()), QString());
+        const QList<test::TextFit> fits = test::textFits(form.get());
+        QVERIFY(!fits.isEmpty());
+        for (const test::TextFit& fit : fits)
+            QVERIFY2(fit.fits(), qPrintable(fit.describe()));
     }
 
     // Display lies in front of the status area: while covered, nothing of it shows.
@@ -582,9 +613,11 @@ private slots:
         QVERIFY(!splash.Timer1->isActive());
         QCOMPARE(IntroForm::labelCaption(), QStringLiteral("View && Print VRX Log Files, v1.3 - Jan 2025 / QX"));
         QCOMPARE(splash.caption(), IntroForm::labelCaption());
-        // One visible ampersand, the same text as the main caption.
+        // One visible ampersand, the same text as the main caption, and read so.
         QCOMPARE(splash.Label1->text(), Caption);
         QCOMPARE(splash.Label1->text().count(QLatin1Char('&')), 1);
+        QCOMPARE(test::shownText(splash.Label1), Caption);
+        QCOMPARE(test::misreadControls(&splash), QString());
         // The label follows its text; the window is 600 twips (40 pixels) wider.
         QCOMPARE(splash.Label1->size(), splash.Label1->sizeHint());
         QVERIFY(splash.Label1->width() > 50);
