@@ -41,7 +41,8 @@ package: build
 fuzz: deps
 	fuzz/run-fuzz $(if $(FUZZ_RUNS),--runs $(FUZZ_RUNS))
 
-# The whole test suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The test suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer; the package
+# and desktop checks look at the program from outside and run once, in the plain build.
 SANITIZE_DIR ?= build-asan
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1
 sanitize: deps
@@ -50,5 +51,5 @@ sanitize: deps
 	  -DVRX_FUZZ_TESTS=OFF
 	ASAN_OPTIONS=detect_leaks=0 cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=$(SANITIZE_ASAN_OPTIONS) \
-	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS) -E '^package$$'
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS) -E '^(package|desktop)$$'
 SANITIZE_ASAN_OPTIONS = detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1

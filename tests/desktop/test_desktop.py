@@ -1,0 +1,307 @@
+#!/usr/bin/python3
+"""vrxpv on a real X server, looked at from outside as a desktop and a screen reader do.
+
+Starts Xvfb, openbox and the accessibility bus, runs the program as users get it (the xcb
+platform, accessibility on), drives it with the keyboard and checks, window by window, the
+title bar text, the window hints, the accessibility tree and what the windows show.
+Screenshots go into the output folder. Exit 0 passed, 1 failed, 77 skipped (tools missing,
+not allowed under CI=true).
+
+Usage: test_desktop.py VRXPV VRXLOG SAMPLES_DIR OUTPUT_DIR
+"""
+
+import http.server
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import Desktop, Node, missing_tools, wait_for  # noqa: E402
+
+TITLE = "View & Print VRX Log Files"
+CAPTION = TITLE + ", v1.3 - Jan 2025 / QX"
+ABOUT = "About " + TITLE
+VERSION_BOX = "Current Version: 1.3"
+QUESTION = "Goto the Program Homepage for info ?"
+
+# _MOTIF_WM_HINTS: flags, functions, decorations.
+MWM_FLAG_FUNCTIONS, MWM_FLAG_DECORATIONS = 1, 2
+MWM_FUNC_ALL, MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE, MWM_FUNC_CLOSE = 1, 8, 16, 32
+
+
+class Check:
+    """Collects failed expectations, so that one run reports all of them."""
+
+    def __init__(self):
+        self.failures = []
+
+    def equal(self, what, actual, expected):
+        if actual != expected:
+            self.failures.append(f"{what}: expected {expected!r}, got {actual!r}")
+
+    def true(self, what, condition, detail=""):
+        if not condition:
+            self.failures.append(what + (f" ({detail})" if detail else ""))
+
+
+class VersionServer:
+    """The author's web site on loopback: /dl/swv.txt answers with `body`, or 404 when None."""
+
+    def __init__(self):
+        self.body = None
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                if self.path != "/dl/swv.txt" or server.body is None:
+                    self.send_error(404)
+                    return
+                data = server.body.encode()
+                self.send_response(200)
+                self.send_header("Content-Type", "text/plain")
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.write(data)
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+        self.url = f"http://127.0.0.1:{self.httpd.server_address[1]}"
+
+    def close(self):
+        self.httpd.shutdown()
+
+
+class Session:
+    def __init__(self, desk, check, vrxpv, out):
+        self.desk, self.check, self.out = desk, check, out
+        self.proc = None
+        self.vrxpv = vrxpv
+        self.shot = 0
+
+    def screenshot(self, name):
+        self.shot += 1
+        self.desk.screenshot(os.path.join(self.out, f"{self.shot:02d}-{name}.png"))
+
+    def tree(self):
+        """The program's accessibility tree as a screen reader reads it now."""
+        app = self.desk.application("vrxpv")
+        self.desk.fresh(app)
+        return Node(app, self.desk.Atspi)
+
+    def window_tree(self, title):
+        """The accessible top-level window named `title` (frame or dialog)."""
+        def find():
+            for child in self.tree().children:
+                if child.name == title:
+                    return child
+            return None
+        return wait_for(f'"{title}" in the accessibility tree', find, 10)
+
+    def fixed_size(self, what, props):
+        self.check.true(f"{what}: fixed size (minimum = maximum size hint)",
+                        props["min"] is not None and props["min"] == props["max"],
+                        f"minimum {props['min']}, maximum {props['max']}")
+
+    def labels_read_as_shown(self, what, window):
+        """Every control has a role and a name; labels carry their own text as name."""
+        for node in window.walk():
+            if node.role in ("filler", "scroll bar", "separator", "popup menu", "menu bar", "panel"):
+                continue
+            self.check.true(f"{what}: {node.role} has a name", node.name.strip() != "", node.dump())
+
+    def message_box(self, title, text, answer_keys, screenshot):
+        """Waits for a message box, checks its title bar and what a screen reader reads in it,
+        then answers it with keys."""
+        props = self.desk.window_named(title)
+        self.fixed_size(f'box "{title}"', props)
+        box = self.window_tree(title)
+        texts = [n.name for n in box.walk() if n.role == "label"]
+        self.check.true(f'box "{title}" reads its text', text in texts, f"labels {texts}")
+        self.screenshot(screenshot)
+        self.desk.key(*answer_keys)
+        self.desk.gone(props["id"])
+
+
+def menu_states(tree):
+    return {n.name: n.enabled for n in tree.walk() if n.role in ("menu item", "check menu item")}
+
+
+def run(desk, check, vrxpv, vrxlog, samples, out, server):
+    with tempfile.TemporaryDirectory(prefix="vrxpv-desktop-") as private:
+        run_in(desk, check, vrxpv, vrxlog, samples, out, server, private)
+
+
+def run_in(desk, check, vrxpv, vrxlog, samples, out, server, private):
+    home, runtime = os.path.join(private, "home"), os.path.join(private, "run")
+    os.makedirs(home)
+    os.mkdir(runtime, 0o700)
+    env = dict(desk.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+               XDG_DATA_HOME=os.path.join(home, ".local/share"), XDG_CACHE_HOME=os.path.join(home, ".cache"),
+               XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+               VRXPV_SITE_URL=server.url, LANG="C.UTF-8")
+    for name in ("AppData", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI", "QT_STYLE_OVERRIDE"):
+        env.pop(name, None)
+    s = Session(desk, check, vrxpv, out)
+    s.proc = subprocess.Popen([vrxpv], env=env, stdout=subprocess.DEVNULL, stderr=open(os.path.join(out, "vrxpv.stderr"), "w"))
+    try:
+        scenario(s, desk, check, vrxlog, samples, server)
+    finally:
+        if s.proc.poll() is None:
+            s.proc.kill()
+            s.proc.wait()
+
+
+def scenario(s, desk, check, vrxlog, samples, server):
+    # ---- splash: no title bar, the title line readable ----
+    main = desk.window_named(CAPTION)
+    splash = wait_for("the splash window", lambda: next(
+        (p for p in map(desk.props, desk.windows()) if p["id"] != main["id"]), None), 5)
+    s.screenshot("splash")
+    check.true("splash: no title bar (no decorations asked)", splash["motif"] is not None
+               and splash["motif"][0] & MWM_FLAG_DECORATIONS and splash["motif"][2] == 0, str(splash["motif"]))
+    check.equal("splash: frame drawn by the window manager", splash["frame"], [0, 0, 0, 0])
+    s.fixed_size("splash", splash)
+    labels = [n.name for n in s.tree().walk() if n.role == "label"]
+    check.true("splash: the screen reader reads its title line", CAPTION in labels, f"labels {labels}")
+    desk.gone(splash["id"], 8)
+
+    # ---- main window: caption, buttons, controls, menus ----
+    main = desk.props(main["id"])
+    check.equal("main window: title bar", main["name"], CAPTION)
+    s.fixed_size("main window", main)
+    check.true("main window: minimize offered", "_NET_WM_ACTION_MINIMIZE" in main["actions"], str(main["actions"]))
+    check.true("main window: close offered", "_NET_WM_ACTION_CLOSE" in main["actions"], str(main["actions"]))
+    check.true("main window: no maximize", not {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT"}
+               & main["actions"], str(main["actions"]))
+    check.true("main window: no resize", "_NET_WM_ACTION_RESIZE" not in main["actions"], str(main["actions"]))
+    motif = main["motif"] or [0, 0, 0]
+    check.true("main window: motif hints ask for minimize and close but not maximize",
+               motif[0] & MWM_FLAG_FUNCTIONS and not motif[1] & (MWM_FUNC_ALL | MWM_FUNC_MAXIMIZE)
+               and motif[1] & MWM_FUNC_MINIMIZE and motif[1] & MWM_FUNC_CLOSE, str(motif))
+    s.screenshot("main")
+    window = s.window_tree(CAPTION)
+    s.labels_read_as_shown("main window", window)
+    labels = {n.name for n in window.walk() if n.role == "label"}
+    for caption in ("Test Status: ", "Pass:", "Fail:", "N/A:", "0"):
+        check.true(f'main window: label "{caption}" read as shown', caption in labels, f"labels {sorted(labels)}")
+    check.equal("main window: menu states at start", menu_states(window),
+                {"File": True, "Open File": True, "Print": False, "Exit": True, "View": True,
+                 "Show Test Status": False, "Clear Display/Status": False, "About": True})
+    display = window.find(role="text")
+    check.true("main window: Display is a text", display is not None)
+
+    # ---- open a log through the real file dialog ----
+    log = os.path.join(samples, "scope-fail.log")
+    desk.key("alt+f", "o")
+    dialog = desk.window_named("Log File")
+    s.screenshot("open-dialog")
+    desk.type(log)
+    desk.key("Return")
+    desk.gone(dialog["id"])
+    expected_text = subprocess.run([vrxlog, "text", log], capture_output=True, text=True, encoding="utf-8").stdout
+    window = wait_for("the log in Display", lambda: (lambda w: w if (w.find(role="text").text or "") else None)(
+        s.window_tree(CAPTION)), 10)
+    shown = window.find(role="text").text.replace("\u2028", "\n").replace("\r\n", "\n")
+    check.equal("Display read by the screen reader", shown, expected_text.rstrip("\n"))
+    desk.key("alt+v", "s")
+    window = s.window_tree(CAPTION)
+    items = [n.name for n in window.find(role="list").children]
+    summary = subprocess.run([vrxlog, "status", log], capture_output=True, text=True).stdout.splitlines()
+    check.equal("StatusList read by the screen reader", items, [line for line in summary if line.startswith("Test #")])
+    labels = [n.name for n in window.walk() if n.role == "label"]
+    for count in ("22", "3", "2"):
+        check.true(f"counter {count} read by the screen reader", count in labels, f"labels {labels}")
+    states = menu_states(window)
+    check.true("menus after a load", states.get("Print") and states.get("Show Test Status")
+               and states.get("Clear Display/Status"), str(states))
+    check.true("Show Test Status checked", any(n.checked for n in window.walk() if n.name == "Show Test Status"))
+    s.screenshot("status-shown")
+
+    # ---- message boxes of the main window ----
+    desk.key("alt+v", "c")
+    s.message_box("Create Log File", "This will clear screen and (re)set all test status.\r\nDo you want to continue ?",
+                  ["Escape"], "clear-question")
+    nostatus = os.path.join(samples, "probe-nostatus.log")
+    desk.key("alt+f", "o")
+    dialog = desk.window_named("Log File")
+    desk.type(nostatus)
+    desk.key("Return")
+    desk.gone(dialog["id"])
+    s.message_box("Test Status File Error",
+                  f'"{nostatus[:-3]}tst"  not found.\nTest Status Data will not be available.',
+                  ["Return"], "status-missing")
+
+    # ---- About window and the answers of the update check ----
+    desk.key("alt+a")
+    about = desk.window_named(ABOUT)
+    s.fixed_size("About window", about)
+    motif = about["motif"] or [0, 0, 0]
+    check.true("About window: motif hints offer no minimize, maximize or close",
+               motif[0] & MWM_FLAG_FUNCTIONS and not motif[1] & (MWM_FUNC_ALL | MWM_FUNC_MINIMIZE
+                                                                  | MWM_FUNC_MAXIMIZE | MWM_FUNC_CLOSE), str(motif))
+    s.screenshot("about")
+    window = s.window_tree(ABOUT)
+    s.labels_read_as_shown("About window", window)
+    labels = [n.name for n in window.walk() if n.role == "label"]
+    check.true("About window: version line read", any(l.startswith("Version: 1.3,  Date: Jan 2025\n\n") for l in labels),
+               f"labels {labels}")
+    check.true("About window: e-mail address read", any("@" in l and " " not in l for l in labels), f"labels {labels}")
+    check.equal("About window: buttons", sorted(n.name for n in window.walk() if n.role == "push button"),
+                ["Check for Update", "Close"])
+    answers = [(TITLE + ":1.3", "This is the latest version.", ["Return"]),
+               (TITLE + ": 1.4", f"A newer version  (  1.4 )  is available.\n\n{QUESTION}", ["n"]),
+               ("Another Program:2.0", f"Data for this program not found.\n\n{QUESTION}", ["n"]),
+               (None, f"Web Datafile not found.\n\n{QUESTION}", ["n"])]
+    desk.key("Tab")
+    for body, text, keys in answers:
+        server.body = body
+        desk.key("Return")
+        s.message_box(VERSION_BOX, text, keys, "update-" + text.split()[0].lower())
+    desk.key("Escape")
+    desk.gone(about["id"])
+
+    # ---- Exit ends the program ----
+    desk.key("alt+f", "e")
+    try:
+        code = s.proc.wait(10)
+    except subprocess.TimeoutExpired:
+        code = None
+    check.equal("exit status after File, Exit", code, 0)
+
+
+def main(argv):
+    if len(argv) != 5:
+        print(__doc__)
+        return 2
+    vrxpv, vrxlog, samples, out = (os.path.abspath(a) for a in argv[1:])
+    missing = missing_tools()
+    if missing:
+        print("desktop test: missing " + ", ".join(missing))
+        return 1 if os.environ.get("CI") == "true" else 77
+    os.makedirs(out, exist_ok=True)
+    check = Check()
+    server = VersionServer()
+    desk = Desktop(out)
+    try:
+        run(desk, check, vrxpv, vrxlog, samples, out, server)
+    except Exception:
+        check.failures.append(traceback.format_exc())
+        desk.screenshot(os.path.join(out, "failure.png"))
+    finally:
+        desk.close()
+        server.close()
+    for failure in check.failures:
+        print("FAIL:", failure)
+    print(f"desktop test: {len(check.failures)} failure(s); screenshots in {out}")
+    return 1 if check.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
