@@ -3,6 +3,7 @@
 #include "DevicePrinter.h"
 #include "Identity.h"
 #include "LogFiles.h"
+#include "OutputFile.h"
 #include "PrintModule.h"
 
 #include <QFile>
@@ -10,9 +11,17 @@
 #include <QLocale>
 #include <QPageSize>
 #include <QPrinter>
-#include <QSaveFile>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace vrx {
 
@@ -20,11 +29,15 @@ namespace {
 
 struct Options {
     QString command;
-    QStringList logs;
-    QString outputFile;
+    QByteArrayList logs;
+    bool hasOutput = false;
+    QByteArray outputFile;   // "-" or none: standard output
     bool crlf = false;
     QString paper;
+    bool toStandardOutput() const { return !hasOutput || outputFile == "-"; }
 };
+
+const QByteArray StandardStream = "-";
 
 void writeText(std::FILE* stream, const QString& text)
 {
@@ -40,43 +53,49 @@ int usageError(std::FILE* err, const QString& message)
 }
 
 // Parses the words after the command; an empty optional error text means success.
-QString parseOptions(const QStringList& words, Options& options)
+QString parseOptions(const QByteArrayList& words, Options& options)
 {
     for (int i = 0; i < words.size(); ++i) {
-        const QString& word = words[i];
-        if (word == QLatin1String("-o") || word == QLatin1String("--output")) {
+        const QByteArray& word = words[i];
+        if (word == "-o" || word == "--output") {
             if (i + 1 >= words.size())
-                return QStringLiteral("%1 needs a file name").arg(word);
+                return QStringLiteral("%1 needs a file name").arg(QString::fromLatin1(word));
+            options.hasOutput = true;
             options.outputFile = words[++i];
-        } else if (word.startsWith(QLatin1String("--output="))) {
+        } else if (word.startsWith("--output=")) {
+            options.hasOutput = true;
             options.outputFile = word.mid(9);
-        } else if (word == QLatin1String("--crlf") && options.command == QLatin1String("text")) {
+        } else if (word == "--crlf" && options.command == QLatin1String("text")) {
             options.crlf = true;
-        } else if (word == QLatin1String("--paper") && options.command == QLatin1String("pdf")) {
+        } else if (word == "--paper" && options.command == QLatin1String("pdf")) {
             if (i + 1 >= words.size())
                 return QStringLiteral("--paper needs a4 or letter");
-            options.paper = words[++i].toLower();
-        } else if (word.startsWith(QLatin1String("--paper=")) && options.command == QLatin1String("pdf")) {
-            options.paper = word.mid(8).toLower();
-        } else if (word == QLatin1String("--")) {
+            options.paper = QString::fromUtf8(words[++i]).toLower();
+        } else if (word.startsWith("--paper=") && options.command == QLatin1String("pdf")) {
+            options.paper = QString::fromUtf8(word.mid(8)).toLower();
+        } else if (word == "--") {
             options.logs += words.mid(i + 1);
             break;
-        } else if (word.startsWith(QLatin1Char('-')) && word.size() > 1) {
-            return QStringLiteral("unknown option '%1' for '%2'").arg(word, options.command);
+        } else if (word.startsWith('-') && word.size() > 1) {
+            return QStringLiteral("unknown option '%1' for '%2'").arg(shownName(word), options.command);
         } else {
             options.logs += word;
         }
     }
     if (options.logs.isEmpty())
         return QStringLiteral("'%1' needs at least one log file").arg(options.command);
+    if (options.hasOutput && options.outputFile.isEmpty())
+        return QStringLiteral("-o needs a file name, not an empty one ('-' is standard output)");
+    if (options.logs.count(StandardStream) > 1)
+        return QStringLiteral("standard input ('-') can be read only once");
     if (!options.paper.isEmpty() && options.paper != QLatin1String("a4") && options.paper != QLatin1String("letter"))
         return QStringLiteral("--paper takes a4 or letter, not '%1'").arg(options.paper);
-    if (options.command == QLatin1String("text") && !options.outputFile.isEmpty() && options.logs.size() != 1)
+    if (options.command == QLatin1String("text") && !options.toStandardOutput() && options.logs.size() != 1)
         return QStringLiteral("-o writes the text of one log; %1 were given").arg(options.logs.size());
-    if (options.command == QLatin1String("status") && !options.outputFile.isEmpty())
+    if (options.command == QLatin1String("status") && options.hasOutput)
         return QStringLiteral("'status' writes to standard output only");
     if (options.command == QLatin1String("pdf")) {
-        if (options.outputFile.isEmpty())
+        if (!options.hasOutput)
             return QStringLiteral("'pdf' needs -o OUT.pdf");
         if (options.logs.size() != 1)
             return QStringLiteral("'pdf' prints one log; %1 were given").arg(options.logs.size());
@@ -84,11 +103,172 @@ QString parseOptions(const QStringList& words, Options& options)
     return {};
 }
 
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Whether the readers, which take names as text, reach the file these bytes name.
+bool spellsAsText(const QByteArray& name)
+{
+    return QFile::encodeName(QFile::decodeName(name)) == name;
+}
+
+QString descriptorPath(int fd)
+{
+    return QStringLiteral("/proc/self/fd/%1").arg(fd);
+}
+
+// The status file of a log whose name the readers cannot spell, found by its bytes as
+// statusFilePath() finds it by text: the derived name, or one differing only in case.
+QByteArray statusFileBytes(const QByteArray& log)
+{
+    const QByteArray derived = log.left(std::max<qsizetype>(0, log.size() - 3)) + "tst";
+    struct stat st {};
+    if (::stat(derived.constData(), &st) == 0)
+        return derived;
+    const qsizetype slash = derived.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : derived.left(std::max<qsizetype>(slash, 1));
+    const QByteArray name = derived.mid(slash + 1);
+    QByteArray found = derived;
+    if (DIR* dir = ::opendir(folder.constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            if (::strcasecmp(entry->d_name, name.constData()) == 0) {
+                found = (slash < 0 ? QByteArray() : derived.left(slash + 1)) + entry->d_name;
+                break;
+            }
+        }
+        ::closedir(dir);
+    }
+    return found;
+}
+
+// The status file's name as bytes; empty for standard input, which has none.
+QByteArray statusFileOf(const QByteArray& log)
+{
+    if (log == StandardStream)
+        return {};
+    if (spellsAsText(log))
+        return QFile::encodeName(statusFilePath(QFile::decodeName(log)));
+    return statusFileBytes(log);
+}
+
+// A log named on the command line, made readable for the readers: standard input and names
+// that are no valid text (Latin-1 names of DOS media) reach them through a descriptor.
+class LogInput {
+public:
+    explicit LogInput(const QByteArray& argument)
+        : m_argument(argument)
+        , m_shown(argument == StandardStream ? QStringLiteral("standard input") : shownName(argument))
+    {
+        if (argument == StandardStream) {
+            struct stat st {};
+            if (::fstat(0, &st) == 0 && S_ISREG(st.st_mode)) {
+                m_path = QStringLiteral("/dev/stdin");
+            } else if (::fstat(0, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+                // A pipe is read once, into a file of our own that the readers take as any log.
+                m_spool = std::make_unique<ScratchFile>();
+                if (!m_spool->isOpen()) {
+                    m_problem = m_spool->errorText().mid(8);
+                    return;
+                }
+                QString readError;
+                if (!spoolStandardInput(readError)) {
+                    m_problem = readError;
+                    return;
+                }
+                m_path = descriptorPath(m_spool->fd());
+            } else {
+                m_problem = QStringLiteral("Standard input is no file or pipe.");
+            }
+        } else if (spellsAsText(argument)) {
+            m_path = QFile::decodeName(argument);
+        } else {
+            m_fd = ::open(argument.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+            if (m_fd < 0)
+                m_problem = systemReason(errno) + QLatin1Char('.');
+            else
+                m_path = descriptorPath(m_fd);
+        }
+    }
+    ~LogInput()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    LogInput(const LogInput&) = delete;
+    LogInput& operator=(const LogInput&) = delete;
+
+    const QString& path() const { return m_path; }
+    const QString& shown() const { return m_shown; }
+    // Why the log cannot be handed to the readers; empty when it can.
+    const QString& problem() const { return m_problem; }
+
+    // The status file, read as readStatusFile() reads it, its name shown as given.
+    StatusFileResult readStatus() const
+    {
+        if (m_argument == StandardStream) {
+            StatusFileResult result;
+            result.errorLine = QStringLiteral("Standard input has no status file.");
+            return result;
+        }
+        if (spellsAsText(m_argument))
+            return readStatusFile(statusFilePath(m_path));
+        const QByteArray status = statusFileBytes(m_argument);
+        const int fd = ::open(status.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        StatusFileResult result;
+        if (fd < 0) {
+            result.errorLine = errno == ENOENT ? statusNotFoundLine(shownName(status)) : shownName(status);
+            return result;
+        }
+        result = readStatusFile(descriptorPath(fd));
+        ::close(fd);
+        if (result.errorLine)
+            result.errorLine->replace(descriptorPath(fd), shownName(status));
+        return result;
+    }
+
+private:
+    bool spoolStandardInput(QString& readError)
+    {
+        QByteArray buffer(64 * 1024, Qt::Uninitialized);
+        for (;;) {
+            const ssize_t got = ::read(0, buffer.data(), size_t(buffer.size()));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                readError = systemReason(errno) + QLatin1Char('.');
+                return false;
+            }
+            if (got == 0)
+                return true;
+            for (ssize_t done = 0; done < got;) {
+                const ssize_t put = ::write(m_spool->fd(), buffer.constData() + done, size_t(got - done));
+                if (put < 0 && errno == EINTR)
+                    continue;
+                if (put < 0) {
+                    readError = QStringLiteral("It could not be kept in a temporary file: %1.").arg(systemReason(errno));
+                    return false;
+                }
+                done += put;
+            }
+        }
+    }
+
+    QByteArray m_argument;
+    QString m_shown;
+    QString m_path;
+    QString m_problem;
+    int m_fd = -1;
+    std::unique_ptr<ScratchFile> m_spool;
+};
+
 // The window's message for a log that failed. It speaks of the lines it shows; here they were
 // written out (text), or nothing of the log was (status, pdf).
-void reportLogError(const LogReadResult& read, const QString& log, std::FILE* err, bool linesWritten = false)
+void reportLogError(const LogReadResult& read, const LogInput& log, std::FILE* err, bool linesWritten = false)
 {
-    const LogReadError error = read.error.value_or(LogReadError{LogReadError::Kind::CannotOpen, log, 0, {}});
+    LogReadError error = read.error.value_or(LogReadError{LogReadError::Kind::CannotOpen, log.path(), 0, log.problem()});
+    error.file = log.shown();
     QString message = logReadMessage(error);
     message.replace(QStringLiteral("\nOnly the lines before line %1 are shown.").arg(error.line),
                     linesWritten ? QStringLiteral("\nOnly the lines before line %1 were written.").arg(error.line)
@@ -96,65 +276,109 @@ void reportLogError(const LogReadResult& read, const QString& log, std::FILE* er
     writeText(err, QStringLiteral("vrxlog: ") + message + QLatin1Char('\n'));
 }
 
-int runText(const Options& options, std::FILE* out, std::FILE* err)
+LogReadResult cannotOpen(const LogInput& log)
+{
+    LogReadResult read;
+    read.error = LogReadError{LogReadError::Kind::CannotOpen, log.shown(), 0, log.problem()};
+    return read;
+}
+
+std::unique_ptr<OutputFile> outputFor(const Options& options, std::FILE* out)
+{
+    if (options.toStandardOutput())
+        return std::make_unique<OutputFile>(out);
+    return std::make_unique<OutputFile>(options.outputFile);
+}
+
+// Logs and status files are only read: an output that is one of them (by another name, a link,
+// or standard output appended to it) is refused before anything is written.
+QString sameFileProblem(const Options& options, const OutputFile& output)
+{
+    FileId outputId;
+    if (!output.existingId(outputId))
+        return {};
+    for (const QByteArray& log : options.logs) {
+        FileId id;
+        const bool isStdin = log == StandardStream;
+        bool known = false;
+        if (isStdin) {
+            struct stat st {};
+            known = ::fstat(0, &st) == 0 && S_ISREG(st.st_mode);
+            id = FileId{st.st_dev, st.st_ino};
+        } else {
+            known = fileIdOf(log, id);
+        }
+        const QString shownLog = isStdin ? QStringLiteral("standard input") : shownName(log);
+        if (known && id == outputId)
+            return QStringLiteral("the output \"%1\" is the log \"%2\"; logs are only read")
+                .arg(output.displayName(), shownLog);
+        const QByteArray status = statusFileOf(log);
+        if (!status.isEmpty() && fileIdOf(status, id) && id == outputId)
+            return QStringLiteral("the output \"%1\" is the status file \"%2\" of \"%3\"; status files are only read")
+                .arg(output.displayName(), shownName(status), shownLog);
+    }
+    return {};
+}
+
+int writeFailed(const OutputFile& output, std::FILE* err)
+{
+    writeText(err, output.errorText() + QLatin1Char('\n'));
+    return ExitLogFailed;
+}
+
+int runText(const Options& options, OutputFile& output, std::FILE* err)
 {
     const LineEnds lineEnds = options.crlf ? LineEnds::CrLf : LineEnds::Lf;
     const char* lineEnd = options.crlf ? "\r\n" : "\n";
     int status = ExitOk;
-    for (const QString& log : options.logs) {
+    for (const QByteArray& argument : options.logs) {
+        const LogInput log(argument);
         // The text goes out as it is converted, so a log of any size needs little memory.
-        QSaveFile file(options.outputFile);
-        if (!options.outputFile.isEmpty() && !file.open(QIODevice::WriteOnly)) {
-            writeText(err, QStringLiteral("vrxlog: cannot write \"%1\": %2\n").arg(options.outputFile, file.errorString()));
-            return ExitLogFailed;
-        }
         bool written = false;
-        bool writeFailed = false;
-        auto put = [&](const char* data, size_t size) {
-            if (options.outputFile.isEmpty())
-                writeFailed |= std::fwrite(data, 1, size, out) != size;
-            else
-                writeFailed |= file.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size);
-        };
-        const LogReadResult read = streamLogFile(log, [&](const std::string& piece) {
-            const std::string utf8 = displayTextToUtf8(piece, lineEnds);
-            put(utf8.data(), utf8.size());
-            written = true;
-        });
+        const LogReadResult read = !log.problem().isEmpty() ? cannotOpen(log)
+                                                            : streamLogFile(log.path(), [&](const std::string& piece) {
+                                                                  const std::string utf8 = displayTextToUtf8(piece, lineEnds);
+                                                                  output.write(utf8.data(), utf8.size());
+                                                                  written = true;
+                                                              });
         if (written)
-            put(lineEnd, std::strlen(lineEnd));
+            output.write(lineEnd, std::strlen(lineEnd));
         if (!read.ok()) {
-            reportLogError(read, log, err, written && options.outputFile.isEmpty());
+            reportLogError(read, log, err, written && !output.replacesFile());
             status = ExitLogFailed;
-            continue; // a file named by -o is not left behind half written
+            if (output.replacesFile()) {
+                output.discard();   // a file named by -o is not left behind half written
+                return status;
+            }
         }
-        if (writeFailed || (!options.outputFile.isEmpty() && !file.commit())) {
-            writeText(err, QStringLiteral("vrxlog: cannot write \"%1\"\n")
-                               .arg(options.outputFile.isEmpty() ? QStringLiteral("standard output") : options.outputFile));
-            return ExitLogFailed;
-        }
+        if (!output.write("", 0))
+            return writeFailed(output, err);
     }
+    if (!output.commit())
+        return writeFailed(output, err);
     return status;
 }
 
 // The display text of a log, or nothing after reporting why on err.
-std::optional<std::string> readDisplayBytes(const QString& log, std::FILE* err)
+std::optional<std::string> readDisplayBytes(const LogInput& log, std::FILE* err)
 {
-    LogReadResult read = readLogFile(log);
+    LogReadResult read = log.problem().isEmpty() ? readLogFile(log.path()) : cannotOpen(log);
     if (read.ok())
         return std::move(read.text);
     reportLogError(read, log, err);
     return std::nullopt;
 }
 
-int runStatus(const Options& options, std::FILE* out, std::FILE* err)
+int runStatus(const Options& options, OutputFile& output, std::FILE* err)
 {
     int status = ExitOk;
     bool first = true;
-    for (const QString& log : options.logs) {
+    for (const QByteArray& argument : options.logs) {
+        const LogInput log(argument);
         // As in the window, a status file is only read for a log that reads whole; the text
         // itself is not needed here and is not kept.
-        const LogReadResult read = streamLogFile(log, [](const std::string&) {});
+        const LogReadResult read = log.problem().isEmpty() ? streamLogFile(log.path(), [](const std::string&) {})
+                                                           : cannotOpen(log);
         if (!read.ok()) {
             reportLogError(read, log, err);
             status = ExitLogFailed;
@@ -162,8 +386,8 @@ int runStatus(const Options& options, std::FILE* out, std::FILE* err)
         }
         QString report = first ? QString() : QStringLiteral("\n");
         first = false;
-        report += log + QStringLiteral(":\n");
-        const StatusFileResult result = readStatusFile(statusFilePath(log));
+        report += log.shown() + QStringLiteral(":\n");
+        const StatusFileResult result = log.readStatus();
         for (const QString& item : result.items)
             report += item + QLatin1Char('\n');
         if (result.ok()) {
@@ -175,8 +399,13 @@ int runStatus(const Options& options, std::FILE* out, std::FILE* err)
             report += StatusErrorTitle + QStringLiteral(": ") + statusErrorMessage(*result.errorLine)
                 + QLatin1Char('\n');
         }
-        writeText(out, report);
+        const QByteArray bytes = report.toUtf8();
+        // A full disk or a closed output ends the run: nothing after it would arrive either.
+        if (!output.write(bytes.constData(), size_t(bytes.size())))
+            return writeFailed(output, err);
     }
+    if (!output.commit())
+        return writeFailed(output, err);
     return status;
 }
 
@@ -190,48 +419,87 @@ QPageSize paperFor(const QString& paper)
                                                                                : QPageSize(QPageSize::A4);
 }
 
-int runPdf(const Options& options, std::FILE* err)
+// Why a drawn PDF file came out incomplete: a full disk is the usual reason.
+QString incompleteReason(int fd)
 {
-    const QString& log = options.logs.constFirst();
+    struct statvfs disk {};
+    if (::fstatvfs(fd, &disk) == 0 && disk.f_bavail == 0)
+        return systemReason(ENOSPC);
+    return QStringLiteral("The PDF document was not written completely.");
+}
+
+int runPdf(const Options& options, OutputFile& output, std::FILE* err)
+{
+    const LogInput log(options.logs.constFirst());
     const std::optional<std::string> bytes = readDisplayBytes(log, err);
     if (!bytes)
         return ExitLogFailed;
+    if (!output.open())
+        return writeFailed(output, err);
 
-    // Written to a temporary file first, so a failed run leaves no half document behind.
-    const QString target = QFileInfo(options.outputFile).absoluteFilePath();
-    const QString partial = target + QStringLiteral(".part");
-    {
-        QPrinter printer(QPrinter::HighResolution);
+    // The PDF is drawn into a file of our own: the hidden temporary that replaces a regular
+    // target, or, for standard output, a device or a FIFO, a scratch file copied into it once
+    // complete. Either way a failed run leaves no half document under the target's name.
+    std::unique_ptr<ScratchFile> scratch;
+    int drawFd = output.fd();
+    QByteArray drawPath = output.temporaryPath();
+    if (!output.replacesFile()) {
+        scratch = std::make_unique<ScratchFile>();
+        if (!scratch->isOpen()) {
+            writeText(err, scratch->errorText() + QLatin1Char('\n'));
+            return ExitLogFailed;
+        }
+        drawFd = scratch->fd();
+        drawPath = scratch->path();
+    }
+    // The printer opens the file by name; through the descriptor when the name is no text.
+    const QString drawName = spellsAsText(drawPath) ? QFile::decodeName(drawPath) : descriptorPath(drawFd);
+    auto setUp = [&](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(partial);
+        printer.setOutputFileName(drawName);
         printer.setPageSize(paperFor(options.paper));
         // A PDF page has no unprintable edge: the layout's positions are from the paper's edge.
         printer.setFullPage(true);
-        printer.setDocName(QFileInfo(log).fileName());
+        printer.setDocName(QFileInfo(log.shown()).fileName());
         printer.setCreator(ProgramTitle);
+    };
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        setUp(printer);
         try {
             DevicePrinter device(printer);
             PrintDocument(device, decodeWindows1252(*bytes));
         } catch (const PrintError& e) {
-            QFile::remove(partial);
-            writeText(err, QStringLiteral("vrxlog: cannot print \"%1\": %2\n").arg(log, QString::fromUtf8(e.what())));
+            // The printer's sentence names the file it drew into; the user knows the output.
+            QString reason = QString::fromUtf8(e.what());
+            reason.replace(drawName, output.displayName());
+            writeText(err, QStringLiteral("vrxlog: cannot print \"%1\": %2\n").arg(log.shown(), reason));
             return ExitLogFailed;
         }
     }
-    if (!QFile::exists(partial)) {
+    struct stat st {};
+    if (::fstat(drawFd, &st) == 0 && st.st_size == 0) {
         // An empty log has no page; its document is still a (blank) PDF file.
         QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(partial);
-        printer.setPageSize(paperFor(options.paper));
+        setUp(printer);
         QPainter painter(&printer);
     }
-    QFile::remove(target);
-    if (!QFile::rename(partial, target)) {
-        QFile::remove(partial);
-        writeText(err, QStringLiteral("vrxlog: cannot write \"%1\"\n").arg(options.outputFile));
+    if (!pdfIsComplete(drawFd)) {
+        writeText(err, QStringLiteral("vrxlog: cannot write \"%1\": %2\n").arg(output.displayName(), incompleteReason(drawFd)));
         return ExitLogFailed;
     }
+    if (scratch) {
+        QString readError;
+        if (!copyInto(drawFd, output, readError)) {
+            if (!readError.isEmpty())
+                writeText(err, QStringLiteral("vrxlog: cannot read the temporary PDF file: %1\n").arg(readError));
+            else
+                writeFailed(output, err);
+            return ExitLogFailed;
+        }
+    }
+    if (!output.commit())
+        return writeFailed(output, err);
     return ExitOk;
 }
 
@@ -261,19 +529,32 @@ QString vrxlogUsage()
 
 int runVrxlog(const QStringList& arguments, std::FILE* out, std::FILE* err)
 {
+    QByteArrayList bytes;
+    for (const QString& argument : arguments)
+        bytes.append(QFile::encodeName(argument));
+    return runVrxlog(bytes, out, err);
+}
+
+int runVrxlog(const QByteArrayList& arguments, std::FILE* out, std::FILE* err)
+{
     if (arguments.isEmpty())
         return usageError(err, QStringLiteral("no command given"));
-    const QString& command = arguments.constFirst();
+    const QString command = QString::fromUtf8(arguments.constFirst());
+    OutputFile standardOutput(out);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
-        writeText(out, vrxlogUsage());
+        const QByteArray usage = vrxlogUsage().toUtf8();
+        if (!standardOutput.write(usage.constData(), size_t(usage.size())) || !standardOutput.commit())
+            return writeFailed(standardOutput, err);
         return ExitOk;
     }
     if (command == QLatin1String("--version")) {
-        writeText(out, QStringLiteral("vrxlog %1 (%2)\n").arg(VersionText(), ReleaseDate));
+        const QByteArray version = QStringLiteral("vrxlog %1 (%2)\n").arg(VersionText(), ReleaseDate).toUtf8();
+        if (!standardOutput.write(version.constData(), size_t(version.size())) || !standardOutput.commit())
+            return writeFailed(standardOutput, err);
         return ExitOk;
     }
     if (command != QLatin1String("text") && command != QLatin1String("status") && command != QLatin1String("pdf"))
-        return usageError(err, QStringLiteral("unknown command '%1'").arg(command));
+        return usageError(err, QStringLiteral("unknown command '%1'").arg(shownName(arguments.constFirst())));
 
     Options options;
     options.command = command;
@@ -281,11 +562,19 @@ int runVrxlog(const QStringList& arguments, std::FILE* out, std::FILE* err)
     if (!problem.isEmpty())
         return usageError(err, problem);
 
+    const std::unique_ptr<OutputFile> output = outputFor(options, out);
+    const QString sameFile = sameFileProblem(options, *output);
+    if (!sameFile.isEmpty()) {
+        writeText(err, QStringLiteral("vrxlog: ") + sameFile + QLatin1Char('\n'));
+        return ExitUsage;
+    }
+    if (command == QLatin1String("pdf"))
+        return runPdf(options, *output, err);
+    if (!output->open())
+        return writeFailed(*output, err);
     if (command == QLatin1String("text"))
-        return runText(options, out, err);
-    if (command == QLatin1String("status"))
-        return runStatus(options, out, err);
-    return runPdf(options, err);
+        return runText(options, *output, err);
+    return runStatus(options, *output, err);
 }
 
 } // namespace vrx

@@ -1,7 +1,11 @@
+#include "OutputFile.h"
 #include "Vrxlog.h"
 
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -13,17 +17,41 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
         std::fprintf(stderr, "vrxlog: %s\n", qPrintable(message));
 }
 
+// A standard stream the caller closed (`>&-`) is held open on /dev/null in the opposite
+// direction: a file opened later cannot take its number and receive text meant for the
+// terminal, and writing to it fails, which is then reported.
+void holdClosedStandardStreams()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int held = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+            if (held >= 0 && held != fd) {
+                ::dup2(held, fd);
+                ::close(held);
+            }
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    holdClosedStandardStreams();
+    vrx::installTemporaryCleanup();
     qInstallMessageHandler(quietQtMessages);
-    // A command-line tool: it draws PDF pages but never opens a window.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // A command-line tool: it draws PDF pages but never opens a window, so it needs no display,
+    // whatever platform the desktop session names.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt takes options such as -platform or -reverse out of the command line it is given, even
+    // after "--": it gets the program name only, and the arguments are read here, as the
+    // system's bytes, so any file name reaches vrxlog unchanged.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QGuiApplication app(qtArgc, qtArgv);
     QGuiApplication::setApplicationName(QStringLiteral("vrxlog"));
-    QStringList arguments = QGuiApplication::arguments();
-    arguments.removeFirst();
+    QByteArrayList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
     return vrx::runVrxlog(arguments, stdout, stderr);
 }
