@@ -12,6 +12,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 using namespace vrx;
 
 namespace {
@@ -223,6 +228,8 @@ private slots:
         QTest::newRow("pdf without -o") << QStringList{"pdf", "a.log"};
         QTest::newRow("bad paper") << QStringList{"pdf", "--paper", "a3", "-o", "x.pdf", "a.log"};
         QTest::newRow("-o without name") << QStringList{"text", "a.log", "-o"};
+        QTest::newRow("-o empty name") << QStringList{"text", "-o", "", "a.log"};
+        QTest::newRow("standard input twice") << QStringList{"text", "-", "-"};
     }
     void usageErrors()
     {
@@ -304,6 +311,164 @@ private slots:
             QVERIFY(qAbs(footer.y() - 270 * twipsMm - cellGap) < 0.3);
         }
         QVERIFY(html.contains(QStringLiteral(">2</word>")));
+    }
+
+    // Outputs and command lines that once lost data or aborted. Every row runs through the
+    // shell (for redirections and names that are no UTF-8) with a desktop platform named and
+    // no display, and must end in time, leave the log and its status file as they were and
+    // leave no hidden temporary behind.
+    void hostileOutputs_data()
+    {
+        QTest::addColumn<QString>("setup");     // what %node is: "", "file", "readonly", "link", "fifo", "mknod 1 3", "latin1"
+        QTest::addColumn<QString>("command");   // shell words after vrxlog; %log, %tst, %node, %dir
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");   // standard error matches this pattern
+        QTest::addColumn<QString>("out");       // standard output matches this pattern
+        const QString noOutput = QStringLiteral("^$");
+        const QString text = QStringLiteral("VRX VERIFICATION LOG");
+
+        // Same file as an input.
+        QTest::newRow("text -o the log") << "" << "text -o %log %log" << 2
+                                         << "^vrxlog: the output \"%log\" is the log \"%log\"; logs are only read\n$" << noOutput;
+        QTest::newRow("text -o the status file") << "" << "text -o %tst %log" << 2
+                                                 << "^vrxlog: the output \"%tst\" is the status file \"%tst\" of \"%log\"" << noOutput;
+        QTest::newRow("pdf -o a link to the log") << "link" << "pdf -o %node %log" << 2
+                                                  << "^vrxlog: the output \"%node\" is the log \"%log\"" << noOutput;
+        QTest::newRow("standard output appended to the log") << "" << "text %log >>%log" << 2
+                                                             << "^vrxlog: the output \"standard output\" is the log" << noOutput;
+        // Devices and FIFOs are written into, never replaced.
+        QTest::newRow("text -o a null device node") << "mknod 1 3" << "text -o %node %log" << 0 << "^$" << noOutput;
+        QTest::newRow("pdf -o a full device node") << "mknod 1 7" << "pdf -o %node %log" << 1
+                                                   << "^vrxlog: cannot write \"%node\": No space left on device\n$" << noOutput;
+        QTest::newRow("text -o /dev/full") << "" << "text -o /dev/full %log" << 1
+                                           << "^vrxlog: cannot write \"/dev/full\": No space left on device\n$" << noOutput;
+        QTest::newRow("text -o a FIFO") << "fifo" << "text -o %node %log" << 0 << "^$" << noOutput;
+        // Read-only targets and missing folders; the message names the file, not a temporary.
+        QTest::newRow("text -o a read-only file") << "readonly" << "text -o %node %log" << 1
+                                                  << "^vrxlog: cannot write \"%node\": The file is read-only.\n$" << noOutput;
+        QTest::newRow("pdf -o a read-only file") << "readonly" << "pdf -o %node %log" << 1
+                                                 << "^vrxlog: cannot write \"%node\": The file is read-only.\n$" << noOutput;
+        QTest::newRow("pdf -o in a missing folder") << "" << "pdf -o %dir/none/x.pdf %log" << 1
+                                                    << "^vrxlog: cannot write \"%dir/none/x.pdf\": No such file or directory\n$" << noOutput;
+        QTest::newRow("pdf -o replaces a file") << "file" << "pdf -o %node %log" << 0 << "^$" << noOutput;
+        // Standard output that cannot be written.
+        QTest::newRow("status to /dev/full") << "" << "status %log %log >/dev/full" << 1
+                                             << "^vrxlog: write error: No space left on device\n$" << noOutput;
+        QTest::newRow("text with standard output closed") << "" << "text %log >&-" << 1
+                                                          << "^vrxlog: write error: Bad file descriptor\n$" << noOutput;
+        // Names: Qt's options, '-', Latin-1 bytes.
+        QTest::newRow("Qt options as file names") << "" << "status -- -platform -reverse -plugin %log" << 1
+                                                  << "^vrxlog: The log file \"-platform\" could not be opened\\.\nNo such file"
+                                                  << "^%log:\nTest # 1  - PASS\n";
+        QTest::newRow("- reads standard input") << "" << "text - <%log" << 0 << "^$" << text;
+        QTest::newRow("-o - writes standard output") << "" << "text -o - %log" << 0 << "^$" << text;
+        QTest::newRow("pdf -o - writes standard output") << "" << "pdf -o - %log" << 0 << "^$" << "^%PDF-";
+        QTest::newRow("Latin-1 name") << "latin1" << "status \"$(printf '%dir/caf\\351.log')\"" << 0 << "^$"
+                                      << "^%dir/caf\\\\xe9.log:\nTest # 1  - PASS\n(.*\n)*Pass: 22  Fail: 3  N/A: 2\n$";
+    }
+    void hostileOutputs()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, command);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFETCH(QString, out);
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("run.log"));
+        const QString tst = dir.filePath(QStringLiteral("run.tst"));
+        const QString node = dir.filePath(QStringLiteral("node"));
+        QVERIFY(QFile::copy(sample(QStringLiteral("scope-fail.log")), log));
+        QVERIFY(QFile::copy(sample(QStringLiteral("scope-fail.tst")), tst));
+        const QByteArray nodeBytes = "the user's own file";
+        QProcess fifoReader;
+        // QTemporaryDir removes names by text; those that are no UTF-8 go by their bytes.
+        const auto removeByteNames = qScopeGuard([&dir] {
+            for (const char* name : {"/caf\xE9.log", "/caf\xE9.TST"})
+                ::unlink((QFile::encodeName(dir.path()) + name).constData());
+        });
+        if (setup == QLatin1String("file") || setup == QLatin1String("readonly")) {
+            writeFile(node, nodeBytes);
+            if (setup == QLatin1String("readonly"))
+                QVERIFY(QFile::setPermissions(node, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        } else if (setup == QLatin1String("link")) {
+            QVERIFY(QFile::link(log, node));
+        } else if (setup == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(node).constData(), 0600), 0);
+            fifoReader.start(QStringLiteral("cat"), {node});
+            QVERIFY(fifoReader.waitForStarted());
+        } else if (setup.startsWith(QLatin1String("mknod"))) {
+            if (geteuid() != 0)
+                QSKIP("device nodes are made only as root");
+            const QStringList numbers = setup.split(QLatin1Char(' '));
+            QCOMPARE(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666,
+                             makedev(numbers[1].toUInt(), numbers[2].toUInt())), 0);
+        } else if (setup == QLatin1String("latin1")) {
+            // Names that are no UTF-8 cannot pass through QString: written by their bytes.
+            for (const auto& [from, to] : {std::pair{log, QByteArray("/caf\xE9.log")}, std::pair{tst, QByteArray("/caf\xE9.TST")}}) {
+                QFile source(from);
+                QVERIFY(source.open(QIODevice::ReadOnly));
+                const QByteArray bytes = source.readAll();
+                std::FILE* copy = std::fopen((QFile::encodeName(dir.path()) + to).constData(), "wb");
+                QVERIFY(copy);
+                QCOMPARE(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), copy), size_t(bytes.size()));
+                QCOMPARE(std::fclose(copy), 0);
+            }
+        }
+        const auto expand = [&](QString pattern) {
+            return pattern.replace(QStringLiteral("%log"), log).replace(QStringLiteral("%tst"), tst)
+                .replace(QStringLiteral("%node"), node).replace(QStringLiteral("%dir"), dir.path());
+        };
+        const auto digest = [&] {
+            QByteArray all;
+            for (const QString& file : {log, tst}) {
+                QFile f(file);
+                all += f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : "-";
+            }
+            return all;
+        };
+        const QByteArray inputsBefore = digest();
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("VRXLOG"), QStringLiteral(VRXLOG_PATH));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$VRXLOG\" ") + expand(command)});
+        process.closeWriteChannel();
+        QVERIFY2(process.waitForFinished(60000), "vrxlog did not end within 60 s");
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        const QString output = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(QRegularExpression(expand(message)).match(err).hasMatch(), qPrintable(err));
+        QVERIFY2(QRegularExpression(expand(out)).match(output).hasMatch(), qPrintable(output.left(300)));
+        QCOMPARE(process.exitCode(), exitCode);
+
+        QCOMPARE(digest(), inputsBefore);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Hidden | QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot)
+                     .filter(QRegularExpression(QStringLiteral("^\\."))),
+                 QStringList());
+        struct stat st {};
+        QCOMPARE(::lstat(QFile::encodeName(node).constData(), &st) == 0, !setup.isEmpty() && setup != QLatin1String("latin1"));
+        if (setup.startsWith(QLatin1String("mknod")))
+            QVERIFY(S_ISCHR(st.st_mode));
+        if (setup == QLatin1String("fifo")) {
+            QVERIFY(S_ISFIFO(st.st_mode));
+            QVERIFY(fifoReader.waitForFinished(10000));
+            QVERIFY(fifoReader.readAllStandardOutput().startsWith("VRX VERIFICATION LOG"));
+        }
+        if (setup == QLatin1String("readonly")) {
+            QFile kept(node);
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), nodeBytes);
+        }
+        if (setup == QLatin1String("file")) {
+            QFile replaced(node);
+            QVERIFY(replaced.open(QIODevice::ReadOnly));
+            QVERIFY(replaced.read(5) == "%PDF-");
+        }
     }
 
     void pdfOfABadLogWritesNothing()
