@@ -523,7 +523,8 @@ QString vrxlogUsage()
         "\n"
         "Exit status: 0 when every log was read, 1 when a log could not be read or\n"
         "converted (the others are still processed), 2 for a wrong command line.\n"
-        "Logs and status files are only read.\n")
+        "Logs and status files are only read. A LOG of - is standard input; -o - is\n"
+        "standard output.\n")
         .arg(ProgramTitle);
 }
 
