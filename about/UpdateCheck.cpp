@@ -9,10 +9,12 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace vrx {
 
@@ -204,24 +206,40 @@ UpdateVerdict judgeVersionData(const QByteArray& data, const QString& title, con
     const QString text = decodeVersionData(data);
     const std::optional<QString> entry = findProgramEntry(text, title);
     if (!entry)
-        return {UpdateOutcome::NoEntry, {}};
+        return {UpdateOutcome::NoEntry, {}, {}};
     // A bare title, or a colon with nothing after it, carries no version.
     if (*entry == title)
-        return {UpdateOutcome::NoEntry, {}};
+        return {UpdateOutcome::NoEntry, {}, {}};
     const qsizetype colon = entry->indexOf(QLatin1Char(':'));
     if (colon >= 0 && colon == entry->size() - 1)
-        return {UpdateOutcome::NoEntry, {}};
+        return {UpdateOutcome::NoEntry, {}, {}};
 
     // Everything after the first colon, blanks included; a field without a colon is all version.
     const QString webVersion = colon < 0 ? *entry : entry->mid(colon + 1);
     if (versionValue(webVersion) > versionValue(currentVersion))
-        return {UpdateOutcome::NewerVersion, webVersion};
-    return {UpdateOutcome::LatestVersion, webVersion};
+        return {UpdateOutcome::NewerVersion, webVersion, {}};
+    return {UpdateOutcome::LatestVersion, webVersion, {}};
+}
+
+QString shownVersion(const QString& version)
+{
+    // The text comes from the server and can be anything: a box as tall or as wide as the
+    // whole text would push its own buttons off the screen.
+    qsizetype end = 0;
+    while (end < version.size() && end < ShownVersionLength && !isLineEnd(version[end]))
+        ++end;
+    if (end == version.size())
+        return version;
+    if (end > 0 && version[end - 1].isHighSurrogate())
+        --end;
+    return version.left(end) + QChar(0x2026);
 }
 
 UpdateMessage updateMessage(const UpdateVerdict& verdict)
 {
     switch (verdict.outcome) {
+    case UpdateOutcome::LocalFailure:
+        return {withQuestion(verdict.reason), MessageButtons::YesNo, true};
     case UpdateOutcome::DownloadFailed:
         return {withQuestion(QStringLiteral("Web Datafile not found.")), MessageButtons::YesNo, true};
     case UpdateOutcome::DownloadedFileMissing:
@@ -229,7 +247,7 @@ UpdateMessage updateMessage(const UpdateVerdict& verdict)
     case UpdateOutcome::NoEntry:
         return {withQuestion(QStringLiteral("Data for this program not found.")), MessageButtons::YesNo, true};
     case UpdateOutcome::NewerVersion:
-        return {withQuestion(QStringLiteral("A newer version  ( ") + verdict.webVersion
+        return {withQuestion(QStringLiteral("A newer version  ( ") + shownVersion(verdict.webVersion)
                              + QStringLiteral(" )  is available.")),
                 MessageButtons::YesNo, true};
     case UpdateOutcome::LatestVersion:
@@ -256,20 +274,26 @@ QString localVersionFile(const QString& folder)
 UpdateVerdict fetchUpdateVerdict(Platform& platform, const DownloadOptions& options)
 {
     const QString folder = downloadFolder(platform);
-    if (!platform.exists(folder))
-        QDir().mkpath(folder);   // a failure here shows up as a failed download
+    std::error_code made;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()), made);
+    if (made)
+        return {UpdateOutcome::LocalFailure, {},
+                QStringLiteral("Cannot create the download folder \"%1\": %2")
+                    .arg(folder, QString::fromLocal8Bit(made.message()))};
     const QString file = localVersionFile(folder);
 
     const DownloadResult result = platform.download(versionDataUrl(platform), file, options);
+    if (!result.ok && result.local)
+        return {UpdateOutcome::LocalFailure, {}, result.error};
     if (!result.ok)
-        return {UpdateOutcome::DownloadFailed, {}};
+        return {UpdateOutcome::DownloadFailed, {}, {}};
     if (!QFileInfo(file).isFile())
-        return {UpdateOutcome::DownloadedFileMissing, {}};
+        return {UpdateOutcome::DownloadedFileMissing, {}, {}};
 
     // A file that cannot be read is as good as one without an entry.
     QFile data(file);
     if (!data.open(QIODevice::ReadOnly))
-        return {UpdateOutcome::NoEntry, {}};
+        return {UpdateOutcome::NoEntry, {}, {}};
     return judgeVersionData(data.read(options.maxBytes), ProgramTitle, VersionText());
 }
 

@@ -52,6 +52,7 @@ double versionValue(QStringView text);
 QString decodeVersionData(const QByteArray& data);
 
 enum class UpdateOutcome {
+    LocalFailure,           // the reason the file could not be saved here; nothing was asked of the server
     DownloadFailed,         // "Web Datafile not found."
     DownloadedFileMissing,  // "Downloaded Datafile not foud."
     NoEntry,                // "Data for this program not found."
@@ -62,6 +63,7 @@ enum class UpdateOutcome {
 struct UpdateVerdict {
     UpdateOutcome outcome = UpdateOutcome::NoEntry;
     QString webVersion;     // the version text found on the web, for NewerVersion and LatestVersion
+    QString reason;         // for LocalFailure: what failed, naming the file
 };
 
 // Judges the contents of the version data file for the given program title and version.
@@ -75,6 +77,11 @@ struct UpdateMessage {
 
 UpdateMessage updateMessage(const UpdateVerdict& verdict);
 
+// The version text as a message shows it: its first line, at most ShownVersionLength
+// characters, with "…" when anything was left out.
+constexpr qsizetype ShownVersionLength = 80;
+QString shownVersion(const QString& version);
+
 // "Current Version: " + the version, the title of every message of the check.
 QString updateMessageTitle(const QString& currentVersion);
 
@@ -82,7 +89,8 @@ QString updateMessageTitle(const QString& currentVersion);
 QString downloadFolder(Platform& platform);
 QString localVersionFile(const QString& folder);
 
-// Creates the download folder when missing, downloads the version data file into it and
+// Creates the download folder when missing (a failure here, or a version file that cannot be
+// written, is a LocalFailure and no request is sent), downloads the version data file into it and
 // judges it. Shows nothing.
 UpdateVerdict fetchUpdateVerdict(Platform& platform, const DownloadOptions& options = {});
 

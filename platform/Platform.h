@@ -48,6 +48,7 @@ struct DownloadOptions {
 struct DownloadResult {
     bool ok = false;
     QString error;
+    bool local = false;   // failed on this machine (the file could not be written), no request sent
 };
 
 class Platform {
@@ -60,6 +61,9 @@ public:
 
     // The file-open dialog; nothing when the user cancels.
     virtual std::optional<OpenFileResult> openFile(QWidget* parent, const OpenFileRequest& request) = 0;
+
+    // True when the system has at least one printer to print on.
+    virtual bool printerInstalled() = 0;
 
     // The printer dialog; nothing when the user cancels.
     virtual std::optional<PrinterChoice> printerDialog(QWidget* parent,

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QSettings>
 
 namespace vrx {
@@ -48,6 +49,11 @@ std::optional<OpenFileResult> QtPlatform::openFile(QWidget* parent, const OpenFi
         return std::nullopt;
     const QString path = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
     return OpenFileResult{path, QFileInfo(path).fileName()};
+}
+
+bool QtPlatform::printerInstalled()
+{
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
 }
 
 std::optional<PrinterChoice> QtPlatform::printerDialog(QWidget* parent, const PrinterDialogRequest& request)

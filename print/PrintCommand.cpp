@@ -17,6 +17,12 @@ void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& disp
 
 void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, PrinterSystem& printers)
 {
+    // Without any printer the dialog would offer a Print button that can only fail.
+    if (!platform.printerInstalled()) {
+        platform.messageBox(window, NoPrinterMessage, ProgramTitle, MessageButtons::Ok, MessageIcon::None);
+        return;
+    }
+
     // Up to the end of the dialog every failure ends the command quietly, like Cancel.
     QString savedPrinterName;
     std::optional<PrinterChoice> choice;

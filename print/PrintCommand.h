@@ -10,6 +10,9 @@ namespace vrx {
 class Platform;
 class PrinterSystem;
 
+// What the command says when the system has no printer at all.
+inline const QString NoPrinterMessage = QStringLiteral("No printer is installed. Install a printer, then print again.");
+
 // Asks for a printer and a number of copies, prints the display text once per copy,
 // and leaves the system default printer as it was before the dialog.
 void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText);

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 namespace vrx::test {
@@ -17,6 +18,8 @@ struct HttpAnswer {
     QByteArray location;          // for redirects
     bool sendLength = true;       // Content-Length header, else the body ends with the connection
     bool stall = false;           // read the request, never answer
+    bool endlessHeaders = false;  // a status line, then header fields for as long as the client reads
+    bool dripHeaders = false;     // a status line, then one short header field every 20 ms, never ending
 };
 
 } // namespace vrx::test
@@ -42,12 +45,19 @@ public:
     QMap<QByteArray, HttpAnswer> answers;   // by path; anything else is 404
     QList<QByteArray> requests;             // the request heads received, in order
 
+    // Connections the client has not closed yet.
+    int openConnections() const { return m_open; }
+
 private:
     void accept()
     {
         while (QTcpSocket* socket = nextPendingConnection()) {
             connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            ++m_open;
+            connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+                --m_open;
+                socket->deleteLater();
+            });
         }
     }
 
@@ -65,6 +75,24 @@ private:
         const HttpAnswer answer = answers.value(path, HttpAnswer{.status = 404, .body = "<html>Not Found</html>"});
         if (answer.stall)
             return;
+        if (answer.endlessHeaders) {
+            socket->write("HTTP/1.1 200 Scripted\r\n");
+            auto more = [socket] {
+                static int field = 0;
+                while (socket->bytesToWrite() < 64 * 1024)
+                    socket->write("X-Filler-" + QByteArray::number(++field) + ": " + QByteArray(100, 'x') + "\r\n");
+            };
+            connect(socket, &QTcpSocket::bytesWritten, socket, more);
+            more();
+            return;
+        }
+        if (answer.dripHeaders) {
+            socket->write("HTTP/1.1 200 Scripted\r\n");
+            auto* drip = new QTimer(socket);
+            connect(drip, &QTimer::timeout, socket, [socket] { socket->write("X-Wait: a moment\r\n"); });
+            drip->start(20);
+            return;
+        }
 
         QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " Scripted\r\n";
         if (!answer.location.isEmpty())
@@ -79,6 +107,7 @@ private:
     }
 
     QMap<QTcpSocket*, QByteArray> m_pending;
+    int m_open = 0;
 };
 
 } // namespace vrx::test

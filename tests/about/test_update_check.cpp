@@ -163,6 +163,9 @@ private slots:
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("text");
         QTest::addColumn<MessageButtons>("buttons");
+        QTest::newRow("local failure: the reason") << UpdateOutcome::LocalFailure << ""
+                                                   << "Cannot write \"/x/versions.txt\": Permission denied" + Question
+                                                   << MessageButtons::YesNo;
         QTest::newRow("download failed") << UpdateOutcome::DownloadFailed << ""
                                          << "Web Datafile not found." + Question << MessageButtons::YesNo;
         QTest::newRow("file missing") << UpdateOutcome::DownloadedFileMissing << ""
@@ -175,6 +178,12 @@ private slots:
             << MessageButtons::YesNo;
         QTest::newRow("latest") << UpdateOutcome::LatestVersion << "1.3"
                                 << "This is the latest version." << MessageButtons::Ok;
+        QTest::newRow("newer, 80 characters shown whole") << UpdateOutcome::NewerVersion << QString(80, '2')
+                                                          << newerText(QString(80, '2')) << MessageButtons::YesNo;
+        QTest::newRow("newer, longer version cut") << UpdateOutcome::NewerVersion << QString(81, '2')
+                                                   << newerText(QString(80, '2') + QChar(0x2026)) << MessageButtons::YesNo;
+        QTest::newRow("newer, first line only") << UpdateOutcome::NewerVersion << "2.0\nline\nline"
+                                                << newerText("2.0" + QString(QChar(0x2026))) << MessageButtons::YesNo;
     }
     void messages()
     {
@@ -182,7 +191,8 @@ private slots:
         QFETCH(QString, version);
         QFETCH(QString, text);
         QFETCH(MessageButtons, buttons);
-        const UpdateMessage message = updateMessage({outcome, version});
+        const UpdateMessage message = updateMessage(
+            {outcome, version, outcome == UpdateOutcome::LocalFailure ? "Cannot write \"/x/versions.txt\": Permission denied" : ""});
         QCOMPARE(message.text, text);
         QCOMPARE(message.buttons, buttons);
         QCOMPARE(message.offersHomepage, buttons == MessageButtons::YesNo);
@@ -227,6 +237,9 @@ private slots:
         QTest::addColumn<MessageButtons>("buttons");
         QTest::addColumn<bool>("homepageOpened");
         QTest::addColumn<bool>("fileKept");
+        // What is on disk before the check: "" (nothing), "vbTemp file", "versions.txt folder",
+        // "versions.txt link" (to a file of the user's, which must stay as it is).
+        QTest::addColumn<QString>("setup");
 
         const qint64 mib = 1024 * 1024;
         const QString webFailed = "Web Datafile not found." + Question;
@@ -236,34 +249,51 @@ private slots:
         const auto no = MessageResult::No;
         const auto yesNo = MessageButtons::YesNo;
 
-        QTest::newRow("newer, Yes") << test::HttpAnswer{.body = good} << mib << yes << newerText("1.4") << yesNo << true << true;
-        QTest::newRow("newer, No") << test::HttpAnswer{.body = good} << mib << no << newerText("1.4") << yesNo << false << true;
+        QTest::newRow("newer, Yes") << test::HttpAnswer{.body = good} << mib << yes << newerText("1.4") << yesNo << true << true << QString();
+        QTest::newRow("newer, No") << test::HttpAnswer{.body = good} << mib << no << newerText("1.4") << yesNo << false << true << QString();
         QTest::newRow("latest") << test::HttpAnswer{.body = Title + ": 1.3\r\n"} << mib << yes
-                                << "This is the latest version." << MessageButtons::Ok << false << true;
-        QTest::newRow("no entry, Yes") << test::HttpAnswer{.body = "Other:1.0\r\n"} << mib << yes << noData << yesNo << true << true;
-        QTest::newRow("empty file") << test::HttpAnswer{.body = ""} << mib << no << noData << yesNo << false << true;
+                                << "This is the latest version." << MessageButtons::Ok << false << true << QString();
+        QTest::newRow("no entry, Yes") << test::HttpAnswer{.body = "Other:1.0\r\n"} << mib << yes << noData << yesNo << true << true << QString();
+        QTest::newRow("empty file") << test::HttpAnswer{.body = ""} << mib << no << noData << yesNo << false << true << QString();
         QTest::newRow("404, Yes") << test::HttpAnswer{.status = 404, .body = "<html>" + Title + ":9.9</html>"} << mib << yes
-                                  << webFailed << yesNo << true << false;
-        QTest::newRow("404, No") << test::HttpAnswer{.status = 404} << mib << no << webFailed << yesNo << false << false;
+                                  << webFailed << yesNo << true << false << QString();
+        QTest::newRow("404, No") << test::HttpAnswer{.status = 404} << mib << no << webFailed << yesNo << false << false << QString();
         QTest::newRow("500 error page with an entry") << test::HttpAnswer{.status = 500, .body = Title + ":9.9"} << mib << no
-                                                      << webFailed << yesNo << false << false;
+                                                      << webFailed << yesNo << false << false << QString();
         QTest::newRow("redirect followed") << test::HttpAnswer{.status = 302, .body = "Moved " + Title + ":9.9", .location = "/dl/moved.txt"} << mib << no
-                                           << newerText("2.0") << yesNo << false << true;
+                                           << newerText("2.0") << yesNo << false << true << QString();
         QTest::newRow("redirect to ftp refused") << test::HttpAnswer{.status = 301, .location = "ftp://127.0.0.1/dl/swv.txt"} << mib
-                                                 << no << webFailed << yesNo << false << false;
+                                                 << no << webFailed << yesNo << false << false << QString();
         QTest::newRow("redirect to a missing page") << test::HttpAnswer{.status = 302, .location = "/nowhere"} << mib << no
-                                                    << webFailed << yesNo << false << false;
+                                                    << webFailed << yesNo << false << false << QString();
         QByteArray big = good + QByteArray(2 * mib, 'x');
-        QTest::newRow("oversized, announced") << test::HttpAnswer{.body = big} << mib << no << webFailed << yesNo << false << false;
+        QTest::newRow("oversized, announced") << test::HttpAnswer{.body = big} << mib << no << webFailed << yesNo << false << false << QString();
         QTest::newRow("oversized, streamed") << test::HttpAnswer{.body = big, .sendLength = false} << mib << no << webFailed
-                                             << yesNo << false << false;
+                                             << yesNo << false << false << QString();
         QByteArray exact = good + QByteArray(1000 - good.size(), ' ');
         QTest::newRow("exactly at the cap") << test::HttpAnswer{.body = exact, .sendLength = false} << qint64(1000) << no
-                                            << newerText("1.4") << yesNo << false << true;
+                                            << newerText("1.4") << yesNo << false << true << QString();
         QTest::newRow("one byte over the cap") << test::HttpAnswer{.body = exact + ' ', .sendLength = false} << qint64(1000) << no
-                                               << webFailed << yesNo << false << false;
+                                               << webFailed << yesNo << false << false << QString();
         QTest::newRow("server stalls") << test::HttpAnswer{.body = good, .stall = true} << mib << yes << webFailed
-                                       << yesNo << true << false;
+                                       << yesNo << true << false << QString();
+        QTest::newRow("endless answer head") << test::HttpAnswer{.endlessHeaders = true} << mib << no << webFailed
+                                             << yesNo << false << false << QString();
+        QTest::newRow("answer head dripping past the deadline") << test::HttpAnswer{.dripHeaders = true} << mib << no
+                                                                << webFailed << yesNo << false << false << QString();
+        const QByteArray longVersion(200 * 1024, '9');
+        QTest::newRow("200 KB version cut in the box") << test::HttpAnswer{.body = Title + ":" + longVersion} << mib << no
+                                                       << newerText(QString(80, '9') + QChar(0x2026)) << yesNo << false
+                                                       << true << QString();
+        QTest::newRow("versions.txt a link: replaced, its target kept") << test::HttpAnswer{.body = good} << mib << no
+                                                                         << newerText("1.4") << yesNo << false << true
+                                                                         << "versions.txt link";
+        QTest::newRow("vbTemp a file: no request") << test::HttpAnswer{.body = good} << mib << yes
+            << "Cannot create the download folder \"%1/vbTemp\": Not a directory" + Question << yesNo << true << false
+            << "vbTemp file";
+        QTest::newRow("versions.txt a folder: no request") << test::HttpAnswer{.body = good} << mib << no
+            << "Cannot write \"%1/vbTemp/versions.txt\": Is a directory" + Question << yesNo << false << false
+            << "versions.txt folder";
     }
     void wholeCheck()
     {
@@ -274,8 +304,25 @@ private slots:
         QFETCH(MessageButtons, buttons);
         QFETCH(bool, homepageOpened);
         QFETCH(bool, fileKept);
+        QFETCH(QString, setup);
 
         QTemporaryDir appData;
+        const QString folder = appData.path() + "/vbTemp";
+        const QString userFile = appData.filePath("mine.txt");
+        if (setup == "vbTemp file") {
+            QFile blocker(folder);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else if (setup == "versions.txt folder") {
+            QVERIFY(QDir().mkpath(folder + "/versions.txt"));
+        } else if (setup == "versions.txt link") {
+            QFile mine(userFile);
+            QVERIFY(mine.open(QIODevice::WriteOnly));
+            mine.write("mine");
+            mine.close();
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(QFile::link(userFile, folder + "/versions.txt"));
+        }
+        text.replace("%1", appData.path());
         test::LoopbackHttpServer server;
         QVERIFY(server.isListening());
         server.answers.insert("/dl/swv.txt", answer);
@@ -286,17 +333,22 @@ private slots:
         platform.env.insert(SiteUrlVariable, server.base().toString());
         platform.messageAnswers = {reply};
 
-        const QString folder = appData.path() + "/vbTemp";
-        QVERIFY(!QFileInfo::exists(folder));
+        QVERIFY(setup.isEmpty() != QFileInfo::exists(folder));
         DownloadOptions options;
         options.timeout = 400ms;
         options.maxBytes = maxBytes;
         QElapsedTimer clock;
         clock.start();
         runUpdateCheck(platform, nullptr, options);
-        QVERIFY2(clock.elapsed() < 5000, "the check must not hang");
+        // A few times the deadline at most, whatever the server does.
+        QVERIFY2(clock.elapsed() < 2500, "the check must end soon after its deadline");
+        // The connection is closed at once, not left to a server that still sends.
+        QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 0, 1000);
 
-        QCOMPARE(platform.downloadedUrls, QList<QUrl>{server.base().resolved(QUrl("/dl/swv.txt"))});
+        const bool local = setup == "vbTemp file" || setup == "versions.txt folder";
+        QCOMPARE(server.requests.isEmpty(), local);
+        if (setup != "vbTemp file")
+            QCOMPARE(platform.downloadedUrls, QList<QUrl>{server.base().resolved(QUrl("/dl/swv.txt"))});
         QCOMPARE(platform.messages.size(), 1);
         QCOMPARE(platform.messages[0].text, text);
         QCOMPARE(platform.messages[0].title, Title13);
@@ -306,11 +358,23 @@ private slots:
             ? QList<QUrl>{server.base().resolved(QUrl("/dl/VRX_pv.htm"))} : QList<QUrl>{};
         QCOMPARE(platform.openedUrls, expectedOpened);
 
+        if (setup == "vbTemp file") {
+            QVERIFY(QFileInfo(folder).isFile());
+            QCOMPARE(QFileInfo(folder).size(), 0);
+            return;
+        }
         // The folder is made before the download, whatever comes of it; a good file stays.
         QVERIFY(QFileInfo(folder).isDir());
         QCOMPARE(QFileInfo(folder + "/versions.txt").isFile(), fileKept);
+        if (setup == "versions.txt link") {
+            // The link itself was replaced by a file of our own; the file it named is untouched.
+            QVERIFY(!QFileInfo(folder + "/versions.txt").isSymLink());
+            QFile mine(userFile);
+            QVERIFY(mine.open(QIODevice::ReadOnly));
+            QCOMPARE(mine.readAll(), QByteArray("mine"));
+        }
         // A failed transfer leaves no half-written temporary file behind either.
-        const QStringList left = QDir(folder).entryList(QDir::Files);
+        const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left, fileKept ? QStringList{"versions.txt"} : QStringList{});
         if (fileKept && answer.status == 200)
             QCOMPARE(QFileInfo(folder + "/versions.txt").size(), qint64(answer.body.size()));
@@ -434,7 +498,8 @@ private slots:
         platform.env.insert("AppData", appData.path());
         platform.env.insert(SiteUrlVariable, server.base().toString());
         platform.messageAnswers = {MessageResult::No};
-        QCOMPARE(runUpdateCheck(platform, nullptr).outcome, UpdateOutcome::DownloadFailed);
+        QCOMPARE(runUpdateCheck(platform, nullptr).outcome, UpdateOutcome::LocalFailure);
+        QVERIFY(server.requests.isEmpty());
     }
 };
 

@@ -50,6 +50,7 @@ private slots:
     void runs_data();
     void runs();
     void cancel();
+    void noPrinterInstalled();
     void failureBeforeDialogIsQuiet();
     void printingFailureIsReported();
     void restoreFailureIsReported();

@@ -148,6 +148,23 @@ void TestPrintCommand::cancel()
     QCOMPARE(printers.defaultPrinter, QStringLiteral("Office"));
 }
 
+void TestPrintCommand::noPrinterInstalled()
+{
+    // No dialog whose Print button could only fail: the message says why nothing prints.
+    test::ScriptedPlatform platform;
+    platform.printers = false;
+    platform.printerAnswers << PrinterChoice{QString(), 1};
+    FakePrinters printers;
+    PrintDisplay_Click(platform, nullptr, lines(3), printers);
+    QVERIFY(platform.printerRequests.isEmpty());
+    QVERIFY(printers.events.isEmpty());
+    QCOMPARE(platform.messages.size(), 1);
+    QCOMPARE(platform.messages[0].text, QStringLiteral("No printer is installed. Install a printer, then print again."));
+    QCOMPARE(platform.messages[0].title, ProgramTitle);
+    QCOMPARE(platform.messages[0].buttons, MessageButtons::Ok);
+    QCOMPARE(platform.busyOnCalls, 0);
+}
+
 void TestPrintCommand::failureBeforeDialogIsQuiet()
 {
     test::ScriptedPlatform platform;

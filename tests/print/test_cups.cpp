@@ -3,6 +3,7 @@
 
 #include "DefaultPrinter.h"
 #include "PrintCommand.h"
+#include "QtPlatform.h"
 #include "ScriptedPlatform.h"
 #include "TestPrint.h"
 
@@ -249,6 +250,8 @@ void TestPrintCups::unknownPrinterIsReported()
     // A printer that went away between the dialog and printing: a message, no job elsewhere.
     DefaultGuard guard;
     const int lastDefault = lastJobId(guard.saved());
+    // The scheduler has printers, so the real platform offers the dialog.
+    QVERIFY(QtPlatform().printerInstalled());
     test::ScriptedPlatform platform;
     platform.printerAnswers << PrinterChoice{QStringLiteral("VRX-No-Such-Printer"), 1};
     PrintDisplay_Click(platform, nullptr, QStringLiteral("A\r\nB"));

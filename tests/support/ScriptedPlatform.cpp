@@ -26,6 +26,11 @@ std::optional<OpenFileResult> ScriptedPlatform::openFile(QWidget*, const OpenFil
     return openAnswers.takeFirst();
 }
 
+bool ScriptedPlatform::printerInstalled()
+{
+    return printers;
+}
+
 std::optional<PrinterChoice> ScriptedPlatform::printerDialog(QWidget*, const PrinterDialogRequest& request)
 {
     printerRequests.append(request);

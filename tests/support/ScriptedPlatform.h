@@ -25,6 +25,7 @@ public:
     QList<MessageResult> messageAnswers;
     QList<std::optional<OpenFileResult>> openAnswers;
     QList<std::optional<PrinterChoice>> printerAnswers;
+    bool printers = true;   // false: the system has no printer at all
 
     // What the program asked.
     QList<ShownMessage> messages;
@@ -55,6 +56,7 @@ public:
     MessageResult messageBox(QWidget* parent, const QString& text, const QString& title,
                              MessageButtons buttons, MessageIcon icon) override;
     std::optional<OpenFileResult> openFile(QWidget* parent, const OpenFileRequest& request) override;
+    bool printerInstalled() override;
     std::optional<PrinterChoice> printerDialog(QWidget* parent, const PrinterDialogRequest& request) override;
     QVariant readSetting(const QString& appName, const QString& section, const QString& key,
                          const QVariant& defaultValue) override;
