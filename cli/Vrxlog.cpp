@@ -151,10 +151,12 @@ int runStatus(const Options& options, std::FILE* out, std::FILE* err)
 {
     int status = ExitOk;
     bool first = true;
+    // Many logs in one large folder: each folder is listed once for their status files.
+    FolderListings listings;
     for (const QString& log : options.logs) {
         // As in the window, a status file is only read for a log that reads whole; the text
         // itself is not needed here and is not kept.
-        const LogReadResult read = streamLogFile(log, [](const std::string&) {});
+        const LogReadResult read = checkLogFile(log);
         if (!read.ok()) {
             reportLogError(read, log, err);
             status = ExitLogFailed;
@@ -162,8 +164,8 @@ int runStatus(const Options& options, std::FILE* out, std::FILE* err)
         }
         QString report = first ? QString() : QStringLiteral("\n");
         first = false;
-        report += log + QStringLiteral(":\n");
-        const StatusFileResult result = readStatusFile(statusFilePath(log));
+        report += shownPath(log) + QStringLiteral(":\n");
+        const StatusFileResult result = readStatusFile(statusFilePath(log, listings));
         for (const QString& item : result.items)
             report += item + QLatin1Char('\n');
         if (result.ok()) {
