@@ -537,6 +537,14 @@ void TestBadInput::readerFindings()
              UpdateOutcome::NewerVersion);
     // An empty log line behind nothing converts to nothing.
     QVERIFY(ConvertLogLine({}).ok());
+    // Line numbers past 2^31 stay right; names keep no control character and no raw byte,
+    // and a name of no valid UTF-8 comes back to the same bytes.
+    QVERIFY(logReadMessage({LogReadError::Kind::ConvertFailed, QStringLiteral("x"), 3000000000LL, {}})
+                .contains(QStringLiteral("from line 3000000000 on")));
+    QCOMPARE(shownPath(QStringLiteral("a\nb\x1b[1m\tc\x7f")), QStringLiteral("a\\nb\\x1b[1m\\tc\\x7f"));
+    const QByteArray latin1("/m\xe9s/caf\xe9\xff\xc3.log \xc3\xa9");
+    QCOMPARE(nativePathBytes(pathFromNativeBytes(latin1)), latin1);
+    QCOMPARE(shownPath(pathFromNativeBytes(latin1)), QStringLiteral("/m\\xe9s/caf\\xe9\\xff\\xc3.log \u00e9"));
 }
 
 // A line far past the limit, under a memory limit that only the child has: "status" judges it
