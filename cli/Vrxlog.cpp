@@ -205,7 +205,7 @@ public:
     const QString& problem() const { return m_problem; }
 
     // The status file, read as readStatusFile() reads it, its name shown as given.
-    StatusFileResult readStatus() const
+    StatusFileResult readStatus(FolderListings& listings) const
     {
         if (m_argument == StandardStream) {
             StatusFileResult result;
@@ -213,7 +213,7 @@ public:
             return result;
         }
         if (spellsAsText(m_argument))
-            return readStatusFile(statusFilePath(m_path));
+            return readStatusFile(statusFilePath(m_path, listings));
         const QByteArray status = statusFileBytes(m_argument);
         const int fd = ::open(status.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         StatusFileResult result;
@@ -373,12 +373,13 @@ int runStatus(const Options& options, OutputFile& output, std::FILE* err)
 {
     int status = ExitOk;
     bool first = true;
+    // Many logs in one large folder: each folder is listed once for their status files.
+    FolderListings listings;
     for (const QByteArray& argument : options.logs) {
         const LogInput log(argument);
         // As in the window, a status file is only read for a log that reads whole; the text
         // itself is not needed here and is not kept.
-        const LogReadResult read = log.problem().isEmpty() ? streamLogFile(log.path(), [](const std::string&) {})
-                                                           : cannotOpen(log);
+        const LogReadResult read = log.problem().isEmpty() ? checkLogFile(log.path()) : cannotOpen(log);
         if (!read.ok()) {
             reportLogError(read, log, err);
             status = ExitLogFailed;
@@ -387,7 +388,7 @@ int runStatus(const Options& options, OutputFile& output, std::FILE* err)
         QString report = first ? QString() : QStringLiteral("\n");
         first = false;
         report += log.shown() + QStringLiteral(":\n");
-        const StatusFileResult result = log.readStatus();
+        const StatusFileResult result = log.readStatus(listings);
         for (const QString& item : result.items)
             report += item + QLatin1Char('\n');
         if (result.ok()) {

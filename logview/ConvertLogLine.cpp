@@ -174,6 +174,68 @@ ConvertError appendConvertedLine(std::string& out, std::string_view separator, s
     return ConvertError::None;
 }
 
+void LineCheck::feed(std::string_view part)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(part.data());
+    const size_t n = part.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (m_countPending) {
+            m_countPending = false;
+            if (p[i] < CountBase) {
+                m_runError = ConvertError::InvalidArgument;
+            } else {
+                m_afterRuns += p[i] - CountBase;
+                m_producesText |= p[i] > CountBase;
+            }
+            continue;
+        }
+        if (m_runError != ConvertError::None)
+            return; // a failed run of spaces is the line's failure, whatever follows
+        const size_t plain = scan::untilLowCode(p + i, n - i);
+        m_afterRuns += static_cast<long>(plain);
+        m_producesText |= plain > 0;
+        i += plain;
+        if (i == n)
+            break;
+        const unsigned char c = p[i];
+        switch (Kinds[c]) {
+        case 1:
+            if (m_afterRuns + 1 + 2 > MaxLinePosition)
+                m_runError = ConvertError::Overflow;
+            else
+                m_countPending = true;
+            break;
+        case 2: {
+            const Word& w = Words[c];
+            if (!m_wordOverflow) {
+                long position = m_afterRuns + 1;
+                for (int r = 1; r <= w.rank; ++r)
+                    position += m_grown[r];
+                if (position + 1 > MaxLinePosition)
+                    m_wordOverflow = true;
+                else
+                    m_grown[w.rank] += w.length - 1;
+            }
+            ++m_afterRuns;
+            m_producesText = true;
+            break;
+        }
+        default:
+            ++m_afterRuns;
+            m_producesText = true;
+        }
+    }
+}
+
+ConvertError LineCheck::finish() const
+{
+    if (m_runError != ConvertError::None)
+        return m_runError;
+    if (m_countPending)
+        return ConvertError::InvalidArgument;
+    return m_wordOverflow ? ConvertError::Overflow : ConvertError::None;
+}
+
 ConvertResult ConvertLogLine(std::string_view line)
 {
     ConvertResult result;

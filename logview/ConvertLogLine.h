@@ -43,6 +43,27 @@ ConvertResult ConvertLogLine(std::string_view line);
 // it only moves the positions of the line's tokens.
 ConvertError appendConvertedLine(std::string& out, std::string_view separator, std::string_view line);
 
+// Checks a line as appendConvertedLine does, fed in parts as it is read, for lines too long to
+// hold: the same failure (the first in handling order), in constant memory. The bytes must be
+// repaired already. `leading` is the length of the separator put in front of the line.
+class LineCheck {
+public:
+    explicit LineCheck(long leading) : m_afterRuns(leading) {}
+    void feed(std::string_view part);
+    // The line's failure once it has ended, or None.
+    ConvertError finish() const;
+    // Whether the converted line holds any character.
+    bool producesText() const { return m_producesText; }
+
+private:
+    long m_afterRuns;         // characters before the next byte, runs of spaces expanded
+    long m_grown[11] = {};    // growth of the words handled so far, by rank
+    bool m_countPending = false;
+    bool m_producesText = false;
+    ConvertError m_runError = ConvertError::None;
+    bool m_wordOverflow = false;
+};
+
 // Short English reason for a failure, for messages.
 const char* convertErrorReason(ConvertError error);
 

@@ -7,22 +7,198 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <future>
+#include <new>
 #include <thread>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace vrx {
+
+// ---- File names ----
+
+QByteArray nativePathBytes(const QString& path)
+{
+    QByteArray bytes;
+    bytes.reserve(path.size());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= path.size(); ++i) {
+        const bool escaped = i < path.size() && path.at(i).unicode() >= 0xDC80 && path.at(i).unicode() <= 0xDCFF;
+        if (i < path.size() && !escaped)
+            continue;
+        bytes += QStringView(path).mid(start, i - start).toUtf8();
+        if (escaped)
+            bytes += static_cast<char>(path.at(i).unicode() - 0xDC00);
+        start = i + 1;
+    }
+    return bytes;
+}
+
+QString pathFromNativeBytes(const QByteArray& bytes)
+{
+    QString path;
+    path.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        // The length of a valid UTF-8 sequence at i (no overlong forms, no surrogates), or 0.
+        const unsigned char c = p[i];
+        int length = 0;
+        if (c < 0x80)
+            length = 1;
+        else if (c >= 0xC2 && c <= 0xDF)
+            length = 2;
+        else if (c >= 0xE0 && c <= 0xEF)
+            length = 3;
+        else if (c >= 0xF0 && c <= 0xF4)
+            length = 4;
+        if (length > 1) {
+            if (i + length > n)
+                length = 0;
+            for (int k = 1; k < length; ++k)
+                if ((p[i + k] & 0xC0) != 0x80)
+                    length = 0;
+            if (length == 3 && ((c == 0xE0 && p[i + 1] < 0xA0) || (c == 0xED && p[i + 1] >= 0xA0)))
+                length = 0;
+            if (length == 4 && ((c == 0xF0 && p[i + 1] < 0x90) || (c == 0xF4 && p[i + 1] >= 0x90)))
+                length = 0;
+        }
+        if (length == 0) {
+            path += QChar(static_cast<char16_t>(0xDC00 + c));
+            ++i;
+        } else {
+            path += QString::fromUtf8(bytes.constData() + i, length);
+            i += length;
+        }
+    }
+    return path;
+}
+
+QString shownPath(const QString& path)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    QString shown;
+    shown.reserve(native.size());
+    for (const QChar ch : native) {
+        const char16_t c = ch.unicode();
+        if (c == '\n')
+            shown += QLatin1String("\\n");
+        else if (c == '\t')
+            shown += QLatin1String("\\t");
+        else if (c == '\r')
+            shown += QLatin1String("\\r");
+        else if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+            shown += QStringLiteral("\\x%1").arg(int(c), 2, 16, QLatin1Char('0'));
+        else if (c >= 0xDC80 && c <= 0xDCFF)
+            shown += QStringLiteral("\\x%1").arg(int(c - 0xDC00), 2, 16, QLatin1Char('0'));
+        else
+            shown += ch;
+    }
+    return shown;
+}
 
 namespace {
 
 constexpr qint64 ReadChunk = 4 << 20;
+// A line longer than this is checked as it is read and, where its text is wanted, converted
+// in pieces, so that no more than its raw bytes are held at once (and nothing in checkLogFile).
+constexpr size_t LongLine = ReadChunk;
 const std::string_view LineSeparator = "\r\n";
 
-QString shownPath(const QString& path)
+// What a file that is no regular file is, for messages.
+QString fileKind(mode_t mode)
 {
-    return QDir::toNativeSeparators(path);
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO (named pipe)");
+    if (S_ISCHR(mode))
+        return QStringLiteral("a character device");
+    if (S_ISBLK(mode))
+        return QStringLiteral("a block device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("no regular file");
 }
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.');
+}
+
+// A file opened for reading only when it is a regular file. Anything else is refused before it
+// is read: a FIFO or a device such as /dev/zero would block or never end. The file is opened
+// without blocking, so that even a FIFO put in place after the check cannot hold the program.
+class RegularFile {
+public:
+    explicit RegularFile(const QString& path)
+    {
+        const QByteArray name = nativePathBytes(path);
+        struct stat info {};
+        if (::stat(name.constData(), &info) != 0) {
+            m_error = errno;
+            return;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            m_mode = info.st_mode;
+            return;
+        }
+        do
+            m_fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        while (m_fd < 0 && errno == EINTR);
+        if (m_fd < 0) {
+            m_error = errno;
+            return;
+        }
+        if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            m_mode = info.st_mode;
+            ::close(m_fd);
+            m_fd = -1;
+            return;
+        }
+        m_size = info.st_size;
+    }
+    ~RegularFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    RegularFile(const RegularFile&) = delete;
+    RegularFile& operator=(const RegularFile&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    int error() const { return m_error; }       // errno of a failed stat or open, else 0
+    bool notRegular() const { return !isOpen() && m_error == 0; }
+    bool isFolder() const { return S_ISDIR(m_mode); }
+    QString kind() const { return fileKind(m_mode); }
+    qint64 size() const { return m_size; }
+
+    // Bytes read, 0 at the end, -1 on an error (errno set).
+    qint64 read(char* data, size_t size)
+    {
+        ssize_t got;
+        do
+            got = ::read(m_fd, data, size);
+        while (got < 0 && errno == EINTR);
+        if (got > 0)
+            m_offset += got;
+        return got;
+    }
+    qint64 remaining() const { return std::max<qint64>(0, m_size - m_offset); }
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+    mode_t m_mode = 0;
+    qint64 m_size = 0;
+    qint64 m_offset = 0;
+};
 
 // Builds the display text line by line.
 class LogTextBuilder {
@@ -32,7 +208,7 @@ public:
     // Repairs and converts one raw line (changed in place); false on failure, with the error set.
     bool addLine(char* data, size_t size)
     {
-        const int number = m_r.lines + 1;
+        const qint64 number = m_r.lines + 1;
         if (!repairLogLine(data, size))
             return fail(LogReadError::Kind::RepairFailed, number,
                         QStringLiteral("A character to repair stands beyond position 32767."));
@@ -55,7 +231,34 @@ public:
         }
     }
 
+    // Converts a long line that LineCheck has passed (repaired, changed in place) in pieces,
+    // handing each to the sink as it goes; with `keep` false only counts it.
+    void addCheckedLine(std::string& raw, bool producesText, bool keep)
+    {
+        const std::string_view separator = m_started ? LineSeparator : std::string_view();
+        if (keep) {
+            constexpr size_t Piece = 1 << 20;
+            bool first = true;
+            for (size_t at = 0; first || at < raw.size(); first = false) {
+                size_t end = std::min(raw.size(), at + Piece);
+                // A run of spaces stays whole: its count character goes with its code 1
+                // (a count character is never 1 itself in a line that passed).
+                if (end < raw.size() && raw[end - 1] == '\x01')
+                    ++end;
+                // Each piece converts as in its line: the check has passed, and positions in
+                // a piece are no further on than in the line.
+                appendConvertedLine(m_r.text, first ? separator : std::string_view(),
+                                    std::string_view(raw).substr(at, end - at));
+                at = end;
+                flush(false);
+            }
+        }
+        m_started = m_started || !separator.empty() || producesText;
+        ++m_r.lines;
+    }
+
     bool started() const { return m_started; }
+    const LogReadResult& result() const { return m_r; }
     void setStarted() { m_started = true; }
 
     // Takes over the text and lines of a part converted by a builder of its own, which
@@ -63,7 +266,7 @@ public:
     bool absorb(const LogReadResult& part)
     {
         m_r.text += part.text;
-        const int before = m_r.lines;
+        const qint64 before = m_r.lines;
         m_r.lines += part.lines;
         if (!part.error)
             return true;
@@ -78,7 +281,7 @@ public:
         m_pieceSize = pieceSize;
     }
 
-    bool fail(LogReadError::Kind kind, int line, const QString& reason)
+    bool fail(LogReadError::Kind kind, qint64 line, const QString& reason)
     {
         m_r.error = LogReadError{kind, m_file, line, reason};
         return false;
@@ -182,7 +385,10 @@ bool takeLinesInParallel(LogTextBuilder& builder, std::string& buffer, size_t& p
 
 } // namespace
 
-bool repairLogLine(char* data, size_t size)
+namespace {
+
+// Repairs a part of a line that starts `offset` bytes into it.
+bool repairLinePart(char* data, size_t size, size_t offset)
 {
     auto* p = reinterpret_cast<unsigned char*>(data);
     for (size_t i = 0; i < size; ++i) {
@@ -199,11 +405,18 @@ bool repairLogLine(char* data, size_t size)
             repaired = 0xB5; // µ
         else
             continue;
-        if (static_cast<long>(i) + 1 > MaxLinePosition)
+        if (offset + i + 1 > static_cast<size_t>(MaxLinePosition))
             return false;
         p[i] = repaired;
     }
     return true;
+}
+
+} // namespace
+
+bool repairLogLine(char* data, size_t size)
+{
+    return repairLinePart(data, size, 0);
 }
 
 LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName)
@@ -226,63 +439,176 @@ LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName)
     return result;
 }
 
+namespace {
+
+enum class TextUse {
+    Keep,   // all of the text in the result
+    Stream, // handed to a sink in pieces
+    None,   // only checked
+};
+
+// Reads on a line that has grown past LongLine without a line end; `buffer` holds its start.
+// The line is repaired and checked part by part as it is read, and kept (raw) only when its
+// text is wanted. Afterwards `buffer` holds what follows the line end, `skipLf` tells that an
+// LF right at the start of the next read belongs to that line end, and `atEnd` that the file
+// ended with the line. False when the line failed or the file could not be read.
+bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffer, TextUse use,
+                  bool& skipLf, bool& atEnd)
+{
+    const qint64 number = builder.result().lines + 1;
+    const bool keep = use != TextUse::None;
+    LineCheck check(builder.started() ? static_cast<long>(LineSeparator.size()) : 0);
+    std::string raw;
+    size_t length = 0;
+    auto take = [&](char* data, size_t size) {
+        if (!repairLinePart(data, size, length))
+            return builder.fail(LogReadError::Kind::RepairFailed, number,
+                                QStringLiteral("A character to repair stands beyond position 32767."));
+        check.feed(std::string_view(data, size));
+        if (keep)
+            raw.append(data, size);
+        length += size;
+        return true;
+    };
+    if (keep) {
+        // The line may run to the end of the file: room for that at once, so that growing
+        // never holds the line twice.
+        raw.reserve(buffer.size() + static_cast<size_t>(file.remaining()));
+    }
+    if (!take(buffer.data(), buffer.size()))
+        return false;
+    buffer.clear();
+    std::string chunk(ReadChunk, '\0');
+    for (;;) {
+        const qint64 got = file.read(chunk.data(), chunk.size());
+        if (got < 0)
+            return builder.fail(LogReadError::Kind::ReadFailed, number, systemReason(errno));
+        if (got == 0) {
+            atEnd = true;
+            break;
+        }
+        const size_t n = static_cast<size_t>(got);
+        const auto* cr = static_cast<const char*>(std::memchr(chunk.data(), '\r', n));
+        const size_t end = cr ? static_cast<size_t>(cr - chunk.data()) : n;
+        if (!take(chunk.data(), end))
+            return false;
+        if (cr) {
+            size_t next = end + 1;
+            if (next < n && chunk[next] == '\n')
+                ++next;
+            skipLf = next == n;
+            buffer.assign(chunk.data() + next, n - next);
+            break;
+        }
+    }
+    const ConvertError error = check.finish();
+    if (error != ConvertError::None)
+        return builder.fail(LogReadError::Kind::ConvertFailed, number, QString::fromLatin1(convertErrorReason(error)));
+    builder.addCheckedLine(raw, check.producesText(), keep);
+    return true;
+}
+
+LogReadResult readLog(const QString& path, TextUse use, const LogTextSink& sink, size_t pieceSize)
+{
+    LogReadResult result;
+    LogTextBuilder builder(result, path);
+    static const LogTextSink discard = [](const std::string&) {};
+    builder.setSink(use == TextUse::None ? &discard : &sink, pieceSize);
+    RegularFile file(path);
+    if (!file.isOpen()) {
+        QString reason;
+        if (file.isFolder())
+            reason = QStringLiteral("It is a folder.");
+        else if (file.notRegular())
+            reason = QStringLiteral("It is %1, not a regular file.").arg(file.kind());
+        else
+            reason = systemReason(file.error());
+        builder.fail(LogReadError::Kind::CannotOpen, 0, reason);
+        return result;
+    }
+    result.opened = true;
+    try {
+        const qint64 fileSize = file.size();
+        // Runs of spaces make the text longer than the file. Room that is reserved but never
+        // written costs no memory, while growing later would hold the text twice for a moment.
+        if (use != TextUse::Keep)
+            result.text.reserve(pieceSize + 2 * ReadChunk);
+        else if (fileSize > 0)
+            result.text.reserve(static_cast<size_t>(fileSize) * 2);
+
+        std::string buffer;
+        size_t pos = 0;
+        size_t scanned = 0;
+        bool atEnd = false;
+        bool skipLf = false;
+        for (;;) {
+            const bool fine = takeLinesInParallel(builder, buffer, pos, path)
+                && (scanned = std::max(scanned, pos), takeLines(builder, buffer, pos, scanned, atEnd));
+            builder.flush(!fine);
+            if (!fine)
+                return result;
+            if (atEnd)
+                break;
+            // Keep the unfinished line, read the next chunk behind it.
+            buffer.erase(0, pos);
+            scanned -= pos;
+            pos = 0;
+            if (scanned == buffer.size() && buffer.size() >= LongLine) {
+                const bool lineFine = takeLongLine(builder, file, buffer, use, skipLf, atEnd);
+                builder.flush(!lineFine);
+                if (!lineFine)
+                    return result;
+                scanned = 0;
+                if (atEnd)
+                    break;
+                continue;
+            }
+            const size_t kept = buffer.size();
+            buffer.resize(kept + ReadChunk);
+            const qint64 got = file.read(buffer.data() + kept, ReadChunk);
+            if (got < 0) {
+                builder.fail(LogReadError::Kind::ReadFailed, result.lines + 1, systemReason(errno));
+                builder.flush(true);
+                return result;
+            }
+            buffer.resize(kept + static_cast<size_t>(got));
+            if (skipLf && got > 0) {
+                // The LF of a long line's CR LF came with this read.
+                if (buffer[kept] == '\n')
+                    buffer.erase(kept, 1);
+                skipLf = false;
+            }
+            atEnd = got == 0;
+        }
+        if (pos < buffer.size())
+            builder.addLine(buffer.data() + pos, buffer.size() - pos);
+        else if (result.lines == 0)
+            builder.fail(LogReadError::Kind::Empty, 0, {});
+        builder.flush(true);
+    } catch (const std::bad_alloc&) {
+        // Nothing of the log is shown: the display stays as it was.
+        const qint64 line = result.lines + 1;
+        result = LogReadResult{};
+        result.error = LogReadError{LogReadError::Kind::OutOfMemory, path, line, {}};
+    }
+    return result;
+}
+
+} // namespace
+
 LogReadResult readLogFile(const QString& path)
 {
-    return streamLogFile(path, {});
+    return readLog(path, TextUse::Keep, {}, 0);
 }
 
 LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize)
 {
-    LogReadResult result;
-    LogTextBuilder builder(result, path);
-    builder.setSink(&sink, pieceSize);
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        builder.fail(LogReadError::Kind::CannotOpen, 0,
-                     QFileInfo(path).isDir() ? QStringLiteral("It is a folder.") : file.errorString() + '.');
-        return result;
-    }
-    result.opened = true;
-    const qint64 fileSize = file.size();
-    // Runs of spaces make the text longer than the file. Room that is reserved but never
-    // written costs no memory, while growing later would hold the text twice for a moment.
-    if (sink)
-        result.text.reserve(pieceSize + 2 * ReadChunk);
-    else if (fileSize > 0)
-        result.text.reserve(static_cast<size_t>(fileSize) * 2);
+    return readLog(path, sink ? TextUse::Stream : TextUse::Keep, sink, pieceSize);
+}
 
-    std::string buffer;
-    size_t pos = 0;
-    size_t scanned = 0;
-    bool atEnd = false;
-    for (;;) {
-        const bool fine = takeLinesInParallel(builder, buffer, pos, path)
-            && (scanned = std::max(scanned, pos), takeLines(builder, buffer, pos, scanned, atEnd));
-        builder.flush(!fine);
-        if (!fine)
-            return result;
-        if (atEnd)
-            break;
-        // Keep the unfinished line, read the next chunk behind it.
-        buffer.erase(0, pos);
-        scanned -= pos;
-        pos = 0;
-        const size_t kept = buffer.size();
-        buffer.resize(kept + ReadChunk);
-        const qint64 got = file.read(buffer.data() + kept, ReadChunk);
-        if (got < 0) {
-            builder.fail(LogReadError::Kind::ReadFailed, result.lines + 1, file.errorString() + '.');
-            return result;
-        }
-        buffer.resize(kept + static_cast<size_t>(got));
-        atEnd = got == 0;
-    }
-    if (pos < buffer.size())
-        builder.addLine(buffer.data() + pos, buffer.size() - pos);
-    else if (result.lines == 0)
-        builder.fail(LogReadError::Kind::Empty, 0, {});
-    builder.flush(true);
-    return result;
+LogReadResult checkLogFile(const QString& path)
+{
+    return readLog(path, TextUse::None, {}, 0);
 }
 
 QString logReadMessage(const LogReadError& error)
@@ -296,6 +622,11 @@ QString logReadMessage(const LogReadError& error)
     case LogReadError::Kind::ReadFailed:
         return QStringLiteral("The log file %1 could not be read at line %2.\n%3\nOnly the lines before line %2 are shown.")
             .arg(file, QString::number(error.line), error.reason);
+    case LogReadError::Kind::OutOfMemory:
+        if (error.line <= 0)
+            return QStringLiteral("The log file %1 could not be shown.\nThere is not enough memory to hold its text.").arg(file);
+        return QStringLiteral("The log file %1 could not be read at line %2.\nThere is not enough memory to hold its text.")
+            .arg(file, QString::number(error.line));
     case LogReadError::Kind::RepairFailed:
     case LogReadError::Kind::ConvertFailed:
         return QStringLiteral("The log file %1 cannot be shown from line %2 on.\n%3\nOnly the lines before line %2 are shown.")
@@ -413,18 +744,46 @@ QString derivedStatusPath(const QString& logPath)
     return logPath.left(qMax<qsizetype>(0, logPath.size() - 3)) + QStringLiteral("tst");
 }
 
+const std::vector<QString>& FolderListings::names(const QByteArray& folder)
+{
+    const auto found = m_names.find(folder);
+    if (found != m_names.end())
+        return found->second;
+    std::vector<QString>& names = m_names[folder];
+    if (DIR* dir = ::opendir(folder.isEmpty() ? "." : folder.constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != "..")
+                names.push_back(pathFromNativeBytes(name));
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 QString statusFilePath(const QString& logPath)
 {
+    FolderListings listings;
+    return statusFilePath(logPath, listings);
+}
+
+QString statusFilePath(const QString& logPath, FolderListings& listings)
+{
     const QString derived = derivedStatusPath(logPath);
-    if (QFileInfo::exists(derived))
+    struct stat info {};
+    if (::stat(nativePathBytes(derived).constData(), &info) == 0)
         return derived;
-    const QFileInfo info(derived);
-    const QString name = info.fileName();
-    const QStringList entries =
-        info.absoluteDir().entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QString& entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return derived.left(derived.size() - name.size()) + entry;
+    const qsizetype slash = derived.lastIndexOf(QLatin1Char('/'));
+    const QString name = derived.mid(slash + 1);
+    const QString folder = slash < 0 ? QString() : derived.left(slash + 1);
+    for (const QString& entry : listings.names(nativePathBytes(folder))) {
+        if (entry.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        // Any entry but a folder, as the listing of files has always taken it.
+        const QString candidate = folder + entry;
+        if (::stat(nativePathBytes(candidate).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return candidate;
     }
     return derived;
 }
@@ -524,7 +883,10 @@ public:
             } else if (m_field.size() < 64) {
                 m_field.push_back(c);
             } else {
+                // No 16-bit number, whatever follows: the file is bad here, and the rest of
+                // it (which may be very large, or never end) need not be read.
                 m_tooLong = true;
+                return endValue();
             }
         }
         return true;
@@ -598,19 +960,24 @@ private:
 StatusFileResult readStatusFile(const QString& path)
 {
     StatusFileResult result;
-    if (!QFileInfo::exists(path)) {
+    RegularFile file(path);
+    if (file.error() == ENOENT) {
         result.errorLine = statusNotFoundLine(path);
         return result;
     }
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+    if (file.notRegular() && !file.isFolder()) {
+        // A FIFO or a device would block or never end; it is named for what it is.
+        result.errorLine = QStringLiteral("\"%1\" is %2, not a regular file.").arg(shownPath(path), file.kind());
+        return result;
+    }
+    if (!file.isOpen()) {
         result.errorLine = shownPath(path);
         return result;
     }
     StatusReader reader(result, path);
     std::string chunk(64 * 1024, '\0');
     for (;;) {
-        const qint64 got = file.read(chunk.data(), static_cast<qint64>(chunk.size()));
+        const qint64 got = file.read(chunk.data(), chunk.size());
         if (got < 0) {
             result.errorLine = shownPath(path);
             return result;

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <map>
+#include <vector>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,11 +24,12 @@ struct LogReadError {
         Empty,        // nothing to read
         ReadFailed,   // the system failed to read on
         RepairFailed, // a character to repair beyond position 32767
-        ConvertFailed // ConvertLogLine refused the line
+        ConvertFailed, // ConvertLogLine refused the line
+        OutOfMemory    // the memory to hold the text could not be had
     };
     Kind kind = Kind::CannotOpen;
     QString file;
-    int line = 0;        // 1-based line of the file; 0 when no line is concerned
+    qint64 line = 0;     // 1-based line of the file; 0 when no line is concerned
     QString reason;      // one sentence; empty for Empty
 };
 
@@ -34,7 +37,7 @@ struct LogReadResult {
     bool opened = false;  // false: nothing was read and the display is to stay as it was
     std::string text;     // display text in Windows-1252: the converted lines joined by CR LF,
                           // complete, or the lines before the failing one
-    int lines = 0;        // lines of the file read and converted
+    qint64 lines = 0;     // lines of the file read and converted
     std::optional<LogReadError> error;
     bool ok() const { return opened && !error; }
 };
@@ -53,12 +56,29 @@ using LogTextSink = std::function<void(const std::string& piece)>;
 // lines before the failing one has been handed on. Without a sink it is readLogFile.
 LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize = 4 << 20);
 
+// Reads a log as readLogFile does only to learn whether it converts and how many lines it has:
+// no text is kept, and memory stays the same whatever the length of a line.
+LogReadResult checkLogFile(const QString& path);
+
 // The same on bytes already in memory (file name only for the error).
 LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName = {});
 
 // Repairs one raw line in place; false when a character to repair stands beyond position
 // 32767 (the line is then left partly repaired and must not be used).
 bool repairLogLine(char* data, size_t size);
+
+// ---- File names ----
+
+// A path as the system spells it: the UTF-8 of the name, where each byte of a name that is no
+// valid UTF-8 (a Latin-1 name from DOS media) was kept as U+DC80..U+DCFF by pathFromNativeBytes.
+QByteArray nativePathBytes(const QString& path);
+
+// The name the system gave, as text that nativePathBytes turns back into the same bytes.
+QString pathFromNativeBytes(const QByteArray& bytes);
+
+// A path as messages show it: native separators, and control characters (and bytes of no
+// valid UTF-8) written as \n, \t, \r or \xNN, so a name cannot drive a terminal or break lines.
+QString shownPath(const QString& path);
 
 // The message for a failed log: names the file and, where it applies, line and reason.
 QString logReadMessage(const LogReadError& error);
@@ -86,6 +106,20 @@ QString derivedStatusPath(const QString& logPath);
 // folder whose name matches it without regard to case (DOS media carry upper-case names).
 // The derived path when neither exists.
 QString statusFilePath(const QString& logPath);
+
+// Remembers the names in each folder once listed, so that finding the status files of many
+// logs in one large folder lists it once. For one run over a set of logs; files made after
+// the listing are not seen.
+class FolderListings {
+public:
+    const std::vector<QString>& names(const QByteArray& folder);
+
+private:
+    std::map<QByteArray, std::vector<QString>> m_names;
+};
+
+// statusFilePath(), looking up folders through `listings`.
+QString statusFilePath(const QString& logPath, FolderListings& listings);
 
 // "Test # 1  - PASS", "Test # 12 - FAIL", "Test # 100 - N/A": the label is cut to 9
 // characters, which keeps the hyphens of tests up to 99 in one column, but never cuts digits.

@@ -15,6 +15,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <new>
 
 namespace vrx {
 
@@ -54,7 +55,16 @@ void LogViewCommands::openChosenLog(const QString& fullPath, const QString& /*ti
     }
     ResetDisplay();
     m_displayBytes = std::move(log.text);
-    showLogText(m_w.display, m_displayBytes);
+    try {
+        showLogText(m_w.display, m_displayBytes);
+    } catch (const std::bad_alloc&) {
+        // The text was read but cannot be shown: nothing of it stays, and the user is told.
+        ResetDisplay();
+        m_platform.messageBox(m_w.window,
+                              logReadMessage({LogReadError::Kind::OutOfMemory, fullPath, 0, {}}),
+                              ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
+        return;
+    }
     if (log.error) {
         // The lines read so far stay; "&Print" stays off, so a part is never taken for the whole.
         m_platform.messageBox(m_w.window, logReadMessage(*log.error), ProgramTitle, MessageButtons::Ok,

@@ -4,12 +4,16 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSettings>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
 
 namespace vrx {
 
@@ -80,15 +84,30 @@ static QSettings settingsStore(const QString& appName)
                      QStringLiteral("VB and VBA Program Settings"), appName);
 }
 
+// QSettings reads its file as soon as it is made: a FIFO in its place would block the program
+// for good and a device would never end. Only a regular file (or none yet) is used; anything
+// else counts as no setting stored, and nothing is written to it.
+static bool settingsFileUsable(const QString& appName)
+{
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/VB and VBA Program Settings/") + appName + QStringLiteral(".conf");
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode);
+}
+
 QVariant QtPlatform::readSetting(const QString& appName, const QString& section, const QString& key,
                                  const QVariant& defaultValue)
 {
+    if (!settingsFileUsable(appName))
+        return defaultValue;
     return settingsStore(appName).value(section + QLatin1Char('/') + key, defaultValue);
 }
 
 void QtPlatform::writeSetting(const QString& appName, const QString& section, const QString& key,
                               const QVariant& value)
 {
+    if (!settingsFileUsable(appName))
+        return;
     QSettings store = settingsStore(appName);
     store.setValue(section + QLatin1Char('/') + key, value);
     store.sync();

@@ -2,6 +2,7 @@
 
 #include "Platform.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vrx {
@@ -115,7 +116,9 @@ void PrintDocument(Printer& printer, const QString& displayText, const std::func
         // Only the CR of a CR LF pair is dropped: a lone LF keeps the character before it.
         if (lineFeed >= 0 && end > position && displayText.at(end - 1) == QLatin1Char('\r'))
             --end;
-        const QString line = displayText.mid(position, end - position);
+        // What lies past the paper's edge is lost anyway; laying it out would cost memory and
+        // time in proportion to the line (tens of bytes a character), so it is left out.
+        const QString line = displayText.mid(position, std::min<qsizetype>(end - position, MaxPrintedLineLength));
 
         float y;
         if (lineNumber % LinesPerPage == 1) {

@@ -60,6 +60,9 @@ inline constexpr float TopMargin = 25;        // mm, y of the first line of a pa
 inline constexpr float LinePitch = 5;         // mm between two lines
 inline constexpr float FooterOffsetX = 70;    // mm right of the left margin
 inline constexpr float FooterOffsetY = 245;   // mm below the top margin
+// Characters of a line that are laid out: far more than the widest paper holds at the print
+// font (about 200 on A3 landscape at 10 points); the rest of a longer line is not printed.
+inline constexpr qsizetype MaxPrintedLineLength = 4096;
 inline const QString PrintFontName = QStringLiteral("Courier New");
 inline constexpr float PrintFontSize = 10;    // points
 

@@ -501,6 +501,17 @@ void LoaderTest::largeLogAsInOrder_data()
     QByteArray end = body;
     end.insert(end.size() - 10, "\r\n\x01");
     QTest::newRow("fails near the end") << end;
+    // Lines past 4 MiB are checked as they are read and converted in pieces.
+    const QByteArray plain(6 * 1024 * 1024, 'p');
+    QTest::newRow("6 MB line with tokens in front") << body + "\x02\x01\x40\x06" + plain + "\x01\r\n" + body;
+    QTest::newRow("6 MB line without line end") << body + "\xE6\x01\x35" + plain;
+    QTest::newRow("6 MB line of empty runs, then a word")
+        << QByteArray("a\r\n") + QByteArray(3 * 1024 * 1024, '\x01').replace("\x01", "\x01\x1e") + "\x03\r\nz";
+    QTest::newRow("6 MB line, a run past 32767 late") << body + plain + "\x01\x40\r\n" + body;
+    QTest::newRow("6 MB line, a word past 32767") << QByteArray(40000, 'w') + "\x0f" + plain + "\r\nz";
+    QTest::newRow("6 MB line, a late repair before an early bad run")
+        << body + "\x01\x10" + plain + "\xF1\r\n" + body;
+    QTest::newRow("6 MB line, a bad run at its very end") << body + plain + "\x01";
 }
 
 void LoaderTest::largeLogAsInOrder()
@@ -524,4 +535,14 @@ void LoaderTest::largeLogAsInOrder()
     QVERIFY(streamed.text.empty());
     QCOMPARE(streamed.lines, inOrder.lines);
     QVERIFY(pieces == inOrder.text);
+
+    // Only checked, the verdict is the same.
+    const LogReadResult checked = checkLogFile(path);
+    QVERIFY(checked.text.empty());
+    QCOMPARE(checked.lines, inOrder.lines);
+    QCOMPARE(checked.error.has_value(), inOrder.error.has_value());
+    if (checked.error) {
+        QCOMPARE(checked.error->line, inOrder.error->line);
+        QCOMPARE(checked.error->reason, inOrder.error->reason);
+    }
 }

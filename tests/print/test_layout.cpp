@@ -115,6 +115,10 @@ void TestPrintLayout::document_data()
     QTest::newRow("CR without LF stays") << "A\rB" << QStringList{"A\rB"};
     const QString longLine(400, QLatin1Char('x'));
     QTest::newRow("long line not wrapped") << longLine + "\r\nnext" << QStringList{longLine, "next"};
+    // Far beyond any paper's edge, a line is laid out no further.
+    const QString hugeLine = QString(MaxPrintedLineLength, QLatin1Char('y')) + QString(1 << 20, QLatin1Char('z'));
+    QTest::newRow("line past 4096 characters cut")
+        << hugeLine + "\r\nnext" << QStringList{QString(MaxPrintedLineLength, QLatin1Char('y')), "next"};
     QStringList fortyEight;
     for (int i = 1; i <= 48; ++i)
         fortyEight << QStringLiteral("L%1").arg(i);

@@ -6,6 +6,7 @@
 #include "LogFiles.h"
 #include "MainForm.h"
 #include "FolderListing.h"
+#include "QtPlatform.h"
 #include "ScriptedPlatform.h"
 #include "UpdateCheck.h"
 
@@ -28,7 +29,10 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstdio>
+#include <future>
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -49,6 +53,13 @@ enum class Input {
     HugeStatusValue,
     RandomStatus,
     LinkLoop,
+    FifoLog,
+    DeviceLog,
+    FifoStatus,
+    DeviceStatus,
+    SparseBadStatus,
+    ControlCharName,
+    Latin1Name,
 };
 
 // What the window's menus look like afterwards.
@@ -69,10 +80,17 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
     return bytes;
 }
 
+void makeFifo(const QString& path)
+{
+    if (::mkfifo(nativePathBytes(path).constData(), 0600) != 0)
+        qFatal("cannot make FIFO %s", qPrintable(path));
+}
+
+// By the name's bytes, so that a name of no valid UTF-8 is written as it stands.
 void writeFile(const QString& path, const QByteArray& content)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+    std::FILE* f = std::fopen(nativePathBytes(path).constData(), "wb");
+    if (!f || std::fwrite(content.constData(), 1, size_t(content.size()), f) != size_t(content.size()) || std::fclose(f) != 0)
         qFatal("cannot write %s", qPrintable(path));
 }
 
@@ -110,6 +128,9 @@ struct Scenario {
     QString logs;     // the folder the user picks from; nothing in it may change
     QString log;      // the path the open dialog answers
     QString status;   // its status file
+
+    // The folder's own removal goes by decoded names: a name of no valid UTF-8 goes first.
+    ~Scenario() { ::unlink(nativePathBytes(log).constData()); }
 
     explicit Scenario(Input input)
     {
@@ -167,17 +188,58 @@ struct Scenario {
             QFile::link(logs + QStringLiteral("/loop2.log"), log);
             QFile::link(log, logs + QStringLiteral("/loop2.log"));
             break;
+        case Input::FifoLog:
+            makeFifo(log);
+            break;
+        case Input::DeviceLog:
+            QFile::link(QStringLiteral("/dev/zero"), log);
+            break;
+        case Input::FifoStatus:
+            writeFile(log, good);
+            makeFifo(status);
+            break;
+        case Input::DeviceStatus:
+            writeFile(log, good);
+            QFile::link(QStringLiteral("/dev/zero"), status);
+            break;
+        case Input::SparseBadStatus: {
+            // The first value is bad after 65 bytes; 10 GB of holes follow, which must not be read.
+            writeFile(log, good);
+            QFile f(status);
+            if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray(65, '7')) != 65 || !f.resize(10LL << 30))
+                qFatal("cannot write %s", qPrintable(status));
+            break;
+        }
+        case Input::ControlCharName:
+            log = logs + QStringLiteral("/a\nb\x1b[31m.log");
+            status = logs + QStringLiteral("/a\nb\x1b[31m.tst");
+            writeFile(log, good);
+            break;
+        case Input::Latin1Name:
+            // "café.log" as DOS media carry it: the é is the one byte 0xE9, no valid UTF-8.
+            log = logs + pathFromNativeBytes("/caf\xe9.log");
+            status = logs + pathFromNativeBytes("/caf\xe9.tst");
+            writeFile(log, good);
+            break;
         }
     }
 };
 
+// Names appear in messages with their control characters and undecodable bytes escaped.
 QString expand(QString pattern, const Scenario& s)
 {
-    return pattern.replace(QStringLiteral("%log"), s.log).replace(QStringLiteral("%tst"), s.status);
+    return pattern.replace(QStringLiteral("%log"), shownPath(s.log)).replace(QStringLiteral("%tst"), shownPath(s.status));
 }
 
 // Time one open may take at most; a 50 MB line is read, converted and shown in that time.
 constexpr qint64 ResponseBoundMs = 60000;
+// Every other bad file is refused or read in a moment, however large it claims to be.
+constexpr qint64 QuickBoundMs = 10000;
+
+qint64 boundFor(Input input)
+{
+    return input == Input::HugeLine ? ResponseBoundMs : QuickBoundMs;
+}
 
 } // namespace
 
@@ -190,6 +252,9 @@ private slots:
     void vrxlog();
     void readerFindings_data();
     void readerFindings();
+    void vrxlogUnderMemoryLimit_data();
+    void vrxlogUnderMemoryLimit();
+    void settingsFileNotRegular();
 };
 
 namespace {
@@ -255,6 +320,36 @@ void addScenarios()
         << false << false << false << -1
         << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nToo many levels of symbolic links.\n$")
         << QString();
+    // Files that are no regular files are refused before they are read: a FIFO would block
+    // for good, a device such as /dev/zero would never end.
+    QTest::newRow("FIFO as log")
+        << int(Input::FifoLog) << title
+        << QStringLiteral("The log file \"%log\" could not be opened.\nIt is a FIFO (named pipe), not a regular file.")
+        << false << false << false << -1
+        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nIt is a FIFO \\(named pipe\\), not a regular file.\n$")
+        << QString();
+    QTest::newRow("log linked to /dev/zero")
+        << int(Input::DeviceLog) << title
+        << QStringLiteral("The log file \"%log\" could not be opened.\nIt is a character device, not a regular file.")
+        << false << false << false << -1
+        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nIt is a character device, not a regular file.\n$")
+        << QString();
+    QTest::newRow("FIFO as status file")
+        << int(Input::FifoStatus) << statusTitle
+        << QStringLiteral("\"%tst\" is a FIFO (named pipe), not a regular file.") + unavailable << true << true << false
+        << 0 << QString() << QStringLiteral("Test Status File Error: \"%tst\" is a FIFO (named pipe), not a regular file.");
+    QTest::newRow("status file linked to /dev/zero")
+        << int(Input::DeviceStatus) << statusTitle
+        << QStringLiteral("\"%tst\" is a character device, not a regular file.") + unavailable << true << true << false
+        << 0 << QString() << QStringLiteral("Test Status File Error: \"%tst\" is a character device, not a regular file.");
+    QTest::newRow("status file bad at once, then 10 GB")
+        << int(Input::SparseBadStatus) << statusTitle << QStringLiteral("%tst") + unavailable << true << true << false
+        << 0 << QString() << QStringLiteral("Test Status File Error: %tst");
+    QTest::newRow("newline and escape in the name")
+        << int(Input::ControlCharName) << statusTitle << notFound << true << true << false << 0 << QString()
+        << QStringLiteral("Test Status File Error: \"%tst\"  not found.");
+    QTest::newRow("Latin-1 name") << int(Input::Latin1Name) << statusTitle << notFound << true << true << false << 0
+                                  << QString() << QStringLiteral("Test Status File Error: \"%tst\"  not found.");
 }
 
 void compareMessage(const QString& actual, const QString& expected)
@@ -306,7 +401,7 @@ void TestBadInput::openCommand()
     window.LoadLogFile->trigger();
     const qint64 elapsed = clock.elapsed();
     noOverride.reset();
-    QVERIFY2(elapsed < ResponseBoundMs, qPrintable(QStringLiteral("open took %1 ms").arg(elapsed)));
+    QVERIFY2(elapsed < boundFor(static_cast<Input>(input)), qPrintable(QStringLiteral("open took %1 ms").arg(elapsed)));
 
     // The one message the user sees.
     QCOMPARE(platform.messages.size(), 1);
@@ -376,6 +471,8 @@ void TestBadInput::vrxlog()
             QSKIP("run as root without setpriv: the unreadable log is covered through the open command");
         prefix = {QStringLiteral("--bounding-set=-dac_override,-dac_read_search"), QStringLiteral(VRXLOG_PATH)};
     }
+    if (static_cast<Input>(input) == Input::Latin1Name)
+        QSKIP("QProcess passes arguments as text; vrxlog's Latin-1 names are run through a shell in test_vrxlog");
     const QStringList before = test::folderListing(s.temp.path());
 
     for (const QString& command : {QStringLiteral("text"), QStringLiteral("status")}) {
@@ -384,7 +481,10 @@ void TestBadInput::vrxlog()
         QElapsedTimer clock;
         clock.start();
         process.start(program, prefix + QStringList{command, s.log});
-        QVERIFY(process.waitForFinished(int(ResponseBoundMs)));
+        const bool finished = process.waitForFinished(int(boundFor(static_cast<Input>(input))));
+        if (!finished)
+            process.kill();
+        QVERIFY(finished);
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         const QString err = QString::fromUtf8(process.readAllStandardError());
         const QString out = QString::fromUtf8(process.readAllStandardOutput());
@@ -416,6 +516,7 @@ void TestBadInput::readerFindings_data()
     QTest::newRow("value with 100 leading zeros") << "-" + QByteArray(100, '0') + "1" << 1 << true;
     QTest::newRow("blanks only") << QByteArray(10000, ' ') << 0 << false;
     QTest::newRow("long bad value") << "1," + QByteArray(100, '7') << 1 << false;
+    QTest::newRow("65 digits, then no end") << QByteArray(65, '7') + QByteArray(1000, '\0') << 0 << false;
 }
 
 void TestBadInput::readerFindings()
@@ -436,6 +537,84 @@ void TestBadInput::readerFindings()
              UpdateOutcome::NewerVersion);
     // An empty log line behind nothing converts to nothing.
     QVERIFY(ConvertLogLine({}).ok());
+    // Line numbers past 2^31 stay right; names keep no control character and no raw byte,
+    // and a name of no valid UTF-8 comes back to the same bytes.
+    QVERIFY(logReadMessage({LogReadError::Kind::ConvertFailed, QStringLiteral("x"), 3000000000LL, {}})
+                .contains(QStringLiteral("from line 3000000000 on")));
+    QCOMPARE(shownPath(QStringLiteral("a\nb\x1b[1m\tc\x7f")), QStringLiteral("a\\nb\\x1b[1m\\tc\\x7f"));
+    const QByteArray latin1("/m\xe9s/caf\xe9\xff\xc3.log \xc3\xa9");
+    QCOMPARE(nativePathBytes(pathFromNativeBytes(latin1)), latin1);
+    QCOMPARE(shownPath(pathFromNativeBytes(latin1)), QStringLiteral("/m\\xe9s/caf\\xe9\\xff\\xc3.log \u00e9"));
+}
+
+// A line far past the limit, under a memory limit that only the child has: "status" judges it
+// without keeping it; "text", which must hold it, says that memory ran out instead of aborting.
+void TestBadInput::vrxlogUnderMemoryLimit_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("status") << QStringLiteral("status") << 0 << QString();
+    QTest::newRow("text") << QStringLiteral("text") << 1
+                          << QStringLiteral("vrxlog: The log file \"run.log\" could not be read at line 1.\n"
+                                            "There is not enough memory to hold its text.\n");
+}
+
+void TestBadInput::vrxlogUnderMemoryLimit()
+{
+    QFETCH(QString, command);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+    QTemporaryDir temp;
+    // One line of 1 GB of NUL bytes: holes in the file, no disk used.
+    QFile log(temp.filePath(QStringLiteral("run.log")));
+    QVERIFY(log.open(QIODevice::WriteOnly) && log.resize(1LL << 30));
+    log.close();
+    const QStringList before = test::folderListing(temp.path());
+    QProcess process;
+    process.setWorkingDirectory(temp.path());
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("ulimit -v 700000; exec \"$0\" \"$1\" run.log"),
+                                              QStringLiteral(VRXLOG_PATH), command});
+    const bool finished = process.waitForFinished(30000);
+    if (!finished)
+        process.kill();
+    QVERIFY(finished);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), err);
+    QCOMPARE(process.exitCode(), exitCode);
+    QCOMPARE(test::folderListing(temp.path()), before);
+}
+
+// A FIFO where the settings file belongs would block reading the setting for good, and the
+// main window would never come up: it counts as no setting stored.
+void TestBadInput::settingsFileNotRegular()
+{
+    QTemporaryDir temp;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(temp.path()));
+    const QString folder = temp.filePath(QStringLiteral("VB and VBA Program Settings"));
+    QDir().mkpath(folder);
+    const QString settings = folder + QLatin1Char('/') + SettingsAppName + QStringLiteral(".conf");
+    QVERIFY(::mkfifo(QFile::encodeName(settings).constData(), 0600) == 0);
+    auto* platform = new QtPlatform;
+    auto read = std::async(std::launch::async, [platform] {
+        return platform->readSetting(SettingsAppName, QStringLiteral("Settings"), QStringLiteral("DefaultPath"),
+                                     QStringLiteral("none")).toString();
+    });
+    const bool ended = read.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!ended) {
+        // Unblocks the reader, so that the test ends to report the failure.
+        QFile writer(settings);
+        if (writer.open(QIODevice::WriteOnly))
+            writer.close();
+    }
+    QVERIFY(ended);
+    QCOMPARE(read.get(), QStringLiteral("none"));
+    platform->writeSetting(SettingsAppName, QStringLiteral("Settings"), QStringLiteral("DefaultPath"), QStringLiteral("/x"));
+    delete platform;
+    struct stat info {};
+    QVERIFY(::stat(QFile::encodeName(settings).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+    qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
 QTEST_MAIN(TestBadInput)
