@@ -108,39 +108,9 @@ QString systemReason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Whether the readers, which take names as text, reach the file these bytes name.
-bool spellsAsText(const QByteArray& name)
-{
-    return QFile::encodeName(QFile::decodeName(name)) == name;
-}
-
 QString descriptorPath(int fd)
 {
     return QStringLiteral("/proc/self/fd/%1").arg(fd);
-}
-
-// The status file of a log whose name the readers cannot spell, found by its bytes as
-// statusFilePath() finds it by text: the derived name, or one differing only in case.
-QByteArray statusFileBytes(const QByteArray& log)
-{
-    const QByteArray derived = log.left(std::max<qsizetype>(0, log.size() - 3)) + "tst";
-    struct stat st {};
-    if (::stat(derived.constData(), &st) == 0)
-        return derived;
-    const qsizetype slash = derived.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : derived.left(std::max<qsizetype>(slash, 1));
-    const QByteArray name = derived.mid(slash + 1);
-    QByteArray found = derived;
-    if (DIR* dir = ::opendir(folder.constData())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (::strcasecmp(entry->d_name, name.constData()) == 0) {
-                found = (slash < 0 ? QByteArray() : derived.left(slash + 1)) + entry->d_name;
-                break;
-            }
-        }
-        ::closedir(dir);
-    }
-    return found;
 }
 
 // The status file's name as bytes; empty for standard input, which has none.
@@ -148,13 +118,11 @@ QByteArray statusFileOf(const QByteArray& log)
 {
     if (log == StandardStream)
         return {};
-    if (spellsAsText(log))
-        return QFile::encodeName(statusFilePath(QFile::decodeName(log)));
-    return statusFileBytes(log);
+    return nativePathBytes(statusFilePath(pathFromNativeBytes(log)));
 }
 
-// A log named on the command line, made readable for the readers: standard input and names
-// that are no valid text (Latin-1 names of DOS media) reach them through a descriptor.
+// A log named on the command line, made readable for the readers: standard input reaches them
+// through a file of its own.
 class LogInput {
 public:
     explicit LogInput(const QByteArray& argument)
@@ -181,20 +149,11 @@ public:
             } else {
                 m_problem = QStringLiteral("Standard input is no file or pipe.");
             }
-        } else if (spellsAsText(argument)) {
-            m_path = QFile::decodeName(argument);
         } else {
-            m_fd = ::open(argument.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-            if (m_fd < 0)
-                m_problem = systemReason(errno) + QLatin1Char('.');
-            else
-                m_path = descriptorPath(m_fd);
+            // Names are the system's bytes; one that is no valid text (a Latin-1 name from
+            // DOS media) still reaches the readers unchanged.
+            m_path = pathFromNativeBytes(argument);
         }
-    }
-    ~LogInput()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
     }
     LogInput(const LogInput&) = delete;
     LogInput& operator=(const LogInput&) = delete;
@@ -212,20 +171,7 @@ public:
             result.errorLine = QStringLiteral("Standard input has no status file.");
             return result;
         }
-        if (spellsAsText(m_argument))
-            return readStatusFile(statusFilePath(m_path, listings));
-        const QByteArray status = statusFileBytes(m_argument);
-        const int fd = ::open(status.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-        StatusFileResult result;
-        if (fd < 0) {
-            result.errorLine = errno == ENOENT ? statusNotFoundLine(shownName(status)) : shownName(status);
-            return result;
-        }
-        result = readStatusFile(descriptorPath(fd));
-        ::close(fd);
-        if (result.errorLine)
-            result.errorLine->replace(descriptorPath(fd), shownName(status));
-        return result;
+        return readStatusFile(statusFilePath(m_path, listings));
     }
 
 private:
@@ -259,7 +205,6 @@ private:
     QString m_shown;
     QString m_path;
     QString m_problem;
-    int m_fd = -1;
     std::unique_ptr<ScratchFile> m_spool;
 };
 
@@ -454,7 +399,9 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
         drawPath = scratch->path();
     }
     // The printer opens the file by name; through the descriptor when the name is no text.
-    const QString drawName = spellsAsText(drawPath) ? QFile::decodeName(drawPath) : descriptorPath(drawFd);
+    // Qt's PDF writer takes its file by text; a name that is no valid text goes by descriptor.
+    const bool spellsAsText = QFile::encodeName(QFile::decodeName(drawPath)) == drawPath;
+    const QString drawName = spellsAsText ? QFile::decodeName(drawPath) : descriptorPath(drawFd);
     auto setUp = [&](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(drawName);
