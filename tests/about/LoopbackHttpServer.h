@@ -36,6 +36,13 @@ public:
         connect(this, &QTcpServer::newConnection, this, &LoopbackHttpServer::accept);
         listen(QHostAddress::LocalHost, 0);
     }
+    ~LoopbackHttpServer() override
+    {
+        // Sockets still open are closed as children of the server; their handlers, which
+        // count on the server, must not run while it is half destroyed.
+        for (QTcpSocket* socket : findChildren<QTcpSocket*>())
+            socket->disconnect();
+    }
 
     QUrl base() const
     {
