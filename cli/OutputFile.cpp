@@ -1,5 +1,7 @@
 #include "OutputFile.h"
 
+#include "LogFiles.h"
+
 #include <QList>
 #include <QString>
 
@@ -375,55 +377,13 @@ void installTemporaryCleanup()
 
 QString shownName(const QByteArray& name)
 {
-    QString shown;
-    auto escapeByte = [&shown](unsigned char byte) {
-        shown += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
-    };
-    for (qsizetype i = 0; i < name.size();) {
-        const unsigned char byte = static_cast<unsigned char>(name[i]);
-        if (byte < 0x80) {
-            if (byte == '\n')
-                shown += QStringLiteral("\\n");
-            else if (byte == '\t')
-                shown += QStringLiteral("\\t");
-            else if (byte < 0x20 || byte == 0x7F)
-                escapeByte(byte);
-            else
-                shown += QLatin1Char(char(byte));
-            ++i;
-            continue;
-        }
-        const int length = byte >= 0xC2 && byte <= 0xDF ? 2 : byte >= 0xE0 && byte <= 0xEF ? 3
-                                                          : byte >= 0xF0 && byte <= 0xF4 ? 4 : 0;
-        bool valid = length > 0 && i + length <= name.size();
-        for (int k = 1; valid && k < length; ++k)
-            valid = (static_cast<unsigned char>(name[i + k]) & 0xC0) == 0x80;
-        QString character;
-        if (valid) {
-            character = QString::fromUtf8(name.constData() + i, length);
-            // Overlong forms and surrogates come back as the replacement character.
-            valid = !character.contains(QChar::ReplacementCharacter);
-        }
-        if (!valid) {
-            escapeByte(byte);
-            ++i;
-            continue;
-        }
-        const char32_t code = character.toUcs4().value(0);
-        if (code >= 0x80 && code <= 0x9F) {
-            for (int k = 0; k < length; ++k)
-                escapeByte(static_cast<unsigned char>(name[i + k]));
-        } else {
-            shown += character;
-        }
-        i += length;
-    }
-    return shown;
+    // The same escapes as every message about a log or status file.
+    return shownPath(pathFromNativeBytes(name));
 }
 
 QString shownName(const QString& name)
 {
-    return shownName(name.toUtf8());
+    return shownPath(name);
 }
 
 } // namespace vrx
