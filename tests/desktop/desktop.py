@@ -150,10 +150,6 @@ class Desktop:
         self.run(["xdotool", "type", "--delay", "5", text])
         time.sleep(0.2)
 
-    def focus(self, wid):
-        self.run(["xdotool", "windowactivate", "--sync", str(int(wid, 16))])
-        time.sleep(0.2)
-
     def screenshot(self, path):
         self.run(["import", "-window", "root", path])
 
@@ -173,10 +169,7 @@ class Desktop:
 
     def fresh(self, node):
         """Drops what libatspi cached of a subtree, so that states and texts are read anew."""
-        try:
-            node.clear_cache()
-        except Exception:
-            pass
+        node.clear_cache()
         return node
 
 
@@ -190,7 +183,6 @@ class Node:
         states = acc.get_state_set()
         self.enabled = states.contains(Atspi.StateType.ENABLED) or states.contains(Atspi.StateType.SENSITIVE)
         self.checked = states.contains(Atspi.StateType.CHECKED)
-        self.showing = states.contains(Atspi.StateType.SHOWING)
         self.text = None
         if "Text" in acc.get_interfaces():
             self.text = Atspi.Text.get_text(acc, 0, Atspi.Text.get_character_count(acc))

@@ -79,10 +79,9 @@ class VersionServer:
 
 
 class Session:
-    def __init__(self, desk, check, vrxpv, out):
+    def __init__(self, desk, check, out):
         self.desk, self.check, self.out = desk, check, out
         self.proc = None
-        self.vrxpv = vrxpv
         self.shot = 0
 
     def screenshot(self, name):
@@ -148,7 +147,7 @@ def run_in(desk, check, vrxpv, vrxlog, samples, out, server, private):
                VRXPV_SITE_URL=server.url, LANG="C.UTF-8")
     for name in ("AppData", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI", "QT_STYLE_OVERRIDE"):
         env.pop(name, None)
-    s = Session(desk, check, vrxpv, out)
+    s = Session(desk, check, out)
     s.proc = subprocess.Popen([vrxpv], env=env, stdout=subprocess.DEVNULL, stderr=open(os.path.join(out, "vrxpv.stderr"), "w"))
     try:
         scenario(s, desk, check, vrxlog, samples, server)
