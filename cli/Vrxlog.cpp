@@ -304,16 +304,6 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
     return status;
 }
 
-// The display text of a log, or nothing after reporting why on err.
-std::optional<std::string> readDisplayBytes(const LogInput& log, std::FILE* err)
-{
-    LogReadResult read = log.problem().isEmpty() ? readLogFile(log.path()) : cannotOpen(log);
-    if (read.ok())
-        return std::move(read.text);
-    reportLogError(read, log, err);
-    return std::nullopt;
-}
-
 int runStatus(const Options& options, OutputFile& output, std::FILE* err)
 {
     int status = ExitOk;
@@ -377,9 +367,20 @@ QString incompleteReason(int fd)
 int runPdf(const Options& options, OutputFile& output, std::FILE* err)
 {
     const LogInput log(options.logs.constFirst());
-    const std::optional<std::string> bytes = readDisplayBytes(log, err);
-    if (!bytes)
+    // The log is read three times instead of being kept: checked whole before any output, then
+    // counted and printed a piece at a time, so a log of any size prints in little memory.
+    const LogReadResult check = log.problem().isEmpty() ? checkLogFile(log.path()) : cannotOpen(log);
+    if (!check.ok()) {
+        reportLogError(check, log, err);
         return ExitLogFailed;
+    }
+    const TextPieces displayText = [&log](const std::function<void(QStringView)>& take) {
+        const LogReadResult read = streamLogFile(log.path(), [&take](const std::string& piece) {
+            take(decodeWindows1252(piece));
+        }, 1 << 20, LongLines::PassedOn);
+        if (!read.ok())
+            throw PrintError("The log changed while it was printed.");
+    };
     if (!output.open())
         return writeFailed(output, err);
 
@@ -416,7 +417,7 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
         setUp(printer);
         try {
             DevicePrinter device(printer);
-            PrintDocument(device, decodeWindows1252(*bytes));
+            PrintDocument(device, displayText);
         } catch (const PrintError& e) {
             // The printer's sentence names the file it drew into; the user knows the output.
             QString reason = QString::fromUtf8(e.what());

@@ -21,88 +21,6 @@
 
 namespace vrx {
 
-// ---- File names ----
-
-QByteArray nativePathBytes(const QString& path)
-{
-    QByteArray bytes;
-    bytes.reserve(path.size());
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= path.size(); ++i) {
-        const bool escaped = i < path.size() && path.at(i).unicode() >= 0xDC80 && path.at(i).unicode() <= 0xDCFF;
-        if (i < path.size() && !escaped)
-            continue;
-        bytes += QStringView(path).mid(start, i - start).toUtf8();
-        if (escaped)
-            bytes += static_cast<char>(path.at(i).unicode() - 0xDC00);
-        start = i + 1;
-    }
-    return bytes;
-}
-
-QString pathFromNativeBytes(const QByteArray& bytes)
-{
-    QString path;
-    path.reserve(bytes.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n;) {
-        // The length of a valid UTF-8 sequence at i (no overlong forms, no surrogates), or 0.
-        const unsigned char c = p[i];
-        int length = 0;
-        if (c < 0x80)
-            length = 1;
-        else if (c >= 0xC2 && c <= 0xDF)
-            length = 2;
-        else if (c >= 0xE0 && c <= 0xEF)
-            length = 3;
-        else if (c >= 0xF0 && c <= 0xF4)
-            length = 4;
-        if (length > 1) {
-            if (i + length > n)
-                length = 0;
-            for (int k = 1; k < length; ++k)
-                if ((p[i + k] & 0xC0) != 0x80)
-                    length = 0;
-            if (length == 3 && ((c == 0xE0 && p[i + 1] < 0xA0) || (c == 0xED && p[i + 1] >= 0xA0)))
-                length = 0;
-            if (length == 4 && ((c == 0xF0 && p[i + 1] < 0x90) || (c == 0xF4 && p[i + 1] >= 0x90)))
-                length = 0;
-        }
-        if (length == 0) {
-            path += QChar(static_cast<char16_t>(0xDC00 + c));
-            ++i;
-        } else {
-            path += QString::fromUtf8(bytes.constData() + i, length);
-            i += length;
-        }
-    }
-    return path;
-}
-
-QString shownPath(const QString& path)
-{
-    const QString native = QDir::toNativeSeparators(path);
-    QString shown;
-    shown.reserve(native.size());
-    for (const QChar ch : native) {
-        const char16_t c = ch.unicode();
-        if (c == '\n')
-            shown += QLatin1String("\\n");
-        else if (c == '\t')
-            shown += QLatin1String("\\t");
-        else if (c == '\r')
-            shown += QLatin1String("\\r");
-        else if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
-            shown += QStringLiteral("\\x%1").arg(int(c), 2, 16, QLatin1Char('0'));
-        else if (c >= 0xDC80 && c <= 0xDCFF)
-            shown += QStringLiteral("\\x%1").arg(int(c - 0xDC00), 2, 16, QLatin1Char('0'));
-        else
-            shown += ch;
-    }
-    return shown;
-}
-
 namespace {
 
 constexpr qint64 ReadChunk = 4 << 20;
@@ -255,6 +173,15 @@ public:
         }
         m_started = m_started || !separator.empty() || producesText;
         ++m_r.lines;
+    }
+
+    // Converts a part of a long line not yet known to pass and hands it on; the part must not
+    // end inside a run of spaces. What the conversion says is left to the line's check.
+    void passOnPart(std::string_view part, bool firstOfLine)
+    {
+        const std::string_view separator = m_started && firstOfLine ? LineSeparator : std::string_view();
+        appendConvertedLine(m_r.text, separator, part);
+        flush(false);
     }
 
     bool started() const { return m_started; }
@@ -444,6 +371,7 @@ namespace {
 enum class TextUse {
     Keep,   // all of the text in the result
     Stream, // handed to a sink in pieces
+    PassOn, // handed to a sink in pieces, a long line's before it is known to pass
     None,   // only checked
 };
 
@@ -456,10 +384,32 @@ bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffe
                   bool& skipLf, bool& atEnd)
 {
     const qint64 number = builder.result().lines + 1;
-    const bool keep = use != TextUse::None;
+    const bool keep = use == TextUse::Keep || use == TextUse::Stream;
     LineCheck check(builder.started() ? static_cast<long>(LineSeparator.size()) : 0);
     std::string raw;
     size_t length = 0;
+    // Passing on: a code 1 at the end of a part waits for its count character in the next.
+    std::string part;
+    bool firstPart = true;
+    auto passOn = [&](const char* data, size_t size, bool last) {
+        // Small slices: a run of spaces makes its two bytes up to 255 characters.
+        constexpr size_t Slice = 1 << 16;
+        part.append(data, size);
+        size_t at = 0;
+        while (at < part.size()) {
+            size_t end = std::min(part.size(), at + Slice);
+            if (part[end - 1] == '\x01') {
+                if (end < part.size())
+                    ++end;   // its count character comes along
+                else if (!last && --end == at)
+                    break;   // it waits for the next read
+            }
+            builder.passOnPart(std::string_view(part).substr(at, end - at), firstPart);
+            firstPart = false;
+            at = end;
+        }
+        part.erase(0, at);
+    };
     auto take = [&](char* data, size_t size) {
         if (!repairLinePart(data, size, length))
             return builder.fail(LogReadError::Kind::RepairFailed, number,
@@ -467,6 +417,8 @@ bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffe
         check.feed(std::string_view(data, size));
         if (keep)
             raw.append(data, size);
+        else if (use == TextUse::PassOn)
+            passOn(data, size, false);
         length += size;
         return true;
     };
@@ -501,6 +453,8 @@ bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffe
             break;
         }
     }
+    if (use == TextUse::PassOn)
+        passOn(nullptr, 0, true);
     const ConvertError error = check.finish();
     if (error != ConvertError::None)
         return builder.fail(LogReadError::Kind::ConvertFailed, number, QString::fromLatin1(convertErrorReason(error)));
@@ -601,9 +555,11 @@ LogReadResult readLogFile(const QString& path)
     return readLog(path, TextUse::Keep, {}, 0);
 }
 
-LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize)
+LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize, LongLines longLines)
 {
-    return readLog(path, sink ? TextUse::Stream : TextUse::Keep, sink, pieceSize);
+    if (!sink)
+        return readLog(path, TextUse::Keep, sink, pieceSize);
+    return readLog(path, longLines == LongLines::PassedOn ? TextUse::PassOn : TextUse::Stream, sink, pieceSize);
 }
 
 LogReadResult checkLogFile(const QString& path)

@@ -3,6 +3,7 @@
 // command-line tool call the same functions and get the same text, items and messages.
 
 #include "ConvertLogLine.h"
+#include "NativePath.h"
 
 #include <QString>
 #include <QStringList>
@@ -51,10 +52,17 @@ LogReadResult readLogFile(const QString& path);
 // Receives the display text in pieces, in order; each piece is the text after the previous one.
 using LogTextSink = std::function<void(const std::string& piece)>;
 
+// How the text of a line too long to convert at once reaches the sink: Held, the raw line is
+// kept until it is known to convert, so that a failure hands on nothing of it; PassedOn, it is
+// converted and handed on as it is read, in constant memory, for a reader that has checked the
+// file before and throws away all it got when a read fails after all.
+enum class LongLines { Held, PassedOn };
+
 // Reads a log as readLogFile does, but hands the display text to sink in pieces of about
 // pieceSize bytes instead of keeping it (result.text stays empty). On a failure the text of the
 // lines before the failing one has been handed on. Without a sink it is readLogFile.
-LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize = 4 << 20);
+LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize = 4 << 20,
+                            LongLines longLines = LongLines::Held);
 
 // Reads a log as readLogFile does only to learn whether it converts and how many lines it has:
 // no text is kept, and memory stays the same whatever the length of a line.
@@ -66,19 +74,6 @@ LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName = 
 // Repairs one raw line in place; false when a character to repair stands beyond position
 // 32767 (the line is then left partly repaired and must not be used).
 bool repairLogLine(char* data, size_t size);
-
-// ---- File names ----
-
-// A path as the system spells it: the UTF-8 of the name, where each byte of a name that is no
-// valid UTF-8 (a Latin-1 name from DOS media) was kept as U+DC80..U+DCFF by pathFromNativeBytes.
-QByteArray nativePathBytes(const QString& path);
-
-// The name the system gave, as text that nativePathBytes turns back into the same bytes.
-QString pathFromNativeBytes(const QByteArray& bytes);
-
-// A path as messages show it: native separators, and control characters (and bytes of no
-// valid UTF-8) written as \n, \t, \r or \xNN, so a name cannot drive a terminal or break lines.
-QString shownPath(const QString& path);
 
 // The message for a failed log: names the file and, where it applies, line and reason.
 QString logReadMessage(const LogReadError& error);

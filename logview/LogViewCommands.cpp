@@ -158,6 +158,17 @@ QString LogViewCommands::displayText() const
     return decodeWindows1252(m_displayBytes);
 }
 
+void LogViewCommands::forEachDisplayPiece(const std::function<void(QStringView)>& take) const
+{
+    // A megabyte at a time: the decoded copy of a long log would double what it holds.
+    constexpr size_t PieceSize = 1 << 20;
+    const std::string_view bytes = m_displayBytes;
+    for (size_t at = 0; at < bytes.size(); at += PieceSize) {
+        const QString piece = decodeWindows1252(bytes.substr(at, PieceSize));
+        take(piece);
+    }
+}
+
 void LogViewCommands::placeDisplay(int top, int height)
 {
     QWidget* display = m_w.display;

@@ -3,8 +3,10 @@
 // Given the widgets they act on; the main window owns the widgets and the menu items.
 
 #include <QString>
+#include <QStringView>
 #include <QtGlobal>
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -56,6 +58,9 @@ public:
 
     // The display text: the converted log, lines joined by CR LF (decoded from the bytes).
     QString displayText() const;
+    // The display text decoded a part at a time, for whoever goes through all of it without
+    // needing it whole (printing): calls take with each part in order.
+    void forEachDisplayPiece(const std::function<void(QStringView)>& take) const;
     // The same in Windows-1252, as the log file's bytes were.
     const std::string& displayBytes() const { return m_displayBytes; }
 

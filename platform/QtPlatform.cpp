@@ -1,5 +1,7 @@
 #include "QtPlatform.h"
 
+#include "NativePath.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -51,7 +53,7 @@ std::optional<OpenFileResult> QtPlatform::openFile(QWidget* parent, const OpenFi
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    const QString path = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    const QString path = QDir::toNativeSeparators(resolveReplacedPath(dialog.selectedFiles().constFirst()));
     return OpenFileResult{path, QFileInfo(path).fileName()};
 }
 

@@ -17,6 +17,17 @@ void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& disp
 
 void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, PrinterSystem& printers)
 {
+    PrintDisplay_Click(platform, window, [&displayText](const auto& take) { take(QStringView(displayText)); }, printers);
+}
+
+void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText)
+{
+    SystemPrinters printers(platform);
+    PrintDisplay_Click(platform, window, displayText, printers);
+}
+
+void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText, PrinterSystem& printers)
+{
     // Without any printer the dialog would offer a Print button that can only fail.
     if (!platform.printerInstalled()) {
         platform.messageBox(window, NoPrinterMessage, ProgramTitle, MessageButtons::Ok, MessageIcon::None);

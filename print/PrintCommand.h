@@ -1,6 +1,8 @@
 #pragma once
 // The main window's "&Print" command.
 
+#include "PrintModule.h"
+
 #include <QString>
 
 class QWidget;
@@ -19,5 +21,9 @@ void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& disp
 
 // The same on the given printers (tests give a stand-in).
 void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, PrinterSystem& printers);
+
+// The same on a display text handed over in pieces, as the window keeps it.
+void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText);
+void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText, PrinterSystem& printers);
 
 } // namespace vrx

@@ -49,13 +49,25 @@ void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t 
 
 qsizetype countLines(const QString& displayText)
 {
-    const qsizetype n = displayText.size();
-    if (n == 0)
-        return 0;
-    qsizetype lines = 1 + displayText.count(QLatin1Char('\n'));
-    if (displayText.at(n - 1) == QLatin1Char('\n'))
-        --lines;
-    return lines;
+    LineCounter counter;
+    counter.add(QStringView(displayText));
+    return counter.lines();
+}
+
+void LineCounter::add(QStringView piece)
+{
+    if (piece.isEmpty())
+        return;
+    m_lineFeeds += piece.count(QLatin1Char('\n'));
+    m_openLine = piece.back() != QLatin1Char('\n');
+}
+
+void LineCounter::add(std::string_view piece)
+{
+    if (piece.empty())
+        return;
+    m_lineFeeds += static_cast<qsizetype>(std::count(piece.begin(), piece.end(), '\n'));
+    m_openLine = piece.back() != '\n';
 }
 
 qsizetype countPages(qsizetype lines)
@@ -93,7 +105,66 @@ private:
 
 } // namespace
 
+namespace {
+
+// Cuts a text handed over in pieces into the lines printing sees, keeping of each line only
+// the characters that are laid out, and hands each line on when its LF (or the text) ends.
+class PrintedLines {
+public:
+    explicit PrintedLines(const std::function<void(const QString&)>& line) : m_line(line) {}
+
+    void add(QStringView piece)
+    {
+        while (!piece.isEmpty()) {
+            const qsizetype lineFeed = piece.indexOf(QLatin1Char('\n'));
+            const QStringView part = lineFeed < 0 ? piece : piece.first(lineFeed);
+            // One character past the laid-out ones is kept: it may be the CR before the LF.
+            if (m_kept.size() <= MaxPrintedLineLength)
+                m_kept += part.first(std::min<qsizetype>(part.size(), MaxPrintedLineLength + 1 - m_kept.size()));
+            if (!part.isEmpty())
+                m_lastWasCr = part.back() == QLatin1Char('\r');
+            m_open = m_open || !part.isEmpty();
+            if (lineFeed < 0)
+                return;
+            endLine(true);
+            piece = piece.sliced(lineFeed + 1);
+        }
+    }
+
+    // The last line, when the text does not end with LF.
+    void finish()
+    {
+        if (m_open)
+            endLine(false);
+    }
+
+private:
+    void endLine(bool atLineFeed)
+    {
+        // Only the CR of a CR LF pair is dropped: a lone LF keeps the character before it.
+        if (atLineFeed && m_lastWasCr && m_kept.size() <= MaxPrintedLineLength)
+            m_kept.chop(1);
+        m_kept.truncate(MaxPrintedLineLength);
+        m_line(m_kept);
+        m_kept.clear();
+        m_lastWasCr = false;
+        m_open = false;
+    }
+
+    const std::function<void(const QString&)>& m_line;
+    QString m_kept;
+    bool m_lastWasCr = false;
+    bool m_open = false;
+};
+
+} // namespace
+
 void PrintDocument(Printer& printer, const QString& displayText, const std::function<void(bool)>& busy)
+{
+    PrintDocument(printer, [&displayText](const auto& take) { take(QStringView(displayText)); }, busy);
+}
+
+void PrintDocument(Printer& printer, const TextPieces& displayText, const std::function<void(bool)>& busy)
 {
     BusyPointer busyPointer(busy);
 
@@ -101,25 +172,19 @@ void PrintDocument(Printer& printer, const QString& displayText, const std::func
     float topMargin = TopMargin;
 
     // Counters are wide: a log of any length prints whole, with the right page count.
-    const qsizetype lineCount = countLines(displayText);
+    LineCounter counter;
+    displayText([&counter](QStringView piece) { counter.add(piece); });
+    const qsizetype lineCount = counter.lines();
     const qsizetype pageCount = countPages(lineCount);
 
     printer.setFontName(PrintFontName);
     printer.setFontSize(PrintFontSize);
 
     qsizetype pageNumber = 0;
-    qsizetype position = 0;   // 0-based start of the current line
-    const qsizetype textLength = displayText.size();
-    for (qsizetype lineNumber = 1; lineNumber <= lineCount; ++lineNumber) {
-        qsizetype lineFeed = displayText.indexOf(QLatin1Char('\n'), position);
-        qsizetype end = lineFeed < 0 ? textLength : lineFeed;
-        // Only the CR of a CR LF pair is dropped: a lone LF keeps the character before it.
-        if (lineFeed >= 0 && end > position && displayText.at(end - 1) == QLatin1Char('\r'))
-            --end;
-        // What lies past the paper's edge is lost anyway; laying it out would cost memory and
-        // time in proportion to the line (tens of bytes a character), so it is left out.
-        const QString line = displayText.mid(position, std::min<qsizetype>(end - position, MaxPrintedLineLength));
-
+    qsizetype lineNumber = 0;
+    const std::function<void(const QString&)> printLine = [&](const QString& line) {
+        if (++lineNumber > lineCount)
+            throw PrintError("The log changed while it was printed.");
         float y;
         if (lineNumber % LinesPerPage == 1) {
             ++pageNumber;
@@ -132,11 +197,19 @@ void PrintDocument(Printer& printer, const QString& displayText, const std::func
             y = -LinePitch;
         }
         PrintTextAt(printer, line, leftMargin, y, 0);
-
-        position = lineFeed < 0 ? textLength : lineFeed + 1;
-    }
+    };
+    PrintedLines lines(printLine);
+    displayText([&lines](QStringView piece) { lines.add(piece); });
+    lines.finish();
+    if (lineNumber != lineCount)
+        throw PrintError("The log changed while it was printed.");
 
     printer.endDoc();
+}
+
+void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& platform)
+{
+    PrintDocument(printer, displayText, [&platform](bool on) { platform.setBusy(on); });
 }
 
 void PrintDocument(Printer& printer, const QString& displayText, Platform& platform)

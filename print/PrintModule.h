@@ -6,9 +6,12 @@
 #include <QRgb>
 #include <QString>
 
+#include <QStringView>
+
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
+#include <string_view>
 
 namespace vrx {
 
@@ -78,6 +81,21 @@ void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t 
 // is not part of the line; a text ending with LF has no empty line after it.
 qsizetype countLines(const QString& displayText);
 
+// Counts the lines of a display text handed over in pieces, as countLines does on the whole.
+class LineCounter {
+public:
+    void add(QStringView piece);
+    void add(std::string_view piece);   // Windows-1252 bytes: LF and CR are the same bytes
+    qsizetype lines() const { return m_lineFeeds + (m_openLine ? 1 : 0); }
+
+private:
+    qsizetype m_lineFeeds = 0;
+    bool m_openLine = false;   // characters after the last LF
+};
+
+// The display text in pieces: calls take with each piece in order, as often as it is called.
+using TextPieces = std::function<void(const std::function<void(QStringView)>& take)>;
+
 // Pages needed for a number of lines: 48 lines a page, rounded up.
 qsizetype countPages(qsizetype lines);
 
@@ -90,7 +108,14 @@ QString pageFooter(qsizetype page, qsizetype pageCount);
 void PrintDocument(Printer& printer, const QString& displayText,
                    const std::function<void(bool)>& busy = {});
 
+// The same on a text handed over in pieces, which is gone through twice: once to count the
+// pages for the footers, once to print. Only the part of each line that can reach the paper
+// is kept, so a text of any size prints in little memory. A text that gives other lines the
+// second time (a file that changed meanwhile) fails with PrintError.
+void PrintDocument(Printer& printer, const TextPieces& displayText, const std::function<void(bool)>& busy = {});
+
 // The same, showing the platform's busy pointer while it prints.
+void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& platform);
 void PrintDocument(Printer& printer, const QString& displayText, Platform& platform);
 
 } // namespace vrx

@@ -6,6 +6,7 @@
 #include "Icon.h"
 #include "Identity.h"
 #include "IntroForm.h"
+#include "NativePath.h"
 #include "Platform.h"
 #include "PrintCommand.h"
 #include "Twips.h"
@@ -24,6 +25,9 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QUrl>
+
+#include <sys/stat.h>
 
 namespace vrx {
 
@@ -255,8 +259,12 @@ QString MainForm::droppedLogPath(const QMimeData* mime)
     const QUrl url = mime->urls().constFirst();
     if (!url.isLocalFile())
         return {};
-    const QFileInfo info(url.toLocalFile());
-    return info.isFile() ? QDir::toNativeSeparators(info.absoluteFilePath()) : QString();
+    // The address carries the name's bytes percent-encoded; Qt's own decoding would turn a
+    // Latin-1 name into replacement characters, naming no file.
+    const QString path = pathFromNativeBytes(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+    struct stat st {};
+    const bool isFile = ::stat(nativePathBytes(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return isFile ? QDir::toNativeSeparators(path) : QString();
 }
 
 void MainForm::dragEnterEvent(QDragEnterEvent* event)
@@ -299,7 +307,7 @@ void MainForm::LoadLogFile_Click()
 
 void MainForm::PrintDisplay_Click()
 {
-    vrx::PrintDisplay_Click(m_platform, this, m_logView->displayText());
+    vrx::PrintDisplay_Click(m_platform, this, [this](const auto& take) { m_logView->forEachDisplayPiece(take); });
 }
 
 void MainForm::FExit_Click()

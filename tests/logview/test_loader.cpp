@@ -536,6 +536,15 @@ void LoaderTest::largeLogAsInOrder()
     QCOMPARE(streamed.lines, inOrder.lines);
     QVERIFY(pieces == inOrder.text);
 
+    // Passed on as read, long lines included, the text is the same where the log converts.
+    std::string passedOn;
+    const LogReadResult passed = streamLogFile(path, [&](const std::string& piece) { passedOn += piece; }, 1 << 20,
+                                               LongLines::PassedOn);
+    QCOMPARE(passed.lines, inOrder.lines);
+    QCOMPARE(passed.error.has_value(), inOrder.error.has_value());
+    if (!passed.error)
+        QVERIFY(passedOn == inOrder.text);
+
     // Only checked, the verdict is the same.
     const LogReadResult checked = checkLogFile(path);
     QVERIFY(checked.text.empty());

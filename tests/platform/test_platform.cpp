@@ -1,4 +1,5 @@
 #include "Identity.h"
+#include "NativePath.h"
 #include "Platform.h"
 #include "QtPlatform.h"
 #include "ScriptedPlatform.h"
@@ -8,6 +9,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vrx;
 
@@ -111,6 +116,37 @@ private slots:
         test::ScriptedPlatform platform;
         const QString expected = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
         QCOMPARE(platform.appDataFolder(), QDir::toNativeSeparators(expected));
+    }
+
+    // Qt's file dialog gives a Latin-1 name with replacement characters; the file is still found
+    // when only one name in its folder reads that way.
+    void replacedNamesResolved_data()
+    {
+        QTest::addColumn<QByteArrayList>("files");
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QByteArray>("expected");   // empty: the path as asked
+        const QString replaced = QStringLiteral("caf\uFFFD.log");
+        QTest::newRow("Latin-1 name") << QByteArrayList{"caf\xe9.log"} << replaced << QByteArray("caf\xe9.log");
+        QTest::newRow("in a Latin-1 folder") << QByteArrayList{"d\xe9p/x.log"} << QStringLiteral("d\uFFFDp/x.log")
+                                             << QByteArray("d\xe9p/x.log");
+        QTest::newRow("two names read alike") << QByteArrayList{"caf\xe9.log", "caf\xe8.log"} << replaced << QByteArray();
+        QTest::newRow("exists as given") << QByteArrayList{"caf\xef\xbf\xbd.log", "caf\xe9.log"} << replaced << QByteArray();
+        QTest::newRow("no such file") << QByteArrayList{"other.log"} << replaced << QByteArray();
+    }
+    void replacedNamesResolved()
+    {
+        QFETCH(QByteArrayList, files);
+        QFETCH(QString, asked);
+        QFETCH(QByteArray, expected);
+        QTemporaryDir temp;
+        const QByteArray root = QFile::encodeName(temp.path()) + '/';
+        for (const QByteArray& file : files) {
+            if (file.contains('/'))
+                ::mkdir((root + file.left(file.indexOf('/'))).constData(), 0755);
+            QVERIFY(::close(::creat((root + file).constData(), 0644)) == 0);
+        }
+        const QString path = temp.path() + QLatin1Char('/') + asked;
+        QCOMPARE(nativePathBytes(resolveReplacedPath(path)), expected.isEmpty() ? nativePathBytes(path) : root + expected);
     }
 };
 

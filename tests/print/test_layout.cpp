@@ -119,6 +119,10 @@ void TestPrintLayout::document_data()
     const QString hugeLine = QString(MaxPrintedLineLength, QLatin1Char('y')) + QString(1 << 20, QLatin1Char('z'));
     QTest::newRow("line past 4096 characters cut")
         << hugeLine + "\r\nnext" << QStringList{QString(MaxPrintedLineLength, QLatin1Char('y')), "next"};
+    const QString full(MaxPrintedLineLength, QLatin1Char('y'));
+    QTest::newRow("4096 characters, CR LF") << full + "\r\nA" << QStringList{full, "A"};
+    QTest::newRow("4096 characters, CR, CR LF") << full + "\r\r\nA" << QStringList{full, "A"};
+    QTest::newRow("4095 characters, CR, CR LF") << full.left(4095) + "\r\r\nA" << QStringList{full.left(4095) + "\r", "A"};
     QStringList fortyEight;
     for (int i = 1; i <= 48; ++i)
         fortyEight << QStringLiteral("L%1").arg(i);
@@ -184,6 +188,16 @@ void TestPrintLayout::document()
     }
     QCOMPARE(printer.documents.size(), 1);
     checkDocument(printer.documents[0], lines);
+
+    // Handed over in pieces (cut inside lines and between CR and LF), the text prints the same.
+    for (const qsizetype size : {qsizetype(1), qsizetype(7)}) {
+        RecordingPrinter inPieces;
+        PrintDocument(inPieces, [&](const auto& take) {
+            for (qsizetype at = 0; at < text.size(); at += size)
+                take(QStringView(text).mid(at, size));
+        });
+        QCOMPARE(inPieces.operations, printer.operations);
+    }
 }
 
 void TestPrintLayout::pageCount_data()
@@ -260,4 +274,13 @@ void TestPrintLayout::failureResetsBusyPointer()
     QCOMPARE(platform.busyOnCalls, 1);
     QCOMPARE(platform.busyOffCalls, 1);
     QVERIFY(!platform.busy);
+
+    // A text that gives more lines the second time it is gone through (a log file growing
+    // while it prints) fails instead of printing pages beyond the count in their footers.
+    RecordingPrinter growing;
+    QString text = QStringLiteral("A\r\nB");
+    QVERIFY_THROWS_EXCEPTION(PrintError, PrintDocument(growing, [&](const auto& take) {
+                                 take(QStringView(text));
+                                 text += QStringLiteral("\r\nC");
+                             }));
 }

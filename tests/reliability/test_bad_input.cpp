@@ -548,13 +548,15 @@ void TestBadInput::readerFindings()
 }
 
 // A line far past the limit, under a memory limit that only the child has: "status" judges it
-// without keeping it; "text", which must hold it, says that memory ran out instead of aborting.
+// without keeping it, "pdf" keeps what reaches the paper; "text", which must hold it, says that
+// memory ran out instead of aborting.
 void TestBadInput::vrxlogUnderMemoryLimit_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("err");
     QTest::newRow("status") << QStringLiteral("status") << 0 << QString();
+    QTest::newRow("pdf") << QStringLiteral("pdf -o out.pdf") << 0 << QString();
     QTest::newRow("text") << QStringLiteral("text") << 1
                           << QStringLiteral("vrxlog: The log file \"run.log\" could not be read at line 1.\n"
                                             "There is not enough memory to hold its text.\n");
@@ -576,7 +578,7 @@ void TestBadInput::vrxlogUnderMemoryLimit()
     const QStringList before = test::folderListing(temp.path());
     QProcess process;
     process.setWorkingDirectory(temp.path());
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("ulimit -v 700000; exec \"$0\" \"$1\" run.log"),
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("ulimit -v 700000; exec \"$0\" $1 run.log"),
                                               QStringLiteral(VRXLOG_PATH), command});
     const bool finished = process.waitForFinished(30000);
     if (!finished)
@@ -585,6 +587,8 @@ void TestBadInput::vrxlogUnderMemoryLimit()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(QString::fromUtf8(process.readAllStandardError()), err);
     QCOMPARE(process.exitCode(), exitCode);
+    if (command.startsWith(QStringLiteral("pdf")))
+        QVERIFY(QFile::remove(temp.filePath(QStringLiteral("out.pdf"))));
     QCOMPARE(test::folderListing(temp.path()), before);
 }
 

@@ -7,6 +7,7 @@
 #include "Twips.h"
 #include <QFile>
 #include <QDropEvent>
+#include <fcntl.h>
 #include <QDragEnterEvent>
 #include <QMimeData>
 
@@ -185,6 +186,7 @@ private slots:
         QTest::newRow("web address") << QStringList{"http://example.com/run1.log"} << false;
         QTest::newRow("folder") << QStringList{"logs"} << false;
         QTest::newRow("missing file") << QStringList{"gone.log"} << false;
+        QTest::newRow("Latin-1 name") << QStringList{"latin1"} << true;
     }
     void dropOpensLikeTheOpenDialog()
     {
@@ -210,8 +212,20 @@ private slots:
         auto w = h.makeWindow();
         const QString before = w->defaultDir();
         QList<QUrl> urls;
-        for (const QString& d : dropped)
+        for (const QString& d : dropped) {
+            if (d == QLatin1String("latin1")) {
+                // A file manager sends the name's bytes percent-encoded: r\xe9s.log as r%E9s.log.
+                const QByteArray folder = QFile::encodeName(h.temp.path());
+                for (const char* name : {"/r\xe9s.log", "/r\xe9s.tst"}) {
+                    QFile f;
+                    QVERIFY(f.open(::creat((folder + name).constData(), 0644), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+                    f.write(name[5] == 'l' ? "\x0fone\r\n" : "1\r\n");
+                }
+                urls += QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(h.temp.path(), "/") + "/r%E9s.log");
+                continue;
+            }
             urls += d.contains(QLatin1String("://")) ? QUrl(d) : QUrl::fromLocalFile(h.temp.filePath(d));
+        }
         QMimeData mime;
         mime.setUrls(urls);
         QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
