@@ -2,6 +2,7 @@
 // Start-up values of the main window and its one persistent setting.
 
 #include <QString>
+#include <QStringList>
 
 namespace vrx {
 
@@ -22,5 +23,18 @@ bool saveDefaultDirIfChanged(Platform& platform, const QString& savedDefaultDir,
 // A label caption as the user sees it: "&&" is one literal ampersand, a single "&" only marks
 // an access key and is not shown. Labels here have no buddy, so they show plain text.
 QString captionToLabelText(const QString& caption);
+
+// What the command line asks for: vrxpv [--help | --version | FILE...].
+struct CommandLine {
+    enum class Action { Run, Help, Version, Error };
+    Action action = Action::Run;
+    QString logPath;   // Run: the first FILE (as pathFromNativeBytes spells it), or empty
+    QString output;    // Help, Version: the text for standard output; Error: for standard error
+    bool qtOptionsOnly = false;   // Error: every unknown option is one that QApplication takes
+};
+
+// Reads the arguments after Qt took its own out (arguments[0] is the program). Only the first
+// FILE counts, as with a drop of several files; an unknown option is an error (exit status 2).
+CommandLine parseCommandLine(const QStringList& arguments);
 
 } // namespace vrx

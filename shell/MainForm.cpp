@@ -240,6 +240,10 @@ void MainForm::Form_Activate()
     // The splash has no owner; hand the input back to this window once it is gone.
     if (isVisible())
         activateWindow();
+    if (!m_startLog.isEmpty()) {
+        const QString path = std::exchange(m_startLog, QString());
+        m_logView->openChosenLog(path, QFileInfo(path).fileName(), m_defaultDir);
+    }
 }
 
 void MainForm::Intro(int seconds)

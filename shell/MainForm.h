@@ -59,6 +59,10 @@ public:
     // The log a drop would open: the first URL when it names an existing local file.
     static QString droppedLogPath(const QMimeData* mime);
 
+    // A log to open as "&Open File" does after its dialog, once the splash has been shown
+    // (the FILE of the command line); empty for none.
+    void setStartLog(const QString& path) { m_startLog = path; }
+
     // Shows the splash for the given number of seconds; returns when it has closed.
     void Intro(int seconds);
 
@@ -92,6 +96,7 @@ private:
     std::unique_ptr<LogViewCommands> m_logView;
     QString m_defaultDir;
     QString m_savedDefaultDir;
+    QString m_startLog;
     bool m_introShown = false;
     bool m_unloaded = false;
     bool m_placed = false;
