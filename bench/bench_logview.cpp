@@ -1,5 +1,5 @@
-// Log viewing: ConvertLogLine throughput, and loading a generated log of 1,000,000 lines
-// through "&Open File" into the display (time and peak memory).
+// Log viewing: ConvertLogLine throughput, loading a generated log of 1,000,000 lines
+// through "&Open File" into the display (time and peak memory), and finding in it.
 
 #include "ConvertLogLine.h"
 #include "LogSample.h"
@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QWidget>
 
 #include <benchmark/benchmark.h>
@@ -105,39 +106,49 @@ public:
     }
 };
 
+// A generated log with its status file, and the log commands on the widgets of the main window.
+struct LoadedLogWindow {
+    QTemporaryDir dir;
+    long long fileBytes = 0;
+    BenchPlatform platform;
+    QWidget window;
+    QPlainTextEdit* display = new QPlainTextEdit(&window);
+    QListWidget* list = new QListWidget(&window);
+    std::array<QLabel*, 3> labels{new QLabel(&window), new QLabel(&window), new QLabel(&window)};
+    QAction print, clear, show;
+    LogViewCommands commands{platform, {&window, display, list, labels, &print, &clear, &show}};
+    QString defaultDir;
+
+    explicit LoadedLogWindow(long lines)
+    {
+        const QString path = dir.filePath(QStringLiteral("big.log"));
+        fileBytes = bench::writeSampleLog(path.toStdString(), lines);
+        QFile status(dir.filePath(QStringLiteral("big.tst")));
+        if (status.open(QIODevice::WriteOnly))
+            status.write("1,0,-1\r\n");
+        status.close();
+        platform.answer = path;
+        window.resize(700, 600);
+        display->setReadOnly(true);
+        display->setGeometry(8, 0, 665, 544);
+        show.setCheckable(true);
+        window.show();
+        QCoreApplication::processEvents();
+    }
+};
+
 void BM_LoadLog(benchmark::State& state)
 {
     const long lines = state.range(0);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("big.log"));
-    const long long fileBytes = bench::writeSampleLog(path.toStdString(), lines);
-    QFile status(dir.filePath(QStringLiteral("big.tst")));
-    if (status.open(QIODevice::WriteOnly))
-        status.write("1,0,-1\r\n");
-    status.close();
-
-    BenchPlatform platform;
-    platform.answer = path;
-    QWidget window;
-    window.resize(700, 600);
-    auto* display = new QPlainTextEdit(&window);
-    display->setReadOnly(true);
-    display->setGeometry(8, 0, 665, 544);
-    auto* list = new QListWidget(&window);
-    std::array<QLabel*, 3> labels{new QLabel(&window), new QLabel(&window), new QLabel(&window)};
-    QAction print, clear, show;
-    show.setCheckable(true);
-    LogViewCommands commands(platform, {&window, display, list, labels, &print, &clear, &show});
-    window.show();
-    QCoreApplication::processEvents();
-    QString defaultDir;
+    LoadedLogWindow w(lines);
+    const long long fileBytes = w.fileBytes;
 
     double seconds = 0;
     long peakKiB = 0;
     long baseKiB = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        commands.ResetDisplay();
+        w.commands.ResetDisplay();
         QCoreApplication::processEvents();
         baseKiB = statusKiB("VmRSS:");
         resetPeak();
@@ -145,11 +156,11 @@ void BM_LoadLog(benchmark::State& state)
 
         QElapsedTimer timer;
         timer.start();
-        commands.LoadLogFile_Click(defaultDir);
+        w.commands.LoadLogFile_Click(w.defaultDir);
         seconds = timer.nsecsElapsed() / 1e9;
         peakKiB = statusKiB("VmHWM:");
     }
-    if (platform.messages != 0 || !print.isEnabled())
+    if (w.platform.messages != 0 || !w.print.isEnabled())
         state.SkipWithError("the log did not load");
     const double fileMiB = fileBytes / 1048576.0;
     state.counters["file_MB"] = fileMiB;
@@ -162,6 +173,29 @@ void BM_LoadLog(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * fileBytes);
 }
 BENCHMARK(BM_LoadLog)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+// "Find Next" for a text the loaded log does not hold, from its first line down to its end:
+// the whole display text is searched, then the not-found message (counted, not shown).
+// Argument: 0 any case (the find window's default), 1 match case.
+void BM_FindNotFound(benchmark::State& state)
+{
+    LoadedLogWindow w(1000000);
+    w.commands.LoadLogFile_Click(w.defaultDir);
+    if (w.platform.messages != 0)
+        state.SkipWithError("the log did not load");
+    const FindRequest request{QStringLiteral("Not in this log"), state.range(0) != 0, true};
+    const int before = w.platform.messages;
+    for (auto _ : state) {
+        w.display->moveCursor(QTextCursor::Start);
+        benchmark::DoNotOptimize(w.commands.FindNext(request));
+    }
+    if (w.platform.messages - before != static_cast<int>(state.iterations()))
+        state.SkipWithError("a match was found");
+    state.counters["text_MB"] = static_cast<double>(w.commands.displayBytes().size()) / 1048576.0;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations())
+                            * static_cast<int64_t>(w.commands.displayBytes().size()));
+}
+BENCHMARK(BM_FindNotFound)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -153,6 +153,36 @@ void LogViewCommands::ResetDisplay()
     m_w.printDisplay->setEnabled(false);
 }
 
+bool LogViewCommands::FindNext(const FindRequest& request, QWidget* dialogParent)
+{
+    // The search runs over the bytes already in memory, not over the text box's document:
+    // the document of a long log is a million lines in paragraphs, too slow to walk. Byte
+    // offsets and text box positions differ by one for each CR LF before them.
+    //
+    // It does not wrap round: it stops at the end (or, going up, at the start) and says the
+    // text cannot be found, so that the user knows every match has been passed. Moving the
+    // cursor to the other end starts the search again.
+    const std::string_view bytes = m_displayBytes;
+    const QTextCursor selection = m_w.display->textCursor();
+    const size_t from = displayOffset(bytes, request.down ? selection.selectionEnd() : selection.selectionStart());
+    const std::optional<size_t> match = findInDisplayText(bytes, request.text, from, request.matchCase, request.down);
+    if (!match) {
+        m_platform.messageBox(dialogParent ? dialogParent : m_w.window,
+                              QStringLiteral("Cannot find \"") + request.text + QLatin1Char('"'), ProgramTitle,
+                              MessageButtons::Ok, MessageIcon::Information);
+        return false;
+    }
+    QTextDocument* document = m_w.display->document();
+    const int last = document->characterCount() - 1;
+    QTextCursor found(document);
+    found.setPosition(std::min(displayPosition(bytes, *match), last));
+    found.setPosition(std::min(displayPosition(bytes, *match + size_t(request.text.size())), last),
+                      QTextCursor::KeepAnchor);
+    m_w.display->setTextCursor(found);
+    m_w.display->ensureCursorVisible();
+    return true;
+}
+
 QString LogViewCommands::displayText() const
 {
     return decodeWindows1252(m_displayBytes);

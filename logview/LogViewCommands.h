@@ -1,6 +1,8 @@
 #pragma once
-// The main window's log commands: open a log, show or cover the status area, clear.
+// The main window's log commands: open a log, show or cover the status area, clear, find.
 // Given the widgets they act on; the main window owns the widgets and the menu items.
+
+#include "FindText.h"
 
 #include <QString>
 #include <QStringView>
@@ -55,6 +57,11 @@ public:
     bool ClearScreenQuery();
     // Empties the display and disables "&Print".
     void ResetDisplay();
+
+    // Finds the request's text in Display after its selection (down) or before it (up) and
+    // selects the match; when there is none, says so in a message box over dialogParent
+    // (the main window when null). Returns whether it found one.
+    bool FindNext(const FindRequest& request, QWidget* dialogParent = nullptr);
 
     // The display text: the converted log, lines joined by CR LF (decoded from the bytes).
     QString displayText() const;

@@ -2,6 +2,7 @@
 
 #include "AboutForm.h"
 #include "Application.h"
+#include "FindForm.h"
 #include "FormStyle.h"
 #include "Icon.h"
 #include "Identity.h"
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QUrl>
@@ -163,6 +165,13 @@ void MainForm::buildControls()
     Display->viewport()->setAcceptDrops(false);
     setAcceptDrops(true);
 
+    // The text box's own context menu, with "Find…" added.
+    Display->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Display, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        const std::unique_ptr<QMenu> menu(displayContextMenu(position));
+        menu->exec(Display->viewport()->mapToGlobal(position));
+    });
+
     // Keyboard order: only Display and StatusList take the focus, Display first.
     TestFrame->setFocusPolicy(Qt::NoFocus);
     Display->setFocusPolicy(Qt::StrongFocus);
@@ -204,6 +213,28 @@ void MainForm::buildMenus()
     // "&About" is a command right on the menu bar, with no menu under it.
     AboutProg = bar->addAction(tr("&About"), this, &MainForm::AboutProg_Click);
     AboutProg->setObjectName(QStringLiteral("AboutProg"));
+
+    // The find keys belong to the window, not to a menu: the menus stay as they are.
+    FindInLog = new QAction(tr("Find…"), this);
+    FindInLog->setObjectName(QStringLiteral("FindInLog"));
+    FindInLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    FindInLog->setShortcutContext(Qt::WindowShortcut);
+    connect(FindInLog, &QAction::triggered, this, &MainForm::FindInLog_Click);
+    addAction(FindInLog);
+    FindAgain = new QAction(tr("Find Next"), this);
+    FindAgain->setObjectName(QStringLiteral("FindAgain"));
+    FindAgain->setShortcut(QKeySequence(Qt::Key_F3));
+    FindAgain->setShortcutContext(Qt::WindowShortcut);
+    connect(FindAgain, &QAction::triggered, this, &MainForm::FindAgain_Click);
+    addAction(FindAgain);
+}
+
+QMenu* MainForm::displayContextMenu(const QPoint& position)
+{
+    QMenu* menu = Display->createStandardContextMenu(position);
+    menu->addSeparator();
+    menu->addAction(FindInLog);
+    return menu;
 }
 
 void MainForm::Form_Load()
@@ -332,6 +363,25 @@ void MainForm::ClearTests_Click()
 void MainForm::AboutProg_Click()
 {
     vrx::AboutProg_Click(m_platform, this);
+}
+
+void MainForm::FindInLog_Click()
+{
+    if (!m_findForm) {
+        m_findForm = new FindForm(this);
+        connect(m_findForm, &FindForm::findNextRequested, this,
+                [this](const FindRequest& request) { m_logView->FindNext(request, m_findForm); });
+    }
+    m_findForm->showFind();
+}
+
+void MainForm::FindAgain_Click()
+{
+    const FindRequest request = m_findForm ? m_findForm->lastRequest() : FindRequest{};
+    if (request.text.isEmpty())
+        FindInLog_Click();
+    else
+        m_logView->FindNext(request);
 }
 
 } // namespace vrx

@@ -16,9 +16,11 @@ class QListWidget;
 class QMimeData;
 class QMenu;
 class QPlainTextEdit;
+class QPoint;
 
 namespace vrx {
 
+class FindForm;
 class Platform;
 
 class MainForm : public QMainWindow {
@@ -49,12 +51,23 @@ public:
     QAction* ClearTests = nullptr;
     QAction* AboutProg = nullptr;
 
+    // Window keys outside the menus: Ctrl+F opens the find window ("Find…", also in Display's
+    // context menu), F3 finds the last text again.
+    QAction* FindInLog = nullptr;
+    QAction* FindAgain = nullptr;
+
     // The folder the open-log dialog starts in; "&Open File" moves it to each log's folder.
     const QString& defaultDir() const { return m_defaultDir; }
     void setDefaultDir(const QString& folder) { m_defaultDir = folder; }
     const QString& savedDefaultDir() const { return m_savedDefaultDir; }
     bool introShown() const { return m_introShown; }
     LogViewCommands& logView() { return *m_logView; }
+    // The find window; null until it is first opened.
+    FindForm* findForm() const { return m_findForm; }
+
+    // Display's context menu: the text box's own entries, a separator and "Find…".
+    // The caller owns the menu.
+    QMenu* displayContextMenu(const QPoint& position);
 
     // The log a drop would open: the first URL when it names an existing local file.
     static QString droppedLogPath(const QMimeData* mime);
@@ -77,6 +90,8 @@ public slots:
     void ShowTestStatus_Click();
     void ClearTests_Click();
     void AboutProg_Click();
+    void FindInLog_Click();
+    void FindAgain_Click();
 
 protected:
     bool event(QEvent* event) override;
@@ -94,6 +109,7 @@ private:
 
     Platform& m_platform;
     std::unique_ptr<LogViewCommands> m_logView;
+    FindForm* m_findForm = nullptr;
     QString m_defaultDir;
     QString m_savedDefaultDir;
     QString m_startLog;

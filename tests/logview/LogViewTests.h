@@ -50,3 +50,10 @@ private slots:
     void clear_data();
     void clear();
 };
+
+class FindTest : public QObject {
+    Q_OBJECT
+private slots:
+    void findNext_data();
+    void findNext();
+};

@@ -19,5 +19,9 @@ int main(int argc, char** argv)
         StatusAreaTest t;
         status |= QTest::qExec(&t, argc, argv);
     }
+    {
+        FindTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
     return status;
 }

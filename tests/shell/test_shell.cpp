@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "FindForm.h"
 #include "FormChecks.h"
 #include "Identity.h"
 #include "IntroForm.h"
@@ -18,12 +19,16 @@
 #include <QElapsedTimer>
 #include <QFontInfo>
 #include <QFrame>
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -356,6 +361,104 @@ private slots:
         QVERIFY(action->shortcut().isEmpty());
     }
 
+    // Ctrl+F, F3 and Display's "Find…" open the find window, a tool window over the main
+    // window; Enter finds the next match, F3 the last text again, Escape closes the window.
+    void findInTheLog()
+    {
+        Harness h;
+        const QString path = h.temp.filePath(QStringLiteral("run1.log"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("one beta\r\ntwo BETA\r\nthree");
+        }
+        SplashCloser closer;
+        auto w = h.makeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QTRY_COMPARE(closer.seen, 1);
+        QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+        h.platform.openAnswers.append(OpenFileResult{path, QStringLiteral("run1.log")});
+        w->LoadLogFile_Click();
+        h.platform.messages.clear(); // no status file
+        QTRY_VERIFY(w->isActiveWindow());
+        QCOMPARE(w->FindInLog->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+        QCOMPARE(w->FindAgain->shortcut(), QKeySequence(Qt::Key_F3));
+
+        // With nothing searched yet, F3 opens the window.
+        QVERIFY(!w->findForm());
+        QTest::keyClick(w->Display, Qt::Key_F3);
+        FindForm* find = w->findForm();
+        QVERIFY(find);
+        QVERIFY(find->isVisible());
+        QCOMPARE(find->windowTitle(), QStringLiteral("Find"));
+        QCOMPARE(find->windowType(), Qt::Tool);
+        QCOMPARE(find->parentWidget(), w.get());
+        QVERIFY(!find->isModal());
+        QCOMPARE(find->MatchCase->text(), QStringLiteral("Match case"));
+        QCOMPARE(find->Up->text(), QStringLiteral("Up"));
+        QCOMPARE(find->Down->text(), QStringLiteral("Down"));
+        QCOMPARE(find->FindNext->text(), QStringLiteral("Find Next"));
+        QCOMPARE(find->Cancel->text(), QStringLiteral("Cancel"));
+        QVERIFY(find->Down->isChecked());
+        QVERIFY(!find->MatchCase->isChecked());
+        QVERIFY(!find->FindNext->isEnabled());
+        QCOMPARE(test::misreadControls(find), QString());
+        QCOMPARE(test::fontsNotAsNamed(find), QString());
+        QTest::keyClick(find, Qt::Key_Escape);
+        QVERIFY(!find->isVisible());
+
+        // Ctrl+F; Enter goes down match by match and stops at the end.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w->Display, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(find->isVisible());
+        QTest::keyClicks(find->FindWhat, QStringLiteral("beta"));
+        QVERIFY(find->FindNext->isEnabled());
+        QTest::keyClick(find->FindWhat, Qt::Key_Return);
+        QCOMPARE(w->Display->textCursor().selectionStart(), 4);
+        QCOMPARE(w->Display->textCursor().selectedText(), QStringLiteral("beta"));
+        QTest::keyClick(find->FindWhat, Qt::Key_Return);
+        QCOMPARE(w->Display->textCursor().selectedText(), QStringLiteral("BETA"));
+        QVERIFY(h.platform.messages.isEmpty());
+        QTest::keyClick(find->FindWhat, Qt::Key_Return);
+        QCOMPARE(h.platform.messages.size(), 1);
+        QCOMPARE(h.platform.messages[0].text, QStringLiteral("Cannot find \"beta\""));
+        QCOMPARE(h.platform.messages[0].title, ProgramTitle);
+        QCOMPARE(w->Display->textCursor().selectionStart(), 13);
+
+        // Up with the case matched, then F3 in the main window with the same settings.
+        find->Up->setChecked(true);
+        find->MatchCase->setChecked(true);
+        QTest::keyClick(find->FindWhat, Qt::Key_Return);
+        QCOMPARE(w->Display->textCursor().selectionStart(), 4);
+        QTest::keyClick(find, Qt::Key_Escape);
+        QVERIFY(!find->isVisible());
+        QTextCursor end(w->Display->document());
+        end.movePosition(QTextCursor::End);
+        w->Display->setTextCursor(end);
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w->Display, Qt::Key_F3);
+        QCOMPARE(w->Display->textCursor().selectionStart(), 4);
+        QVERIFY(!find->isVisible());
+        QCOMPARE(h.platform.messages.size(), 1);
+
+        // Display's own context menu, then "Find…".
+        const std::unique_ptr<QMenu> menu(w->displayContextMenu(QPoint(5, 5)));
+        const QList<QAction*> entries = menu->actions();
+        QVERIFY(entries.size() >= 4);
+        QCOMPARE(entries.last(), w->FindInLog);
+        QCOMPARE(entries.last()->text(), QStringLiteral("Find…"));
+        QVERIFY(entries.at(entries.size() - 2)->isSeparator());
+        QVERIFY(entries.at(entries.size() - 3)->text().startsWith(QStringLiteral("Select All")));
+        QVERIFY(std::any_of(entries.begin(), entries.end(),
+                            [](QAction* a) { return a->text().startsWith(QStringLiteral("&Copy")); }));
+        entries.last()->trigger();
+        QVERIFY(find->isVisible());
+        QCOMPARE(find->FindWhat->selectedText(), QStringLiteral("beta"));
+    }
+
     // Control places in pixels at 96 DPI (15 twips a pixel).
     void controlPlaces_data()
     {
@@ -515,19 +618,25 @@ private slots:
     // or that face's Liberation stand-in, not a wider fallback.
     void textsFitTheirBoxes_data()
     {
-        QTest::addColumn<bool>("splash");
-        QTest::newRow("main window") << false;
-        QTest::newRow("splash") << true;
+        QTest::addColumn<QString>("window");
+        QTest::newRow("main window") << "main";
+        QTest::newRow("splash") << "splash";
+        QTest::newRow("find window") << "find";
     }
     void textsFitTheirBoxes()
     {
-        QFETCH(bool, splash);
+        QFETCH(QString, window);
         Harness h;
+        std::unique_ptr<MainForm> owner; // goes after the find window it owns
         std::unique_ptr<QWidget> form;
-        if (splash) {
+        if (window == QLatin1String("splash")) {
             auto intro = std::make_unique<IntroForm>();
             intro->prepare(3000);
             form = std::move(intro);
+        } else if (window == QLatin1String("find")) {
+            owner = h.makeWindow();
+            owner->FindInLog->trigger();
+            form.reset(owner->findForm());
         } else {
             form = h.makeWindow();
         }

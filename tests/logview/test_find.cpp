@@ -1,0 +1,132 @@
+// Finding a text in the loaded log: the match is selected in the display, or a message says
+// that there is none. The search stops at either end of the text.
+
+#include "Harness.h"
+#include "Identity.h"
+#include "LogViewTests.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+
+using namespace vrx;
+using vrx::test::Harness;
+
+namespace {
+
+// Display text: "Alpha beta", "ALPHA gamma", "alpha" LF "beta Ärger". In the text box the
+// CR LF and the LF are one character each: ALPHA at 11, alpha at 23, the second beta at 29.
+const QByteArray SmallLog("Alpha beta\r\nALPHA gamma\r\nalpha\nbeta \xC4rger");
+
+// 60,000 lines, so that the text box holds several lines a paragraph, and lone line feeds
+// inside lines; the marker is on a line near the end.
+QByteArray longLog()
+{
+    QByteArray log;
+    for (int i = 0; i < 60000; ++i) {
+        log += "Record " + QByteArray::number(i) + (i % 7 == 0 ? "\nnote" : "") + " ok";
+        if (i == 59990)
+            log += " Late Marker";
+        if (i + 1 < 60000)
+            log += "\r\n";
+    }
+    return log;
+}
+
+} // namespace
+
+void FindTest::findNext_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<int>("selectionStart"); // -1: the end of the text
+    QTest::addColumn<int>("selectionEnd");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<bool>("down");
+    QTest::addColumn<int>("expected");       // where the match starts; -1 none
+
+    const QByteArray s = SmallLog;
+    QTest::newRow("down from the start, any case") << s << 0 << 0 << "alpha" << false << true << 0;
+    QTest::newRow("down after the selection") << s << 0 << 5 << "alpha" << false << true << 11;
+    QTest::newRow("down, match case") << s << 0 << 0 << "alpha" << true << true << 23;
+    QTest::newRow("down past a line feed inside a line") << s << 11 << 11 << "BETA" << false << true << 29;
+    QTest::newRow("up from the end") << s << -1 << -1 << "alpha" << false << false << 23;
+    QTest::newRow("up before the selection") << s << 23 << 28 << "alpha" << false << false << 11;
+    QTest::newRow("up, match case") << s << -1 << -1 << "ALPHA" << true << false << 11;
+    QTest::newRow("up: a match around the cursor is passed") << s << 4 << 4 << "alpha" << false << false << -1;
+    QTest::newRow("down stops at the end") << s << 23 << 28 << "alpha" << false << true << -1;
+    QTest::newRow("up stops at the start") << s << 0 << 5 << "alpha" << false << false << -1;
+    QTest::newRow("not in the log") << s << 0 << 0 << "delta" << false << true << -1;
+    QTest::newRow("Windows-1252 letter, any case") << s << 0 << 0 << "äRGER" << false << true << 34;
+    QTest::newRow("Windows-1252 letter, match case") << s << 0 << 0 << "ärger" << true << true << -1;
+    QTest::newRow("character Windows-1252 lacks") << s << 0 << 0 << "\u03b1" << false << true << -1;
+    // Texts of one to three characters are found another way than longer ones.
+    QTest::newRow("short, down, any case") << s << 0 << 0 << "pH" << false << true << 2;
+    QTest::newRow("short, up, match case") << s << -1 << -1 << "PH" << true << false << 13;
+    QTest::newRow("short, down to a later line") << s << 18 << 18 << "al" << false << true << 23;
+    QTest::newRow("short, down stops at the end") << s << 24 << 24 << "al" << false << true << -1;
+    QTest::newRow("short, Windows-1252 letter, any case") << s << 0 << 0 << "ä" << false << true << 34;
+    QTest::newRow("short, Windows-1252 letter, match case") << s << 0 << 0 << "ä" << true << true << -1;
+    QTest::newRow("short, up stops at the start") << s << 11 << 11 << "x" << false << false << -1;
+    QTest::newRow("empty display") << QByteArray() << 0 << 0 << "alpha" << false << true << -1;
+
+    const QByteArray l = longLog();
+    const int marker = int(QString::fromLatin1(l).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                               .indexOf(QStringLiteral("Late Marker")));
+    QTest::newRow("late line of a long log") << l << 0 << 0 << "late marker" << false << true << marker;
+    QTest::newRow("long log, up from the end") << l << -1 << -1 << "LATE MARKER" << false << false << marker;
+    QTest::newRow("long log, short text down") << l << 0 << 0 << "MA" << false << true << marker + 5;
+    QTest::newRow("long log, short text up") << l << -1 << -1 << "a" << false << false << marker + 6;
+    QTest::newRow("long log, down after the match") << l << marker + 1 << marker + 1 << "Late Marker" << true
+                                                    << true << -1;
+}
+
+void FindTest::findNext()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(int, selectionStart);
+    QFETCH(int, selectionEnd);
+    QFETCH(QString, text);
+    QFETCH(bool, matchCase);
+    QFETCH(bool, down);
+    QFETCH(int, expected);
+
+    Harness h;
+    QTemporaryDir dir;
+    if (!log.isEmpty()) {
+        const QString path = dir.filePath(QStringLiteral("find.log"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(log);
+        f.close();
+        h.load(path);
+        h.platform.messages.clear(); // no status file: not what this test is about
+        if (log.size() > 100000)
+            QVERIFY(h.display->document()->blockCount() < 60000);
+    }
+    QTextCursor cursor(h.display->document());
+    const int end = h.display->document()->characterCount() - 1;
+    cursor.setPosition(selectionStart < 0 ? end : selectionStart);
+    cursor.setPosition(selectionEnd < 0 ? end : selectionEnd, QTextCursor::KeepAnchor);
+    h.display->setTextCursor(cursor);
+
+    const bool found = h.commands->FindNext({text, matchCase, down});
+
+    const QTextCursor after = h.display->textCursor();
+    QCOMPARE(found, expected >= 0);
+    if (found) {
+        QVERIFY(h.platform.messages.isEmpty());
+        QCOMPARE(after.selectionStart(), expected);
+        QCOMPARE(after.selectionEnd(), expected + text.size());
+        QCOMPARE(after.selectedText().compare(text, matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive), 0);
+    } else {
+        QCOMPARE(h.platform.messages.size(), 1);
+        QCOMPARE(h.platform.messages[0].text, QStringLiteral("Cannot find \"") + text + QLatin1Char('"'));
+        QCOMPARE(h.platform.messages[0].title, ProgramTitle);
+        QCOMPARE(h.platform.messages[0].buttons, MessageButtons::Ok);
+        QCOMPARE(h.platform.messages[0].icon, MessageIcon::Information);
+        QCOMPARE(after.selectionStart(), cursor.selectionStart());
+        QCOMPARE(after.selectionEnd(), cursor.selectionEnd());
+    }
+}
