@@ -58,9 +58,13 @@ QString captionToLabelText(const QString& caption)
 
 static QString usage(const QCommandLineParser& parser)
 {
-    // Without an application object Qt knows no program name to put in the usage line.
+    // The usage line names the program as it is installed, not the path it was started by
+    // (Qt puts that there, or a placeholder before there is an application object).
     QString text = parser.helpText();
-    text.replace(QStringLiteral("<executable_name>"), QStringLiteral("vrxpv"));
+    const QString usage = QStringLiteral("Usage: ");
+    const qsizetype end = text.indexOf(QStringLiteral(" [options]"));
+    if (text.startsWith(usage) && end > 0)
+        text.replace(usage.size(), end - usage.size(), QStringLiteral("vrxpv"));
     return text;
 }
 

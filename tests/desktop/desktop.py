@@ -11,7 +11,7 @@ import shutil
 import subprocess
 import time
 
-TOOLS = ["Xvfb", "openbox", "xprop", "xdotool", "import"]
+TOOLS = ["Xvfb", "openbox", "xprop", "xdotool", "import", "desktop-file-validate"]
 BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
 
@@ -184,8 +184,12 @@ class Node:
         self.enabled = states.contains(Atspi.StateType.ENABLED) or states.contains(Atspi.StateType.SENSITIVE)
         self.checked = states.contains(Atspi.StateType.CHECKED)
         self.text = None
+        self.selection = None
         if "Text" in acc.get_interfaces():
             self.text = Atspi.Text.get_text(acc, 0, Atspi.Text.get_character_count(acc))
+            if Atspi.Text.get_n_selections(acc) > 0:
+                r = Atspi.Text.get_selection(acc, 0)
+                self.selection = (r.start_offset, r.end_offset)
         self.children = []
         if depth < 12:
             for i in range(acc.get_child_count()):

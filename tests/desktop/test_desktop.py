@@ -148,13 +148,52 @@ def run_in(desk, check, vrxpv, vrxlog, samples, out, server, private):
     for name in ("AppData", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI", "QT_STYLE_OVERRIDE"):
         env.pop(name, None)
     s = Session(desk, check, out)
-    s.proc = subprocess.Popen([vrxpv], env=env, stdout=subprocess.DEVNULL, stderr=open(os.path.join(out, "vrxpv.stderr"), "w"))
+    # First as started from the menu, then as a file manager starts it for a log (Exec=vrxpv %f).
+    for argv, cwd, play in (([vrxpv], None, lambda: scenario(s, desk, check, vrxlog, samples, server)),
+                            ([vrxpv, "scope-fail.log"], samples, lambda: from_file_manager(s, desk, check, vrxlog, samples))):
+        s.proc = subprocess.Popen(argv, cwd=cwd, env=env, stdout=subprocess.DEVNULL,
+                                  stderr=open(os.path.join(out, "vrxpv.stderr"), "a"))
+        try:
+            play()
+        finally:
+            if s.proc.poll() is None:
+                s.proc.kill()
+                s.proc.wait()
+
+
+def displayed(window):
+    """Display's text as the screen reader reads it, lines parted by LF."""
+    return window.find(role="text").text.replace("\u2028", "\n").replace("\r\n", "\n")
+
+
+def from_file_manager(s, desk, check, vrxlog, samples):
+    log = os.path.join(samples, "scope-fail.log")
+    expected_text = subprocess.run([vrxlog, "text", log], capture_output=True, text=True, encoding="utf-8").stdout
+    # The log opens once the splash is gone, with no dialog on the way.
+    window = wait_for("the log of the command line in Display", lambda: (lambda w: w if (w.find(role="text").text or "")
+                                                                         else None)(s.window_tree(CAPTION)), 15)
+    check.equal("command line: Display read by the screen reader", displayed(window), expected_text.rstrip("\n"))
+    check.true("command line: Print enabled", menu_states(window).get("Print"), str(menu_states(window)))
+
+    # Find: Ctrl+F opens the find window; Enter selects the first match after the caret.
+    desk.key("ctrl+f")
+    find = desk.window_named("Find")
+    desk.type("fail")
+    s.screenshot("find")
+    desk.key("Return")
+    display = s.window_tree(CAPTION).find(role="text")
+    start, end = display.selection or (0, 0)
+    check.equal("find: the match selected in Display", display.text[start:end], "FAIL")
+    check.true("find: the first FAIL line", "0.2V/div" in display.text[max(0, start - 80):start],
+               display.text[max(0, start - 80):end])
+    desk.key("Escape")
+    desk.gone(find["id"])
+    desk.key("alt+f", "e")
     try:
-        scenario(s, desk, check, vrxlog, samples, server)
-    finally:
-        if s.proc.poll() is None:
-            s.proc.kill()
-            s.proc.wait()
+        code = s.proc.wait(10)
+    except subprocess.TimeoutExpired:
+        code = None
+    check.equal("command line: exit status after File, Exit", code, 0)
 
 
 def scenario(s, desk, check, vrxlog, samples, server):
@@ -207,8 +246,7 @@ def scenario(s, desk, check, vrxlog, samples, server):
     expected_text = subprocess.run([vrxlog, "text", log], capture_output=True, text=True, encoding="utf-8").stdout
     window = wait_for("the log in Display", lambda: (lambda w: w if (w.find(role="text").text or "") else None)(
         s.window_tree(CAPTION)), 10)
-    shown = window.find(role="text").text.replace("\u2028", "\n").replace("\r\n", "\n")
-    check.equal("Display read by the screen reader", shown, expected_text.rstrip("\n"))
+    check.equal("Display read by the screen reader", displayed(window), expected_text.rstrip("\n"))
     desk.key("alt+v", "s")
     window = s.window_tree(CAPTION)
     items = [n.name for n in window.find(role="list").children]
@@ -286,6 +324,17 @@ def main(argv):
         return 1 if os.environ.get("CI") == "true" else 77
     os.makedirs(out, exist_ok=True)
     check = Check()
+    # Answers on the command line need no display; the menu entry that starts it is valid.
+    no_display = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    for args, code, stream in ((["--version"], 0, "stdout"), (["--help"], 0, "stdout"), (["--bogus"], 2, "stderr")):
+        done = subprocess.run([vrxpv] + args, capture_output=True, text=True, env=no_display, timeout=20)
+        check.equal(f"vrxpv {args[0]}: exit status", done.returncode, code)
+        check.true(f"vrxpv {args[0]}: answer on {stream}",
+                   getattr(done, stream).startswith("vrxpv 1.3" if args == ["--version"] else "vrxpv: Unknown option"
+                                                    if code else "Usage: vrxpv"), getattr(done, stream))
+    entry = os.path.join(samples, os.pardir, "dist", "vrxpv.desktop")
+    valid = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
+    check.equal("desktop entry valid", valid.returncode, 0)
     server = VersionServer()
     desk = Desktop(out)
     try:

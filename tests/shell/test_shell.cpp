@@ -6,10 +6,9 @@
 #include "MainForm.h"
 #include "ScriptedPlatform.h"
 #include "Twips.h"
-#include <QFile>
-#include <QDropEvent>
-#include <fcntl.h>
 #include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 
 #include <QAccessible>
@@ -34,6 +33,8 @@
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
+
+#include <fcntl.h>
 
 using namespace vrx;
 using vrx::test::ScriptedPlatform;
@@ -252,6 +253,85 @@ private slots:
         }
         QVERIFY(h.platform.messages.isEmpty());
         QVERIFY(h.platform.openRequests.isEmpty());
+    }
+
+    // What the command line asks for; Qt's own options are taken out by QApplication first.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("logPath");
+        QTest::addColumn<QString>("output");   // a line the output starts or ends with
+        using A = CommandLine::Action;
+        QTest::newRow("nothing") << QStringList{"vrxpv"} << int(A::Run) << QString() << QString();
+        QTest::newRow("a log") << QStringList{"vrxpv", "run1.log"} << int(A::Run) << "run1.log" << QString();
+        QTest::newRow("only the first counts") << QStringList{"vrxpv", "a.log", "b.log"} << int(A::Run) << "a.log" << QString();
+        QTest::newRow("a name like an option after --") << QStringList{"vrxpv", "--", "-v"} << int(A::Run) << "-v" << QString();
+        QTest::newRow("--help") << QStringList{"vrxpv", "--help"} << int(A::Help) << QString() << "Usage: vrxpv [options] [FILE]\n";
+        QTest::newRow("-h") << QStringList{"vrxpv", "-h", "x.log"} << int(A::Help) << QString() << "Usage: vrxpv [options] [FILE]\n";
+        QTest::newRow("--version") << QStringList{"vrxpv", "--version"} << int(A::Version) << QString() << "vrxpv 1.3\n";
+        QTest::newRow("unknown option") << QStringList{"vrxpv", "--bogus"} << int(A::Error) << QString()
+                                        << "vrxpv: Unknown option 'bogus'.\n";
+        QTest::newRow("Qt's option, left to QApplication") << QStringList{"vrxpv", "-reverse"} << int(A::Error) << QString() << "qt";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QString, logPath);
+        QFETCH(QString, output);
+        const CommandLine line = parseCommandLine(arguments);
+        QCOMPARE(int(line.action), action);
+        QCOMPARE(line.logPath, logPath);
+        QCOMPARE(line.qtOptionsOnly, output == QLatin1String("qt"));
+        if (output != QLatin1String("qt"))
+            QVERIFY2(line.output.startsWith(output) || line.output.endsWith(output), qPrintable(line.output));
+    }
+
+    // The log named on the command line opens after the splash, as "&Open File" opens it.
+    void commandLineLogOpensLikeOpenFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("log and status file") << "run1.log";
+        QTest::newRow("no status file") << "nostatus.log";
+        QTest::newRow("missing file") << "gone.log";
+    }
+    void commandLineLogOpensLikeOpenFile()
+    {
+        QFETCH(QString, name);
+        Harness h;
+        auto write = [&](const QString& file, const QByteArray& bytes) {
+            QFile f(h.temp.filePath(file));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        };
+        write(QStringLiteral("run1.log"), "\x0fone\r\n");
+        write(QStringLiteral("run1.tst"), "1,0,-1\r\n");
+        write(QStringLiteral("nostatus.log"), "other\r\n");
+        const QString path = h.temp.filePath(name);
+
+        Harness chosen;
+        chosen.platform.openAnswers.append(OpenFileResult{path, name});
+        auto reference = chosen.makeWindow();
+        reference->LoadLogFile_Click();
+
+        SplashCloser closer;
+        auto w = h.makeWindow();
+        w->setStartLog(path);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTRY_VERIFY(w->introShown() && QApplication::activeModalWidget() == nullptr);
+        QTRY_COMPARE(h.platform.messages.size(), chosen.platform.messages.size());
+        for (qsizetype i = 0; i < h.platform.messages.size(); ++i) {
+            QCOMPARE(h.platform.messages[i].title, chosen.platform.messages[i].title);
+            QCOMPARE(h.platform.messages[i].text, chosen.platform.messages[i].text);
+        }
+        QCOMPARE(w->logView().displayBytes(), reference->logView().displayBytes());
+        QCOMPARE(w->StatusList->count(), reference->StatusList->count());
+        QCOMPARE(w->PrintDisplay->isEnabled(), reference->PrintDisplay->isEnabled());
+        QCOMPARE(w->defaultDir(), h.temp.path());
+        QVERIFY(h.platform.openRequests.isEmpty());
+        QVERIFY(w->LoadLogFile->isEnabled());
     }
 
     void saveAtUnload_data()
