@@ -254,6 +254,7 @@ private slots:
     void readerFindings();
     void vrxlogUnderMemoryLimit_data();
     void vrxlogUnderMemoryLimit();
+    void windowUnderMemoryLimit();
     void settingsFileNotRegular();
 };
 
@@ -590,6 +591,51 @@ void TestBadInput::vrxlogUnderMemoryLimit()
     if (command.startsWith(QStringLiteral("pdf")))
         QVERIFY(QFile::remove(temp.filePath(QStringLiteral("out.pdf"))));
     QCOMPARE(test::folderListing(temp.path()), before);
+}
+
+// The same line opened in the window: the test runs itself again under the memory limit (a
+// limit in this process would hold for every later test). The window says that memory ran out
+// and stays as after any failed open, ready for the next log.
+void TestBadInput::windowUnderMemoryLimit()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves far more address space than the limit allows");
+#endif
+    const QByteArray log = qgetenv("VRX_LIMITED_LOG");
+    if (log.isEmpty()) {
+        QTemporaryDir temp;
+        QFile file(temp.filePath(QStringLiteral("run.log")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1LL << 30));
+        file.close();
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VRX_LIMITED_LOG"), file.fileName());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(env);
+        child.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("ulimit -v 1500000; exec \"$0\" windowUnderMemoryLimit"),
+                                                QCoreApplication::applicationFilePath()});
+        const bool finished = child.waitForFinished(60000);
+        if (!finished)
+            child.kill();
+        QVERIFY(finished);
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 child.readAllStandardOutput().right(2000).constData());
+        return;
+    }
+    ScriptedPlatform platform;
+    MainForm window(platform);
+    window.setEndProgram([] {});
+    platform.openAnswers.append(OpenFileResult{QString::fromLocal8Bit(log), QStringLiteral("run.log")});
+    window.LoadLogFile->trigger();
+    QCOMPARE(platform.messages.size(), 1);
+    QCOMPARE(platform.messages[0].title, ProgramTitle);
+    QCOMPARE(platform.messages[0].text, QStringLiteral("The log file \"%1\" could not be read at line 1.\n"
+                                                       "There is not enough memory to hold its text.")
+                                            .arg(QString::fromLocal8Bit(log)));
+    QVERIFY(window.Display->toPlainText().isEmpty());
+    QVERIFY(!window.PrintDisplay->isEnabled());
+    QVERIFY(!window.ClearTests->isEnabled());
+    QVERIFY(window.LoadLogFile->isEnabled());
 }
 
 // A FIFO where the settings file belongs would block reading the setting for good, and the
