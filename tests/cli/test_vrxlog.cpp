@@ -1,7 +1,7 @@
 // vrxlog end to end: the built program run on the sample logs and on bad input.
 
 #include "FolderListing.h"
-#include "LogViewCommands.h"
+#include "LogView.h"
 #include "MainForm.h"
 #include "ScriptedPlatform.h"
 
