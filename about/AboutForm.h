@@ -27,9 +27,6 @@ public:
     // Download limits of the update check (tests shorten the timeout).
     DownloadOptions downloadOptions;
 
-    // True while the update check is fetching; the window takes no input meanwhile.
-    bool isChecking() const { return m_checking; }
-
 public slots:
     void Command_Close_Click();
     void Command_CheckUpdate_Click();
@@ -46,7 +43,7 @@ private:
     bool buttonKeyDown(QPushButton* button, QKeyEvent* event);
 
     Platform& m_platform;
-    bool m_checking = false;
+    bool m_checking = false; // while the update check fetches, the window takes no input
 };
 
 // "&About": shows the About window modally over the owner and returns when it is closed.

@@ -3,10 +3,9 @@
 
 #include "ConvertLogLine.h"
 #include "LogSample.h"
-#include "LogViewCommands.h"
+#include "LogView.h"
 #include "QtPlatform.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -106,17 +105,15 @@ public:
     }
 };
 
-// A generated log with its status file, and the log commands on the widgets of the main window.
+// A generated log with its status file, and the log view in a window.
 struct LoadedLogWindow {
     QTemporaryDir dir;
     long long fileBytes = 0;
     BenchPlatform platform;
     QWidget window;
-    QPlainTextEdit* display = new QPlainTextEdit(&window);
-    QListWidget* list = new QListWidget(&window);
-    std::array<QLabel*, 3> labels{new QLabel(&window), new QLabel(&window), new QLabel(&window)};
-    QAction print, clear, show;
-    LogViewCommands commands{platform, {&window, display, list, labels, &print, &clear, &show}};
+    LogView* view = new LogView(platform, &window);
+    QPlainTextEdit* display = view->Display;
+    bool printable = false;
     QString defaultDir;
 
     explicit LoadedLogWindow(long lines)
@@ -129,9 +126,7 @@ struct LoadedLogWindow {
         status.close();
         platform.answer = path;
         window.resize(700, 600);
-        display->setReadOnly(true);
-        display->setGeometry(8, 0, 665, 544);
-        show.setCheckable(true);
+        QObject::connect(view, &LogView::printableChanged, [this](bool on) { printable = on; });
         window.show();
         QCoreApplication::processEvents();
     }
@@ -148,7 +143,9 @@ void BM_LoadLog(benchmark::State& state)
     long baseKiB = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        w.commands.ResetDisplay();
+        // The last round's log goes first, text and bytes; its question is not counted.
+        w.view->clear();
+        w.platform.messages = 0;
         QCoreApplication::processEvents();
         baseKiB = statusKiB("VmRSS:");
         resetPeak();
@@ -156,11 +153,11 @@ void BM_LoadLog(benchmark::State& state)
 
         QElapsedTimer timer;
         timer.start();
-        w.commands.LoadLogFile_Click(w.defaultDir);
+        w.view->openFromDialog(w.defaultDir);
         seconds = timer.nsecsElapsed() / 1e9;
         peakKiB = statusKiB("VmHWM:");
     }
-    if (w.platform.messages != 0 || !w.print.isEnabled())
+    if (w.platform.messages != 0 || !w.printable)
         state.SkipWithError("the log did not load");
     const double fileMiB = fileBytes / 1048576.0;
     state.counters["file_MB"] = fileMiB;
@@ -180,20 +177,20 @@ BENCHMARK(BM_LoadLog)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond
 void BM_FindNotFound(benchmark::State& state)
 {
     LoadedLogWindow w(1000000);
-    w.commands.LoadLogFile_Click(w.defaultDir);
+    w.view->openFromDialog(w.defaultDir);
     if (w.platform.messages != 0)
         state.SkipWithError("the log did not load");
     const FindRequest request{QStringLiteral("Not in this log"), state.range(0) != 0, true};
     const int before = w.platform.messages;
     for (auto _ : state) {
         w.display->moveCursor(QTextCursor::Start);
-        benchmark::DoNotOptimize(w.commands.FindNext(request));
+        benchmark::DoNotOptimize(w.view->findNext(request));
     }
     if (w.platform.messages - before != static_cast<int>(state.iterations()))
         state.SkipWithError("a match was found");
-    state.counters["text_MB"] = static_cast<double>(w.commands.displayBytes().size()) / 1048576.0;
+    state.counters["text_MB"] = static_cast<double>(w.view->displayBytes().size()) / 1048576.0;
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations())
-                            * static_cast<int64_t>(w.commands.displayBytes().size()));
+                            * static_cast<int64_t>(w.view->displayBytes().size()));
 }
 BENCHMARK(BM_FindNotFound)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

@@ -6,6 +6,8 @@
 #include "OutputFile.h"
 #include "PrintModule.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -52,36 +54,70 @@ int usageError(std::FILE* err, const QString& message)
     return ExitUsage;
 }
 
-// Parses the words after the command; an empty optional error text means success.
-QString parseOptions(const QByteArrayList& words, Options& options)
+// The first word of the command line that vrxlog does not take, as its usage message says:
+// an option it does not know for the command, or one whose value is missing. Its options have
+// these spellings only; the parser alone would also take "-output", "--o", "-o=FILE" or
+// "--crlf=yes". Empty when every word is right.
+QString wrongWord(const QByteArrayList& words, const QString& command)
 {
+    const bool text = command == QLatin1String("text");
+    const bool pdf = command == QLatin1String("pdf");
     for (int i = 0; i < words.size(); ++i) {
         const QByteArray& word = words[i];
-        if (word == "-o" || word == "--output") {
-            if (i + 1 >= words.size())
-                return QStringLiteral("%1 needs a file name").arg(QString::fromLatin1(word));
-            options.hasOutput = true;
-            options.outputFile = words[++i];
-        } else if (word.startsWith("--output=")) {
-            options.hasOutput = true;
-            options.outputFile = word.mid(9);
-        } else if (word == "--crlf" && options.command == QLatin1String("text")) {
-            options.crlf = true;
-        } else if (word == "--paper" && options.command == QLatin1String("pdf")) {
-            if (i + 1 >= words.size())
-                return QStringLiteral("--paper needs a4 or letter");
-            options.paper = QString::fromUtf8(words[++i]).toLower();
-        } else if (word.startsWith("--paper=") && options.command == QLatin1String("pdf")) {
-            options.paper = QString::fromUtf8(word.mid(8)).toLower();
-        } else if (word == "--") {
-            options.logs += words.mid(i + 1);
+        if (word == "--")
             break;
-        } else if (word.startsWith('-') && word.size() > 1) {
-            return QStringLiteral("unknown option '%1' for '%2'").arg(shownName(word), options.command);
-        } else {
-            options.logs += word;
+        if (word == "-o" || word == "--output" || (pdf && word == "--paper")) {
+            if (i + 1 >= words.size())
+                return word == "--paper" ? QStringLiteral("--paper needs a4 or letter")
+                                         : QStringLiteral("%1 needs a file name").arg(QString::fromLatin1(word));
+            ++i; // the value, whatever it looks like
+        } else if (word.startsWith('-') && word.size() > 1 && !word.startsWith("--output=")
+                   && !(text && word == "--crlf") && !(pdf && word.startsWith("--paper="))) {
+            return QStringLiteral("unknown option '%1' for '%2'").arg(shownName(word), command);
         }
     }
+    return {};
+}
+
+// Parses the words after the command; an empty error text means success.
+QString parseOptions(const QByteArrayList& words, Options& options)
+{
+    const QString wrong = wrongWord(words, options.command);
+    if (!wrong.isEmpty())
+        return wrong;
+
+    // The parser works on text, the file names are the system's bytes: each byte goes in as the
+    // character of the same number and comes back out unchanged, whatever its encoding.
+    const auto toText = [](const QByteArray& bytes) { return QString::fromLatin1(bytes); };
+    const auto toBytes = [](const QString& text) { return text.toLatin1(); };
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("FILE"));
+    const QCommandLineOption crlf(QStringLiteral("crlf"));
+    const QCommandLineOption paper(QStringLiteral("paper"), QString(), QStringLiteral("SIZE"));
+    parser.addOption(output);
+    if (options.command == QLatin1String("text"))
+        parser.addOption(crlf);
+    if (options.command == QLatin1String("pdf"))
+        parser.addOption(paper);
+    QStringList arguments{QStringLiteral("vrxlog")};
+    for (const QByteArray& word : words)
+        arguments.append(toText(word));
+    if (!parser.parse(arguments))
+        return parser.errorText(); // not reached: wrongWord has refused what the parser would
+
+    // As on any command line, the last of a repeated option counts.
+    if (parser.isSet(output)) {
+        options.hasOutput = true;
+        options.outputFile = toBytes(parser.value(output));
+    }
+    options.crlf = options.command == QLatin1String("text") && parser.isSet(crlf);
+    if (options.command == QLatin1String("pdf") && parser.isSet(paper))
+        options.paper = QString::fromUtf8(toBytes(parser.value(paper))).toLower();
+    for (const QString& log : parser.positionalArguments())
+        options.logs.append(toBytes(log));
+
     if (options.logs.isEmpty())
         return QStringLiteral("'%1' needs at least one log file").arg(options.command);
     if (options.hasOutput && options.outputFile.isEmpty())

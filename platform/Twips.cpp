@@ -20,11 +20,6 @@ int twipsToPixels(int twips, qreal dpi)
     return static_cast<int>(std::lround(twips * dpi / 1440.0));
 }
 
-int pixelsToTwips(int pixels, qreal dpi)
-{
-    return static_cast<int>(std::lround(pixels * 1440.0 / dpi));
-}
-
 int twips(const QWidget* widget, int value)
 {
     return twipsToPixels(value, logicalDpi(widget));

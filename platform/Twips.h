@@ -12,7 +12,6 @@ namespace vrx {
 qreal logicalDpi(const QWidget* widget = nullptr);
 
 int twipsToPixels(int twips, qreal dpi);
-int pixelsToTwips(int pixels, qreal dpi);
 
 // A rectangle given in twips, in pixels for the widget's screen.
 QRect twipsRect(const QWidget* widget, int left, int top, int width, int height);

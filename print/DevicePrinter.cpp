@@ -26,7 +26,6 @@ void DevicePrinter::abandonDocument()
         return;
     m_printer.abort();
     m_painter.end();
-    m_pages = 0;
 }
 
 void DevicePrinter::setFontName(const QString& name)
@@ -62,7 +61,6 @@ void DevicePrinter::beginDocument()
 {
     if (!m_painter.begin(&m_printer))
         throw PrintError("The printer \"" + deviceName().toStdString() + "\" could not be started.");
-    m_pages = 1;
     m_painter.setFont(m_font);
     m_painter.setPen(QColor::fromRgb(m_colour));
     m_metrics.reset();
@@ -120,7 +118,6 @@ void DevicePrinter::newPage()
         beginDocument();   // a new page before anything printed leaves page 1 blank
     if (!m_printer.newPage())
         throw PrintError("A new page could not be started on the printer \"" + deviceName().toStdString() + "\".");
-    ++m_pages;
     m_x = 0;
     m_y = 0;
 }
@@ -131,7 +128,6 @@ void DevicePrinter::endDoc()
     m_y = 0;
     if (!m_painter.isActive())
         return;
-    m_pages = 0;
     const bool ended = m_painter.end();
     if (!ended || m_printer.printerState() == QPrinter::Error)
         throw PrintError("The document could not be handed to the printer \"" + deviceName().toStdString() + "\".");

@@ -39,9 +39,6 @@ public:
     // Drops a document left unfinished by a failure, so no partial job reaches the printer.
     void abandonDocument();
 
-    // Pages started in the document under way (0 before anything is printed).
-    int pagesInDocument() const { return m_pages; }
-
 private:
     void beginDocument();
     void fontChanged();
@@ -53,7 +50,6 @@ private:
     QRgb m_colour = qRgb(0, 0, 0);
     float m_x = 0;
     float m_y = 0;
-    int m_pages = 0;
     // Device units per twip and the font's ascent in device units, kept while a document runs.
     double m_unitsPerTwipX = 1;
     double m_unitsPerTwipY = 1;

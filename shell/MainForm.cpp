@@ -10,7 +10,6 @@
 #include "NativePath.h"
 #include "Platform.h"
 #include "PrintCommand.h"
-#include "Twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,11 +17,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
-#include <QFrame>
-#include <QLabel>
-#include <QListWidget>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -32,22 +27,6 @@
 #include <sys/stat.h>
 
 namespace vrx {
-
-namespace {
-
-// Client area under the menu bar, in twips.
-constexpr int ClientWidth = 10215;
-constexpr int ClientHeight = 8265;
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-} // namespace
 
 MainForm::MainForm(Platform& platform, QWidget* parent)
     : QMainWindow(parent), m_platform(platform), m_endProgram([] { QCoreApplication::quit(); })
@@ -63,16 +42,7 @@ MainForm::MainForm(Platform& platform, QWidget* parent)
     // A fixed single border: the window keeps the size of its client area plus the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    LogViewWidgets widgets;
-    widgets.window = this;
-    widgets.display = Display;
-    widgets.statusList = StatusList;
-    widgets.counters = Label2;
-    widgets.printDisplay = PrintDisplay;
-    widgets.clearTests = ClearTests;
-    widgets.showTestStatus = ShowTestStatus;
-    m_logView = std::make_unique<LogViewCommands>(m_platform, widgets);
-
+    connectLogView();
     Form_Load();
 }
 
@@ -80,89 +50,18 @@ MainForm::~MainForm() = default;
 
 void MainForm::buildControls()
 {
-    auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(twips(this, ClientWidth), twips(this, ClientHeight));
-    setCentralWidget(client);
+    m_logView = new LogView(m_platform, this);
+    setCentralWidget(m_logView);
+    Display = m_logView->Display;
+    TestFrame = m_logView->TestFrame;
+    StatusList = m_logView->StatusList;
+    Label3 = m_logView->Label3;
+    Label2 = m_logView->Label2;
+    Label4 = m_logView->Label4;
+    Label5 = m_logView->Label5;
+    Label6 = m_logView->Label6;
 
-    const QFont sansFont = font();
-    const QColor buttonFace = palette().color(QPalette::Button);
-
-    TestFrame = new QFrame(client);
-    TestFrame->setObjectName(QStringLiteral("TestFrame"));
-    TestFrame->setAccessibleName(tr("Test status"));
-    TestFrame->setFrameShape(QFrame::Box);
-    TestFrame->setFrameShadow(QFrame::Sunken);
-    TestFrame->setGeometry(twipsRect(this, 120, 0, 9975, 1575));
-
-    StatusList = new QListWidget(TestFrame);
-    StatusList->setObjectName(QStringLiteral("StatusList"));
-    StatusList->setAccessibleName(tr("Test status list"));
-    StatusList->setGeometry(twipsRect(this, 3840, 240, 2175, 1185));
-    StatusList->setFont(designFont(QStringLiteral("Courier New"), 9, QFont::TypeWriter));
-    {
-        QPalette pal = StatusList->palette();
-        pal.setColor(QPalette::Base, buttonFace);
-        StatusList->setPalette(pal);
-    }
-
-    Label3 = makeLabel(TestFrame, QStringLiteral("Label3"), QStringLiteral("Test Status: "));
-    Label3->setFont(designFont(QStringLiteral("MS Sans Serif"), 12, QFont::SansSerif));
-    Label3->setGeometry(twipsRect(this, 2400, 240, 1350, 300));
-    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    // The counters form one array: objectName "Label2_<index>", with the index as a property.
-    // Their accessible name is their number; the caption to their left labels them.
-    const QString counterDescription[3] = {tr("Number of passed tests"), tr("Number of failed tests"),
-                                           tr("Number of not applicable tests")};
-    const int counterTop[3] = {240, 600, 960};
-    const int counterWidth[3] = {450, 495, 495};
-    for (int i = 0; i < 3; ++i) {
-        Label2[i] = makeLabel(TestFrame, QStringLiteral("Label2_%1").arg(i), QStringLiteral("0"));
-        Label2[i]->setProperty("index", i);
-        Label2[i]->setAccessibleDescription(counterDescription[i]);
-        Label2[i]->setGeometry(twipsRect(this, 6720, counterTop[i], counterWidth[i], 195));
-        Label2[i]->setFont(sansFont);
-    }
-
-    // The three captions size themselves to their text, from a fixed top-left corner.
-    auto placeCaption = [this](QLabel* label, int top, QLabel* counter) {
-        label->setFont(font());
-        label->adjustSize();
-        label->move(twips(this, 6240), twips(this, top));
-        label->setBuddy(counter); // no access key; tells screen readers what the number is
-    };
-    Label4 = makeLabel(TestFrame, QStringLiteral("Label4"), QStringLiteral("Pass:"));
-    Label5 = makeLabel(TestFrame, QStringLiteral("Label5"), QStringLiteral("Fail:"));
-    Label6 = makeLabel(TestFrame, QStringLiteral("Label6"), QStringLiteral("N/A:"));
-    placeCaption(Label4, 240, Label2[0]);
-    placeCaption(Label5, 600, Label2[1]);
-    placeCaption(Label6, 960, Label2[2]);
-    // Screen readers read each caption as it is shown; the abbreviation is spelled out beside it.
-    Label6->setAccessibleDescription(tr("Not applicable"));
-
-    Display = new QPlainTextEdit(client);
-    Display->setObjectName(QStringLiteral("Display"));
-    Display->setAccessibleName(tr("Log text"));
-    Display->setReadOnly(true);
-    Display->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    Display->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Display->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Display->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Display->setTabChangesFocus(true);
-    Display->setFont(designFont(QStringLiteral("Courier"), 9.75, QFont::TypeWriter));
-    {
-        QPalette pal = Display->palette();
-        pal.setColor(QPalette::Base, buttonFace);
-        Display->setPalette(pal);
-    }
-    Display->setGeometry(twipsRect(this, 120, 0, 9975, 8160));
-    Display->raise(); // in front of the status area
-
-    // A log dropped anywhere on the window opens like one chosen in the open dialog; the
-    // read-only text box leaves drops to the window.
-    Display->setAcceptDrops(false);
-    Display->viewport()->setAcceptDrops(false);
+    // A log dropped anywhere on the window opens like one chosen in the open dialog.
     setAcceptDrops(true);
 
     // The text box's own context menu, with "Find…" added.
@@ -171,13 +70,16 @@ void MainForm::buildControls()
         const std::unique_ptr<QMenu> menu(displayContextMenu(position));
         menu->exec(Display->viewport()->mapToGlobal(position));
     });
+}
 
-    // Keyboard order: only Display and StatusList take the focus, Display first.
-    TestFrame->setFocusPolicy(Qt::NoFocus);
-    Display->setFocusPolicy(Qt::StrongFocus);
-    StatusList->setFocusPolicy(Qt::StrongFocus);
-    setTabOrder(Display, StatusList);
-    Display->setFocus();
+void MainForm::connectLogView()
+{
+    // The menu items follow the log view: what it can print, clear and show.
+    connect(m_logView, &LogView::printableChanged, PrintDisplay, &QAction::setEnabled);
+    connect(m_logView, &LogView::logOpened, ClearTests, [this] { ClearTests->setEnabled(true); });
+    connect(m_logView, &LogView::statusAvailableChanged, ShowTestStatus, &QAction::setEnabled);
+    connect(m_logView, &LogView::statusShownChanged, ShowTestStatus, &QAction::setChecked);
+    connect(m_logView, &LogView::folderChosen, this, [this](const QString& folder) { m_defaultDir = folder; });
 }
 
 void MainForm::buildMenus()
@@ -273,7 +175,7 @@ void MainForm::Form_Activate()
         activateWindow();
     if (!m_startLog.isEmpty()) {
         const QString path = std::exchange(m_startLog, QString());
-        m_logView->openChosenLog(path, QFileInfo(path).fileName(), m_defaultDir);
+        m_logView->open(path);
     }
 }
 
@@ -315,7 +217,7 @@ void MainForm::dropEvent(QDropEvent* event)
         return;
     event->acceptProposedAction();
     // Opened exactly as a file chosen in the open dialog.
-    m_logView->openChosenLog(path, QFileInfo(path).fileName(), m_defaultDir);
+    m_logView->open(path);
 }
 
 void MainForm::closeEvent(QCloseEvent* event)
@@ -337,7 +239,7 @@ void MainForm::Form_Unload()
 
 void MainForm::LoadLogFile_Click()
 {
-    m_logView->LoadLogFile_Click(m_defaultDir);
+    m_logView->openFromDialog(m_defaultDir);
 }
 
 void MainForm::PrintDisplay_Click()
@@ -352,12 +254,14 @@ void MainForm::FExit_Click()
 
 void MainForm::ShowTestStatus_Click()
 {
-    m_logView->ShowTestStatus_Click();
+    // The state is the view's, not read from the check mark: a checkable menu item has
+    // already turned its mark over when its handler runs.
+    m_logView->setStatusShown(!m_logView->isStatusShown());
 }
 
 void MainForm::ClearTests_Click()
 {
-    m_logView->ClearTests_Click();
+    m_logView->clear();
 }
 
 void MainForm::AboutProg_Click()
@@ -370,7 +274,7 @@ void MainForm::FindInLog_Click()
     if (!m_findForm) {
         m_findForm = new FindForm(this);
         connect(m_findForm, &FindForm::findNextRequested, this,
-                [this](const FindRequest& request) { m_logView->FindNext(request, m_findForm); });
+                [this](const FindRequest& request) { m_logView->findNext(request, m_findForm); });
     }
     m_findForm->showFind();
 }
@@ -381,7 +285,7 @@ void MainForm::FindAgain_Click()
     if (request.text.isEmpty())
         FindInLog_Click();
     else
-        m_logView->FindNext(request);
+        m_logView->findNext(request);
 }
 
 } // namespace vrx

@@ -2,7 +2,7 @@
 // The program's working window: the converted log in Display, the status area behind it,
 // and the File, View and About commands.
 
-#include "LogViewCommands.h"
+#include "LogView.h"
 
 #include <QMainWindow>
 #include <array>
@@ -29,8 +29,8 @@ public:
     explicit MainForm(Platform& platform, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    // Controls; each has its member's name as object name (the counters "Label2_<index>"),
-    // which tests look it up by.
+    // The log view's controls; each has its member's name as object name (the counters
+    // "Label2_<index>"), which tests look it up by.
     QPlainTextEdit* Display = nullptr;
     QFrame* TestFrame = nullptr;
     QListWidget* StatusList = nullptr;
@@ -61,7 +61,7 @@ public:
     void setDefaultDir(const QString& folder) { m_defaultDir = folder; }
     const QString& savedDefaultDir() const { return m_savedDefaultDir; }
     bool introShown() const { return m_introShown; }
-    LogViewCommands& logView() { return *m_logView; }
+    LogView& logView() { return *m_logView; }
     // The find window; null until it is first opened.
     FindForm* findForm() const { return m_findForm; }
 
@@ -103,12 +103,13 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void connectLogView();
     void Form_Load();
     void Form_Activate();
     void Form_Unload();
 
     Platform& m_platform;
-    std::unique_ptr<LogViewCommands> m_logView;
+    LogView* m_logView = nullptr;
     FindForm* m_findForm = nullptr;
     QString m_defaultDir;
     QString m_savedDefaultDir;

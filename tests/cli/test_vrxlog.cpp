@@ -1,7 +1,7 @@
 // vrxlog end to end: the built program run on the sample logs and on bad input.
 
 #include "FolderListing.h"
-#include "LogViewCommands.h"
+#include "LogView.h"
 #include "MainForm.h"
 #include "ScriptedPlatform.h"
 
@@ -238,6 +238,81 @@ private slots:
         QCOMPARE(run.exitCode, 2);
         QVERIFY(run.out.isEmpty());
         QVERIFY(run.err.startsWith(QStringLiteral("vrxlog: ")));
+    }
+
+    // The options' spellings, each taken or refused with the message it has always had.
+    // In the arguments, LOG stands for a one-line log and OUT for a file in the same folder.
+    void optionSpellings_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err");      // the first line of the message; empty for none
+        QTest::addColumn<QByteArray>("text");  // what reaches OUT, or standard output without OUT
+
+        const QByteArray line = "one\n";
+        QTest::newRow("-o FILE") << QStringList{"text", "-o", "OUT", "LOG"} << 0 << "" << line;
+        QTest::newRow("--output FILE") << QStringList{"text", "--output", "OUT", "LOG"} << 0 << "" << line;
+        QTest::newRow("--output=FILE") << QStringList{"text", "--output=OUT", "LOG"} << 0 << "" << line;
+        QTest::newRow("options after the log") << QStringList{"text", "LOG", "--crlf", "-o", "OUT"} << 0 << ""
+                                               << QByteArray("one\r\n");
+        QTest::newRow("the last -o counts") << QStringList{"text", "-o", "nowhere/x", "-o", "OUT", "LOG"} << 0
+                                            << "" << line;
+        QTest::newRow("after --, a log") << QStringList{"text", "-o", "OUT", "--", "-o"} << 1 << "" << QByteArray();
+        QTest::newRow("-oFILE") << QStringList{"text", "-oOUT", "LOG"} << 2
+                                << "vrxlog: unknown option '-oOUT' for 'text'" << QByteArray();
+        QTest::newRow("-o=FILE") << QStringList{"text", "-o=OUT", "LOG"} << 2
+                                 << "vrxlog: unknown option '-o=OUT' for 'text'" << QByteArray();
+        QTest::newRow("-output") << QStringList{"text", "-output", "OUT", "LOG"} << 2
+                                 << "vrxlog: unknown option '-output' for 'text'" << QByteArray();
+        QTest::newRow("--o") << QStringList{"text", "--o", "OUT", "LOG"} << 2
+                             << "vrxlog: unknown option '--o' for 'text'" << QByteArray();
+        QTest::newRow("--crlf=yes") << QStringList{"text", "--crlf=yes", "LOG"} << 2
+                                    << "vrxlog: unknown option '--crlf=yes' for 'text'" << QByteArray();
+        QTest::newRow("--crlf is text's") << QStringList{"status", "--crlf", "LOG"} << 2
+                                          << "vrxlog: unknown option '--crlf' for 'status'" << QByteArray();
+        QTest::newRow("--paper is pdf's") << QStringList{"text", "--paper", "a4", "LOG"} << 2
+                                          << "vrxlog: unknown option '--paper' for 'text'" << QByteArray();
+        QTest::newRow("the first wrong word is named") << QStringList{"text", "--bad", "LOG", "-o"} << 2
+                                                       << "vrxlog: unknown option '--bad' for 'text'" << QByteArray();
+        QTest::newRow("-o last") << QStringList{"text", "LOG", "-o"} << 2 << "vrxlog: -o needs a file name"
+                                 << QByteArray();
+        QTest::newRow("--output last") << QStringList{"text", "LOG", "--output"} << 2
+                                       << "vrxlog: --output needs a file name" << QByteArray();
+        QTest::newRow("--paper last") << QStringList{"pdf", "-o", "OUT", "LOG", "--paper"} << 2
+                                      << "vrxlog: --paper needs a4 or letter" << QByteArray();
+        QTest::newRow("--paper=A3") << QStringList{"pdf", "-o", "OUT", "--paper=A3", "LOG"} << 2
+                                    << "vrxlog: --paper takes a4 or letter, not 'a3'" << QByteArray();
+        QTest::newRow("--output=") << QStringList{"text", "--output=", "LOG"} << 2
+                                   << "vrxlog: -o needs a file name, not an empty one ('-' is standard output)"
+                                   << QByteArray();
+    }
+    void optionSpellings()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        QFETCH(QByteArray, text);
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("one.log"));
+        const QString out = dir.filePath(QStringLiteral("out.txt"));
+        writeFile(log, "one\r\n");
+        for (QString& argument : arguments)
+            argument.replace(QStringLiteral("LOG"), log).replace(QStringLiteral("OUT"), out);
+
+        const Run run = vrxlog(arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        if (err.isEmpty())
+            QVERIFY2(exitCode != 0 || run.err.isEmpty(), qPrintable(run.err));
+        else
+            QCOMPARE(run.err, err.replace(QStringLiteral("OUT"), out) + QStringLiteral("\nTry 'vrxlog --help'.\n"));
+        if (exitCode == 0) {
+            QFile written(out);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(written.readAll(), text);
+        } else if (exitCode == 2) {
+            QVERIFY(run.out.isEmpty());
+            QVERIFY(!QFile::exists(out));
+        }
     }
 
     void help()

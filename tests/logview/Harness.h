@@ -1,8 +1,8 @@
 #pragma once
-// The widgets the log commands act on, built as the main window lays them out, with a
-// scripted platform in front.
+// The log view in a window, with a scripted platform in front and the three menu items a
+// main window keeps in step with it.
 
-#include "LogViewCommands.h"
+#include "LogView.h"
 #include "ScriptedPlatform.h"
 #include "Twips.h"
 
@@ -17,50 +17,43 @@ namespace vrx::test {
 struct Harness {
     ScriptedPlatform platform;
     QWidget window;
-    QPlainTextEdit* display;
-    QWidget* frame;
-    QListWidget* statusList;
+    LogView* view = nullptr;
+    QPlainTextEdit* display = nullptr;
+    QListWidget* statusList = nullptr;
     std::array<QLabel*, 3> counters{};
     QAction printDisplay{QStringLiteral("&Print")};
     QAction clearTests{QStringLiteral("&Clear Display/Status")};
     QAction showTestStatus{QStringLiteral("&Show Test Status")};
-    LogViewCommands* commands = nullptr;
     QString defaultDir = QStringLiteral("/start");
 
     Harness()
     {
         window.resize(700, 600);
-        frame = new QWidget(&window);
-        frame->setGeometry(twipsRect(&window, 120, 0, 9975, 1575));
-        statusList = new QListWidget(frame);
-        for (int i = 0; i < 3; ++i)
-            counters[i] = new QLabel(QStringLiteral("0"), frame);
-        display = new QPlainTextEdit(&window);
-        display->setReadOnly(true);
-        display->setGeometry(twipsRect(&window, 120, 0, 9975, 8160));
+        view = new LogView(platform, &window);
+        display = view->Display;
+        statusList = view->StatusList;
+        counters = view->Label2;
         printDisplay.setEnabled(false);
         clearTests.setEnabled(false);
         showTestStatus.setCheckable(true);
         showTestStatus.setEnabled(false);
-        LogViewWidgets w;
-        w.window = &window;
-        w.display = display;
-        w.statusList = statusList;
-        w.counters = counters;
-        w.printDisplay = &printDisplay;
-        w.clearTests = &clearTests;
-        w.showTestStatus = &showTestStatus;
-        commands = new LogViewCommands(platform, w);
+        QObject::connect(view, &LogView::printableChanged, &printDisplay, &QAction::setEnabled);
+        QObject::connect(view, &LogView::logOpened, &clearTests, [this] { clearTests.setEnabled(true); });
+        QObject::connect(view, &LogView::statusAvailableChanged, &showTestStatus, &QAction::setEnabled);
+        QObject::connect(view, &LogView::statusShownChanged, &showTestStatus, &QAction::setChecked);
+        QObject::connect(view, &LogView::folderChosen, view, [this](const QString& folder) { defaultDir = folder; });
     }
-    ~Harness() { delete commands; }
 
     // Loads a log through the open dialog, answered with this path.
     void load(const QString& path)
     {
         const int slash = int(path.lastIndexOf(QLatin1Char('/')));
         platform.openAnswers.append(OpenFileResult{path, path.mid(slash + 1)});
-        commands->LoadLogFile_Click(defaultDir);
+        view->openFromDialog(defaultDir);
     }
+
+    // "&Show Test Status": shows the status area when it is covered, covers it when shown.
+    void toggleStatus() { view->setStatusShown(!view->isStatusShown()); }
 
     QStringList items() const
     {

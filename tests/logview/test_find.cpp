@@ -111,7 +111,7 @@ void FindTest::findNext()
     cursor.setPosition(selectionEnd < 0 ? end : selectionEnd, QTextCursor::KeepAnchor);
     h.display->setTextCursor(cursor);
 
-    const bool found = h.commands->FindNext({text, matchCase, down});
+    const bool found = h.view->findNext({text, matchCase, down});
 
     const QTextCursor after = h.display->textCursor();
     QCOMPARE(found, expected >= 0);

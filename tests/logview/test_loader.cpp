@@ -55,7 +55,7 @@ void LoaderTest::openDialog()
 {
     Harness h;
     h.platform.openAnswers.append(std::nullopt);
-    h.commands->LoadLogFile_Click(h.defaultDir);
+    h.view->openFromDialog(h.defaultDir);
     QCOMPARE(h.platform.openRequests.size(), 1);
     const OpenFileRequest& r = h.platform.openRequests.first();
     QCOMPARE(r.fileName, QStringLiteral("*.log"));
@@ -70,7 +70,7 @@ void LoaderTest::cancel()
     h.display->setPlainText(QStringLiteral("earlier"));
     h.statusList->addItem(QStringLiteral("Test # 1  - PASS"));
     h.printDisplay.setEnabled(true);
-    h.commands->LoadLogFile_Click(h.defaultDir); // no answer: cancelled
+    h.view->openFromDialog(h.defaultDir); // no answer: cancelled
     QCOMPARE(h.defaultDir, QStringLiteral("/start"));
     QVERIFY(h.platform.messages.isEmpty());
     QCOMPARE(h.display->toPlainText(), QStringLiteral("earlier"));
@@ -119,8 +119,8 @@ void LoaderTest::logText()
     h.load(path);
     QCOMPARE(h.defaultDir, dir.path());
     QVERIFY2(h.platform.messages.isEmpty(), qPrintable(h.platform.messages.value(0).text));
-    QCOMPARE(toBytes(h.commands->displayBytes()), expected);
-    QCOMPARE(h.commands->displayText(), decodeWindows1252(std::string_view(expected.constData(), size_t(expected.size()))));
+    QCOMPARE(toBytes(h.view->displayBytes()), expected);
+    QCOMPARE(h.view->displayText(), decodeWindows1252(std::string_view(expected.constData(), size_t(expected.size()))));
     QCOMPARE(h.display->toPlainText(), shownText(expected));
     QCOMPARE(h.platform.processEventsCalls, 1);
     QVERIFY(h.printDisplay.isEnabled());
@@ -386,7 +386,7 @@ void LoaderTest::failCounterColour()
     QCOMPARE(h.counters[1]->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     QCOMPARE(h.captions(), (QStringList{"0", "0", "0"}));
     QCOMPARE(h.items(), QStringList{"Test # 1  - FAIL"});
-    QCOMPARE(h.commands->testCounts()[1], qint16(1));
+    QCOMPARE(h.view->testCounts()[1], qint16(1));
 }
 
 void LoaderTest::secondLoadWhileShown()
@@ -399,7 +399,7 @@ void LoaderTest::secondLoadWhileShown()
 
     Harness h;
     h.load(first);
-    h.commands->ShowTestStatus_Click();
+    h.toggleStatus();
     QVERIFY(h.shown());
     h.load(second);
     QVERIFY(h.platform.messages.isEmpty());
@@ -420,7 +420,7 @@ void LoaderTest::statusErrorWhileShown()
 
     Harness h;
     h.load(first);
-    h.commands->ShowTestStatus_Click();
+    h.toggleStatus();
     h.load(second);
     QVERIFY(h.covered());
     QVERIFY(!h.showTestStatus.isChecked());
@@ -434,7 +434,7 @@ void LoaderTest::statusErrorWhileShown()
     h.load(first);
     QVERIFY(h.covered());
     QVERIFY(h.showTestStatus.isEnabled());
-    h.commands->ShowTestStatus_Click();
+    h.toggleStatus();
     QVERIFY(h.shown());
 }
 

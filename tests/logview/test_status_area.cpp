@@ -40,12 +40,12 @@ void StatusAreaTest::toggle()
     loadGood(h, dir);
     QVERIFY(h.covered());
     QVERIFY(!h.showTestStatus.isChecked());
-    h.commands->ShowTestStatus_Click();
+    h.toggleStatus();
     QVERIFY(h.shown());
     QVERIFY(h.showTestStatus.isChecked());
     QCOMPARE(h.display->geometry().left(), twips(h.display, 120));
     QCOMPARE(h.display->geometry().width(), twips(h.display, 9975));
-    h.commands->ShowTestStatus_Click();
+    h.toggleStatus();
     QVERIFY(h.covered());
     QVERIFY(!h.showTestStatus.isChecked());
 }
@@ -56,7 +56,7 @@ void StatusAreaTest::toggleThroughMenuItem()
     // still show the area on the first choice and cover it on the second.
     QTemporaryDir dir;
     Harness h;
-    QObject::connect(&h.showTestStatus, &QAction::triggered, [&h] { h.commands->ShowTestStatus_Click(); });
+    QObject::connect(&h.showTestStatus, &QAction::triggered, [&h] { h.toggleStatus(); });
     loadGood(h, dir);
     h.showTestStatus.trigger();
     QVERIFY(h.shown());
@@ -94,7 +94,7 @@ void StatusAreaTest::clear()
     if (loaded)
         loadGood(h, dir);
     if (shownBefore)
-        h.commands->ShowTestStatus_Click();
+        h.toggleStatus();
     const QStringList itemsBefore = h.items();
     const QStringList captionsBefore = h.captions();
     const bool printBefore = h.printDisplay.isEnabled();
@@ -102,7 +102,7 @@ void StatusAreaTest::clear()
     const QString textBefore = h.display->toPlainText();
 
     h.platform.messageAnswers.append(MessageResult(answer));
-    h.commands->ClearTests_Click();
+    h.view->clear();
 
     if (asked) {
         QCOMPARE(h.platform.messages.size(), 1);
@@ -117,7 +117,7 @@ void StatusAreaTest::clear()
 
     if (cleared) {
         QCOMPARE(h.display->toPlainText(), QString());
-        QVERIFY(h.commands->displayText().isEmpty());
+        QVERIFY(h.view->displayText().isEmpty());
         QVERIFY(!h.printDisplay.isEnabled());
         QVERIFY(!h.showTestStatus.isEnabled());
         QVERIFY(!h.showTestStatus.isChecked());

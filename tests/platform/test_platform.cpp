@@ -91,7 +91,6 @@ private slots:
         QFETCH(int, twips);
         QFETCH(int, pixels);
         QCOMPARE(twipsToPixels(twips, 96.0), pixels);
-        QCOMPARE(pixelsToTwips(pixels, 96.0), twips);
     }
 
     void appDataFolder_data()

@@ -882,6 +882,65 @@ private slots:
     }
 
     // Intro returns only once the splash has closed, after its interval.
+    // The menu items follow what the log view can do, step by step as the user goes through
+    // the menus: "o" opens run1.log (good status), "b" bad.log (bad status file), "s" chooses
+    // "&Show Test Status", "c" chooses "&Clear Display/Status" and answers Yes.
+    void menuItemsFollowTheLogView_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<bool>("clear");
+        QTest::addColumn<bool>("showEnabled");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("nothing yet") << "" << false << false << false << false;
+        QTest::newRow("opened") << "o" << true << true << true << false;
+        QTest::newRow("opened, shown") << "os" << true << true << true << true;
+        QTest::newRow("opened, shown, covered") << "oss" << true << true << true << false;
+        QTest::newRow("shown, then cleared") << "osc" << false << true << false << false;
+        QTest::newRow("shown, then a bad status file") << "osb" << true << true << false << false;
+        QTest::newRow("bad status file, then a good one") << "bo" << true << true << true << false;
+        QTest::newRow("cleared, opened, shown") << "ocos" << true << true << true << true;
+    }
+    void menuItemsFollowTheLogView()
+    {
+        QFETCH(QString, steps);
+        QFETCH(bool, print);
+        QFETCH(bool, clear);
+        QFETCH(bool, showEnabled);
+        QFETCH(bool, shown);
+
+        Harness h;
+        auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile f(h.temp.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        };
+        write(QStringLiteral("run1.log"), "\x0fone\r\n");
+        write(QStringLiteral("run1.tst"), "1\r\n");
+        write(QStringLiteral("bad.log"), "bad\r\n");
+        write(QStringLiteral("bad.tst"), "x\r\n");
+        auto w = h.makeWindow();
+        for (const QChar step : steps) {
+            if (step == QLatin1Char('o') || step == QLatin1Char('b')) {
+                const QString name = step == QLatin1Char('o') ? QStringLiteral("run1.log") : QStringLiteral("bad.log");
+                h.platform.openAnswers.append(OpenFileResult{h.temp.filePath(name), name});
+                w->LoadLogFile->trigger();
+            } else if (step == QLatin1Char('s')) {
+                w->ShowTestStatus->trigger();
+            } else {
+                h.platform.messageAnswers.append(MessageResult::Yes);
+                w->ClearTests->trigger();
+            }
+        }
+        QCOMPARE(w->PrintDisplay->isEnabled(), print);
+        QCOMPARE(w->ClearTests->isEnabled(), clear);
+        QCOMPARE(w->ShowTestStatus->isEnabled(), showEnabled);
+        QCOMPARE(w->ShowTestStatus->isChecked(), shown);
+        QCOMPARE(w->logView().isStatusShown(), shown);
+        QCOMPARE(w->Display->geometry().top(), twips(w->Display, shown ? 1680 : 0));
+        QCOMPARE(w->defaultDir(), steps.isEmpty() ? w->savedDefaultDir() : h.temp.path());
+    }
+
     void introWaitsForTheSplash()
     {
         Harness h;

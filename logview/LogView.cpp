@@ -1,0 +1,387 @@
+#include "LogView.h"
+
+#include "FormStyle.h"
+#include "Identity.h"
+#include "LogFiles.h"
+#include "Platform.h"
+#include "Twips.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <new>
+
+namespace vrx {
+
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+} // namespace
+
+LogView::LogView(Platform& platform, QWidget* parent) : QWidget(parent), m_platform(platform)
+{
+    setObjectName(QStringLiteral("LogView"));
+    setFixedSize(twips(this, LogViewWidth), twips(this, LogViewHeight));
+    buildControls();
+}
+
+LogView::~LogView() = default;
+
+void LogView::buildControls()
+{
+    const QFont sansFont = font();
+    const QColor buttonFace = palette().color(QPalette::Button);
+
+    TestFrame = new QFrame(this);
+    TestFrame->setObjectName(QStringLiteral("TestFrame"));
+    TestFrame->setAccessibleName(tr("Test status"));
+    TestFrame->setFrameShape(QFrame::Box);
+    TestFrame->setFrameShadow(QFrame::Sunken);
+    TestFrame->setGeometry(twipsRect(this, 120, 0, 9975, 1575));
+
+    StatusList = new QListWidget(TestFrame);
+    StatusList->setObjectName(QStringLiteral("StatusList"));
+    StatusList->setAccessibleName(tr("Test status list"));
+    StatusList->setGeometry(twipsRect(this, 3840, 240, 2175, 1185));
+    StatusList->setFont(designFont(QStringLiteral("Courier New"), 9, QFont::TypeWriter));
+    {
+        QPalette pal = StatusList->palette();
+        pal.setColor(QPalette::Base, buttonFace);
+        StatusList->setPalette(pal);
+    }
+
+    Label3 = makeLabel(TestFrame, QStringLiteral("Label3"), QStringLiteral("Test Status: "));
+    Label3->setFont(designFont(QStringLiteral("MS Sans Serif"), 12, QFont::SansSerif));
+    Label3->setGeometry(twipsRect(this, 2400, 240, 1350, 300));
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // The counters form one array: objectName "Label2_<index>", with the index as a property.
+    // Their accessible name is their number; the caption to their left labels them.
+    const QString counterDescription[3] = {tr("Number of passed tests"), tr("Number of failed tests"),
+                                           tr("Number of not applicable tests")};
+    const int counterTop[3] = {240, 600, 960};
+    const int counterWidth[3] = {450, 495, 495};
+    for (int i = 0; i < 3; ++i) {
+        Label2[i] = makeLabel(TestFrame, QStringLiteral("Label2_%1").arg(i), QStringLiteral("0"));
+        Label2[i]->setProperty("index", i);
+        Label2[i]->setAccessibleDescription(counterDescription[i]);
+        Label2[i]->setGeometry(twipsRect(this, 6720, counterTop[i], counterWidth[i], 195));
+        Label2[i]->setFont(sansFont);
+    }
+
+    // The three captions size themselves to their text, from a fixed top-left corner.
+    auto placeCaption = [this, &sansFont](QLabel* label, int top, QLabel* counter) {
+        label->setFont(sansFont);
+        label->adjustSize();
+        label->move(twips(this, 6240), twips(this, top));
+        label->setBuddy(counter); // no access key; tells screen readers what the number is
+    };
+    Label4 = makeLabel(TestFrame, QStringLiteral("Label4"), QStringLiteral("Pass:"));
+    Label5 = makeLabel(TestFrame, QStringLiteral("Label5"), QStringLiteral("Fail:"));
+    Label6 = makeLabel(TestFrame, QStringLiteral("Label6"), QStringLiteral("N/A:"));
+    placeCaption(Label4, 240, Label2[0]);
+    placeCaption(Label5, 600, Label2[1]);
+    placeCaption(Label6, 960, Label2[2]);
+    // Screen readers read each caption as it is shown; the abbreviation is spelled out beside it.
+    Label6->setAccessibleDescription(tr("Not applicable"));
+
+    Display = new QPlainTextEdit(this);
+    Display->setObjectName(QStringLiteral("Display"));
+    Display->setAccessibleName(tr("Log text"));
+    Display->setReadOnly(true);
+    Display->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Display->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Display->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Display->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Display->setTabChangesFocus(true);
+    Display->setFont(designFont(QStringLiteral("Courier"), 9.75, QFont::TypeWriter));
+    {
+        QPalette pal = Display->palette();
+        pal.setColor(QPalette::Base, buttonFace);
+        Display->setPalette(pal);
+    }
+    Display->setGeometry(twipsRect(this, 120, DisplayCoveredTop, 9975, DisplayCoveredHeight));
+    Display->raise(); // in front of the status area
+
+    // Logs dropped on the view are the window's to open; the read-only text box leaves them.
+    Display->setAcceptDrops(false);
+    Display->viewport()->setAcceptDrops(false);
+
+    // Keyboard order: only Display and StatusList take the focus, Display first.
+    TestFrame->setFocusPolicy(Qt::NoFocus);
+    Display->setFocusPolicy(Qt::StrongFocus);
+    StatusList->setFocusPolicy(Qt::StrongFocus);
+    setTabOrder(Display, StatusList);
+    Display->setFocus();
+}
+
+void LogView::openFromDialog(const QString& startFolder)
+{
+    OpenFileRequest request;
+    request.fileName = QStringLiteral("*.log");
+    // DOS media carry upper-case names; the one "*.log" entry lists both.
+    request.filter = QStringLiteral("Log Files (*.log *.LOG)");
+    request.initialDir = startFolder;
+    request.title = QStringLiteral("Log File");
+    const std::optional<OpenFileResult> choice = m_platform.openFile(window(), request);
+    if (!choice)
+        return;
+    open(choice->fullPath);
+}
+
+void LogView::open(const QString& fullPath)
+{
+    // The folder is told at once, also when reading fails afterwards.
+    const QString folder = folderOfPath(fullPath);
+    if (!folder.isEmpty())
+        emit folderChosen(folder);
+
+    LogReadResult log = readLogFile(fullPath);
+    if (!log.opened) {
+        m_platform.messageBox(window(), logReadMessage(*log.error), ProgramTitle, MessageButtons::Ok,
+                              MessageIcon::Information);
+        return;
+    }
+    resetDisplay();
+    m_displayBytes = std::move(log.text);
+    try {
+        showLogText(Display, m_displayBytes);
+    } catch (const std::bad_alloc&) {
+        // The text was read but cannot be shown: nothing of it stays, and the user is told.
+        resetDisplay();
+        m_platform.messageBox(window(), logReadMessage({LogReadError::Kind::OutOfMemory, fullPath, 0, {}}),
+                              ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
+        return;
+    }
+    if (log.error) {
+        // The lines read so far stay; nothing is printable, so a part is never taken for the whole.
+        m_platform.messageBox(window(), logReadMessage(*log.error), ProgramTitle, MessageButtons::Ok,
+                              MessageIcon::Information);
+        return;
+    }
+
+    m_platform.processEvents();
+    Display->setFocus();
+    emit printableChanged(true);
+    emit logOpened();
+
+    StatusList->clear();
+    for (int i = 0; i < 3; ++i) {
+        m_testCounts[i] = 0;
+        Label2[i]->setText(QStringLiteral("0"));
+    }
+
+    StatusFileResult status = readStatusFile(statusFilePath(fullPath));
+    StatusList->addItems(status.items);
+    m_testCounts = status.counts;
+    if (!status.ok()) {
+        statusError(*status.errorLine);
+        return;
+    }
+    for (int i = 0; i < 3; ++i)
+        Label2[i]->setText(QString::number(m_testCounts[i]));
+    QLabel* failCounter = Label2[1];
+    QPalette palette = failCounter->palette();
+    palette.setColor(QPalette::WindowText, m_testCounts[1] != 0
+                                               ? QColor(255, 0, 0)
+                                               : QApplication::palette(failCounter).color(QPalette::ButtonText));
+    failCounter->setPalette(palette);
+    emit statusAvailableChanged(true);
+}
+
+void LogView::statusError(const QString& firstLine)
+{
+    coverStatus();
+    m_platform.messageBox(window(), statusErrorMessage(firstLine), StatusErrorTitle, MessageButtons::Ok,
+                          MessageIcon::Information);
+}
+
+void LogView::coverStatus()
+{
+    placeDisplay(DisplayCoveredTop, DisplayCoveredHeight);
+    m_statusShown = false;
+    emit statusAvailableChanged(false);
+    emit statusShownChanged(false);
+}
+
+void LogView::setStatusShown(bool shown)
+{
+    if (shown)
+        placeDisplay(DisplayShownTop, DisplayShownHeight);
+    else
+        placeDisplay(DisplayCoveredTop, DisplayCoveredHeight);
+    m_statusShown = shown;
+    emit statusShownChanged(m_statusShown);
+}
+
+bool LogView::clear()
+{
+    if (!clearScreenQuery())
+        return false;
+    resetDisplay();
+    coverStatus();
+    return true;
+}
+
+bool LogView::clearScreenQuery()
+{
+    if (Display->document()->isEmpty())
+        return true;
+    const MessageResult answer = m_platform.messageBox(
+        window(),
+        QStringLiteral("This will clear screen and (re)set all test status.") + NewLine
+            + QStringLiteral("Do you want to continue ?"),
+        QStringLiteral("Create Log File"), MessageButtons::YesNo, MessageIcon::Question);
+    return answer != MessageResult::No;
+}
+
+void LogView::resetDisplay()
+{
+    Display->clear();
+    std::string().swap(m_displayBytes);
+    emit printableChanged(false);
+}
+
+bool LogView::findNext(const FindRequest& request, QWidget* dialogParent)
+{
+    // The search runs over the bytes already in memory, not over the text box's document:
+    // the document of a long log is a million lines in paragraphs, too slow to walk. Byte
+    // offsets and text box positions differ by one for each CR LF before them.
+    //
+    // It does not wrap round: it stops at the end (or, going up, at the start) and says the
+    // text cannot be found, so that the user knows every match has been passed. Moving the
+    // cursor to the other end starts the search again.
+    const std::string_view bytes = m_displayBytes;
+    const QTextCursor selection = Display->textCursor();
+    const size_t from = displayOffset(bytes, request.down ? selection.selectionEnd() : selection.selectionStart());
+    const std::optional<size_t> match = findInDisplayText(bytes, request.text, from, request.matchCase, request.down);
+    if (!match) {
+        m_platform.messageBox(dialogParent ? dialogParent : window(),
+                              QStringLiteral("Cannot find \"") + request.text + QLatin1Char('"'), ProgramTitle,
+                              MessageButtons::Ok, MessageIcon::Information);
+        return false;
+    }
+    QTextDocument* document = Display->document();
+    const int last = document->characterCount() - 1;
+    QTextCursor found(document);
+    found.setPosition(std::min(displayPosition(bytes, *match), last));
+    found.setPosition(std::min(displayPosition(bytes, *match + size_t(request.text.size())), last),
+                      QTextCursor::KeepAnchor);
+    Display->setTextCursor(found);
+    Display->ensureCursorVisible();
+    return true;
+}
+
+QString LogView::displayText() const
+{
+    return decodeWindows1252(m_displayBytes);
+}
+
+void LogView::forEachDisplayPiece(const std::function<void(QStringView)>& take) const
+{
+    // A megabyte at a time: the decoded copy of a long log would double what it holds.
+    constexpr size_t PieceSize = 1 << 20;
+    const std::string_view bytes = m_displayBytes;
+    for (size_t at = 0; at < bytes.size(); at += PieceSize) {
+        const QString piece = decodeWindows1252(bytes.substr(at, PieceSize));
+        take(piece);
+    }
+}
+
+void LogView::placeDisplay(int top, int height)
+{
+    const QRect place = twipsRect(Display, 0, top, 0, height);
+    Display->setGeometry(Display->x(), place.y(), Display->width(), place.height());
+}
+
+namespace {
+
+// Turns display bytes into the text box's text: CR LF ends a paragraph after every
+// linesPerParagraph lines and is a line separator inside one; a lone LF is a line separator.
+// `lineInParagraph` carries the count over from one piece to the next.
+QString documentPiece(std::string_view bytes, int linesPerParagraph, int& lineInParagraph)
+{
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    size_t o = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = in[i];
+        if (c == '\r' && i + 1 < n && in[i + 1] == '\n') {
+            ++i;
+            if (++lineInParagraph >= linesPerParagraph) {
+                lineInParagraph = 0;
+                out[o++] = u'\n';
+            } else {
+                out[o++] = u'\u2028';
+            }
+        } else if (c == '\n') {
+            out[o++] = u'\u2028'; // a line feed inside a log line breaks it on the screen only
+        } else {
+            out[o++] = windows1252ToUnicode(c);
+        }
+    }
+    text.truncate(static_cast<qsizetype>(o));
+    return text;
+}
+
+constexpr size_t DocumentPieceBytes = 1 << 20;
+
+} // namespace
+
+void showLogText(QPlainTextEdit* display, std::string_view bytes)
+{
+    const size_t lines = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+    const int perParagraph = static_cast<int>((lines + MaxDisplayParagraphs - 1) / MaxDisplayParagraphs);
+
+    // Filled piece by piece, in one edit and without undo, so that the text is held once
+    // in the document and never a second time as one large string.
+    QTextDocument* document = display->document();
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    document->clear();
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    int lineInParagraph = 0;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t end = std::min(bytes.size(), pos + DocumentPieceBytes);
+        if (end < bytes.size() && bytes[end - 1] == '\r')
+            ++end; // keep CR LF together
+        cursor.insertText(documentPiece(bytes.substr(pos, end - pos), perParagraph, lineInParagraph));
+        pos = end;
+    }
+    cursor.endEditBlock();
+    document->setUndoRedoEnabled(undo);
+    display->setTextCursor(QTextCursor(document));
+    display->ensureCursorVisible();
+}
+
+QString folderOfPath(const QString& fullPath)
+{
+    qsizetype separator = fullPath.lastIndexOf(QLatin1Char('/'));
+    if (QDir::separator() != QLatin1Char('/'))
+        separator = std::max(separator, fullPath.lastIndexOf(QDir::separator()));
+    if (separator < 0)
+        return {};
+    if (separator == 0)
+        return QStringLiteral("/");
+    return fullPath.left(separator);
+}
+
+} // namespace vrx

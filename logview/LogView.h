@@ -1,0 +1,124 @@
+#pragma once
+// The log view: the converted log in Display, the status area behind it, and what can be done
+// with them (open a log, show or cover the status area, clear, find). It owns its widgets and
+// its state; whoever holds its menu items follows it through the signals.
+
+#include "FindText.h"
+
+#include <QString>
+#include <QStringView>
+#include <QWidget>
+#include <QtGlobal>
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class QFrame;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+
+namespace vrx {
+
+class Platform;
+
+// The view's area, in twips.
+inline constexpr int LogViewWidth = 10215;
+inline constexpr int LogViewHeight = 8265;
+
+// Places of Display, in twips: covering the status area, or below it.
+inline constexpr int DisplayCoveredTop = 0;
+inline constexpr int DisplayCoveredHeight = 8160;
+inline constexpr int DisplayShownTop = 1680;
+inline constexpr int DisplayShownHeight = 6480;
+
+class LogView : public QWidget {
+    Q_OBJECT
+public:
+    // Lays out the controls with the parent's font and colours; dialogs and message boxes
+    // stand over the parent's window.
+    LogView(Platform& platform, QWidget* parent);
+    ~LogView() override;
+
+    // Controls; each has its member's name as object name (the counters "Label2_<index>").
+    QPlainTextEdit* Display = nullptr;
+    QFrame* TestFrame = nullptr;
+    QListWidget* StatusList = nullptr;
+    QLabel* Label3 = nullptr;
+    std::array<QLabel*, 3> Label2{}; // pass, fail, n/a
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+
+    // "&Open File": asks for a log starting in startFolder, then opens it.
+    void openFromDialog(const QString& startFolder);
+    // Opens a log as "&Open File" does after its dialog (also dropped files and the command
+    // line's): folderChosen tells the file's folder, then the log and its status file are read.
+    void open(const QString& fullPath);
+
+    bool isStatusShown() const { return m_statusShown; }
+    // Uncovers the status area, or covers it again.
+    void setStatusShown(bool shown);
+    // "&Clear Display/Status": after asking, empties the display and makes the status
+    // unavailable. Returns whether it was cleared.
+    bool clear();
+
+    // Finds the request's text in Display after its selection (down) or before it (up) and
+    // selects the match; when there is none, says so in a message box over dialogParent
+    // (the view's window when null). Returns whether it found one.
+    bool findNext(const FindRequest& request, QWidget* dialogParent = nullptr);
+
+    // The display text: the converted log, lines joined by CR LF (decoded from the bytes).
+    QString displayText() const;
+    // The display text decoded a part at a time, for whoever goes through all of it without
+    // needing it whole (printing): calls take with each part in order.
+    void forEachDisplayPiece(const std::function<void(QStringView)>& take) const;
+    // The same in Windows-1252, as the log file's bytes were.
+    const std::string& displayBytes() const { return m_displayBytes; }
+
+    // Passed, failed and not-applicable tests of the last status file read.
+    const std::array<qint16, 3>& testCounts() const { return m_testCounts; }
+
+signals:
+    // A log's folder, as soon as it is chosen (also when reading it fails afterwards).
+    void folderChosen(const QString& folder);
+    // A log was read whole and is shown.
+    void logOpened();
+    // Whether the display holds a whole log that may be printed.
+    void printableChanged(bool printable);
+    // Whether the status area may be shown: a good status file came with the log.
+    void statusAvailableChanged(bool available);
+    // The status area was uncovered (true) or covered (false).
+    void statusShownChanged(bool shown);
+
+private:
+    void buildControls();
+    // Empties the display; nothing is printable then.
+    void resetDisplay();
+    // True when the display may be cleared: it is empty, or the user answered Yes.
+    bool clearScreenQuery();
+    void coverStatus();
+    void placeDisplay(int top, int height);
+    void statusError(const QString& firstLine);
+
+    Platform& m_platform;
+    std::string m_displayBytes;
+    std::array<qint16, 3> m_testCounts{};
+    bool m_statusShown = false;
+};
+
+// Puts a display text (Windows-1252, lines joined by CR LF) into the text box at once.
+// A text box keeps a layout object per paragraph, which for a million paragraphs costs
+// seconds and hundreds of megabytes; a long log therefore goes in as paragraphs of several
+// lines each, its lines parted by line separators, so it shows and scrolls the same.
+void showLogText(QPlainTextEdit* display, std::string_view bytes);
+
+// Paragraphs of the text box at most; beyond it lines share paragraphs.
+inline constexpr int MaxDisplayParagraphs = 20000;
+
+// The folder of a path: everything before its last separator ("/" for a file in the root);
+// empty when the path has no separator.
+QString folderOfPath(const QString& fullPath);
+
+} // namespace vrx
