@@ -1,0 +1,7 @@
+# The sources of vrx_core, listed once: the main build and the fuzz project (a separate clang
+# project with sanitizers) both take them from here.
+set(VRX_CORE_SOURCES
+  ByteScan.h
+  ConvertLogLine.cpp ConvertLogLine.h)
+list(TRANSFORM VRX_CORE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
+set(VRX_CORE_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR})
