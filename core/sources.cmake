@@ -2,6 +2,10 @@
 # project with sanitizers) both take them from here.
 set(VRX_CORE_SOURCES
   ByteScan.h
-  ConvertLogLine.cpp ConvertLogLine.h)
+  ConvertLogLine.cpp ConvertLogLine.h
+  LogFailure.cpp LogFailure.h
+  LogReader.cpp LogReader.h
+  RegularFile.h
+  Windows1252.cpp Windows1252.h)
 list(TRANSFORM VRX_CORE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 set(VRX_CORE_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR})
