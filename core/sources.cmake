@@ -6,6 +6,7 @@ set(VRX_CORE_SOURCES
   LogFailure.cpp LogFailure.h
   LogReader.cpp LogReader.h
   RegularFile.h
+  StatusFile.cpp StatusFile.h
   Windows1252.cpp Windows1252.h)
 list(TRANSFORM VRX_CORE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 set(VRX_CORE_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR})

@@ -1,6 +1,5 @@
 #include "LogFiles.h"
 
-#include "RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -122,22 +121,12 @@ QString statusFilePath(const QString& logPath, FolderListings& listings)
 
 QString outcomeWord(int value)
 {
-    switch (value) {
-    case -1:
-        return QStringLiteral("FAIL");
-    case 0:
-        return QStringLiteral("N/A");
-    case 1:
-        return QStringLiteral("PASS");
-    }
-    return {};
+    return QString::fromLatin1(outcomeName(value));
 }
 
 QString statusItemText(int testNumber, int value)
 {
-    QString label = QStringLiteral("Test # ") + QString::number(testNumber) + QLatin1Char(' ');
-    label.truncate(qMax<qsizetype>(9, label.size() - 1));
-    return label + QStringLiteral(" - ") + outcomeWord(value);
+    return QString::fromStdString(statusItemLabel(testNumber, value));
 }
 
 QString statusNotFoundLine(const QString& path)
@@ -152,184 +141,48 @@ QString statusErrorMessage(const QString& firstLine)
 
 namespace {
 
-bool isBlank(char c)
+StatusFileResult fromCore(const StatusRead& read, const QString& path)
 {
-    return c == ' ' || c == '\t';
+    StatusFileResult result;
+    result.items.reserve(qsizetype(read.values.size()));
+    for (size_t i = 0; i < read.values.size(); ++i)
+        result.items.append(statusItemText(int(i) + 1, read.values[i]));
+    result.counts = read.counts;
+    switch (read.failure) {
+    case StatusFailure::None:
+        break;
+    case StatusFailure::NotFound:
+        result.errorLine = statusNotFoundLine(path);
+        break;
+    case StatusFailure::NotRegular:
+        // A FIFO or a device would block or never end; it is named for what it is.
+        result.errorLine = QStringLiteral("\"%1\" is %2, not a regular file.")
+                               .arg(shownPath(path), QString::fromStdString(read.fileKind));
+        break;
+    case StatusFailure::Unreadable:
+    case StatusFailure::NoValue:
+        result.errorLine = shownPath(path);
+        break;
+    case StatusFailure::Corrupt:
+        result.errorLine = CorruptStatusLine;
+        break;
+    case StatusFailure::TooManyTests:
+        result.errorLine = TooManyTestsLine;
+        break;
+    }
+    return result;
 }
-
-// What one value of a status file reads as.
-enum class StatusValueKind {
-    Record,      // -1, 0 or 1
-    OtherNumber, // any other number that fits a signed 16-bit integer
-    Invalid,     // not a number, or one outside -32768..32767
-};
-
-struct StatusValue {
-    StatusValueKind kind = StatusValueKind::Invalid;
-    int value = 0; // for a record
-};
-
-// An optional sign and digits; leading zeros are of no weight.
-StatusValue parseStatusValue(std::string_view field)
-{
-    bool negative = false;
-    if (!field.empty() && (field.front() == '+' || field.front() == '-')) {
-        negative = field.front() == '-';
-        field.remove_prefix(1);
-    }
-    if (field.empty())
-        return {};
-    for (char c : field)
-        if (c < '0' || c > '9')
-            return {};
-    while (field.size() > 1 && field.front() == '0')
-        field.remove_prefix(1);
-    if (field.size() > 5)
-        return {};
-    int magnitude = 0;
-    for (char c : field)
-        magnitude = magnitude * 10 + (c - '0');
-    const int value = negative ? -magnitude : magnitude;
-    if (value < -32768 || value > 32767)
-        return {};
-    if (value >= -1 && value <= 1)
-        return {StatusValueKind::Record, value};
-    return {StatusValueKind::OtherNumber, value};
-}
-
-// Collects the values of a status file and turns them into records.
-class StatusReader {
-public:
-    StatusReader(StatusFileResult& result, const QString& path) : m_r(result), m_path(path) {}
-
-    // False once the file is found bad.
-    bool feed(const char* data, size_t size)
-    {
-        for (size_t i = 0; i < size; ++i) {
-            const char c = data[i];
-            if (c == ',' || c == '\r' || c == '\n') {
-                if (!endValue())
-                    return false;
-            } else if (redundant(c)) {
-                continue;
-            } else if (m_field.size() < 64) {
-                m_field.push_back(c);
-            } else {
-                // No 16-bit number, whatever follows: the file is bad here, and the rest of
-                // it (which may be very large, or never end) need not be read.
-                m_tooLong = true;
-                return endValue();
-            }
-        }
-        return true;
-    }
-
-    // Characters that cannot change what a value reads as, and are not kept, so that only a
-    // value that is bad anyway can outgrow the field: blanks in front, a blank after a blank,
-    // and leading zeros beyond the first.
-    bool redundant(char c) const
-    {
-        if (isBlank(c))
-            return m_field.empty() || isBlank(m_field.back());
-        return c == '0' && (m_field == "0" || m_field == "+0" || m_field == "-0");
-    }
-
-    bool endValue()
-    {
-        std::string_view field(m_field);
-        while (!field.empty() && isBlank(field.front()))
-            field.remove_prefix(1);
-        while (!field.empty() && isBlank(field.back()))
-            field.remove_suffix(1);
-        const bool blank = field.empty() && !m_tooLong;
-        // A value that outgrew the field is no number of 16 bits, whatever it holds.
-        const StatusValue value = m_tooLong ? StatusValue{} : parseStatusValue(field);
-        m_field.clear();
-        m_tooLong = false;
-        if (blank)
-            return true;
-        if (value.kind != StatusValueKind::Record) {
-            // A first value that is no 16-bit number at all fails like a file without any
-            // value: the message names the file. Later, and for other numbers, it is corrupt.
-            const bool unreadable = m_records == 0 && value.kind == StatusValueKind::Invalid;
-            m_r.errorLine = unreadable ? shownPath(m_path) : CorruptStatusLine;
-            return false;
-        }
-        if (m_records == 32767) {
-            m_r.errorLine = TooManyTestsLine;
-            return false;
-        }
-        ++m_records;
-        const int index = value.value == 1 ? 0 : value.value == -1 ? 1 : 2;
-        ++m_r.counts[index];
-        m_r.items.append(statusItemText(m_records, value.value));
-        return true;
-    }
-
-    // After the last byte: the value still open ends, and a file without any value fails
-    // before its first record. False once the file is found bad.
-    bool finish()
-    {
-        if (!endValue())
-            return false;
-        if (m_records == 0) {
-            m_r.errorLine = shownPath(m_path);
-            return false;
-        }
-        return true;
-    }
-
-private:
-    StatusFileResult& m_r;
-    QString m_path;
-    std::string m_field;
-    bool m_tooLong = false;
-    int m_records = 0;
-};
 
 } // namespace
 
 StatusFileResult readStatusFile(const QString& path)
 {
-    StatusFileResult result;
-    RegularFile file(nativePathBytes(path).toStdString());
-    if (file.error() == ENOENT) {
-        result.errorLine = statusNotFoundLine(path);
-        return result;
-    }
-    if (file.notRegular() && !file.isFolder()) {
-        // A FIFO or a device would block or never end; it is named for what it is.
-        result.errorLine = QStringLiteral("\"%1\" is %2, not a regular file.").arg(shownPath(path), QString::fromStdString(file.kind()));
-        return result;
-    }
-    if (!file.isOpen()) {
-        result.errorLine = shownPath(path);
-        return result;
-    }
-    StatusReader reader(result, path);
-    std::string chunk(64 * 1024, '\0');
-    for (;;) {
-        const qint64 got = file.read(chunk.data(), chunk.size());
-        if (got < 0) {
-            result.errorLine = shownPath(path);
-            return result;
-        }
-        if (got == 0)
-            break;
-        if (!reader.feed(chunk.data(), static_cast<size_t>(got)))
-            return result;
-    }
-    reader.finish();
-    return result;
+    return fromCore(readStatus(nativePathBytes(path).toStdString()), path);
 }
 
 StatusFileResult parseStatusText(std::string_view text, const QString& path)
 {
-    StatusFileResult result;
-    StatusReader reader(result, path);
-    if (reader.feed(text.data(), text.size()))
-        reader.finish();
-    return result;
+    return fromCore(parseStatus(text), path);
 }
 
 } // namespace vrx

@@ -5,6 +5,7 @@
 #include "ConvertLogLine.h"
 #include "LogReader.h"
 #include "NativePath.h"
+#include "StatusFile.h"
 #include "Windows1252.h"
 
 #include <QString>
