@@ -244,17 +244,16 @@ private:
     std::unique_ptr<ScratchFile> m_spool;
 };
 
-// The window's message for a log that failed. It speaks of the lines it shows; here they were
-// written out (text), or nothing of the log was (status, pdf).
-void reportLogError(const LogReadResult& read, const LogInput& log, std::FILE* err, bool linesWritten = false)
+// The message for a log that failed, worded from the failure's value: the lines before a
+// failing line were written out (text), or nothing of the log was (status, pdf).
+void reportLogError(const LogReadResult& read, const LogInput& log, std::FILE* err,
+                    EarlierLines earlierLines = EarlierLines::None)
 {
-    LogReadError error = read.error.value_or(LogReadError{LogReadError::Kind::CannotOpen, log.path(), 0, log.problem()});
-    error.file = log.shown();
-    QString message = logReadMessage(error);
-    message.replace(QStringLiteral("\nOnly the lines before line %1 are shown.").arg(error.line),
-                    linesWritten ? QStringLiteral("\nOnly the lines before line %1 were written.").arg(error.line)
-                                 : QString());
-    writeText(err, QStringLiteral("vrxlog: ") + message + QLatin1Char('\n'));
+    const LogReadError error = read.error.value_or(LogReadError{LogReadError::Kind::CannotOpen, log.path(), 0, log.problem()});
+    LogFailure failure = logFailureOf(error);
+    failure.earlierLines = earlierLines;
+    const std::string message = logFailureMessage(failure, shownPath(log.shown()).toStdString());
+    writeText(err, QStringLiteral("vrxlog: ") + QString::fromStdString(message) + QLatin1Char('\n'));
 }
 
 LogReadResult cannotOpen(const LogInput& log)
@@ -325,7 +324,8 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
         if (written)
             output.write(lineEnd, std::strlen(lineEnd));
         if (!read.ok()) {
-            reportLogError(read, log, err, written && !output.replacesFile());
+            reportLogError(read, log, err,
+                           written && !output.replacesFile() ? EarlierLines::Written : EarlierLines::None);
             status = ExitLogFailed;
             if (output.replacesFile()) {
                 output.discard();   // a file named by -o is not left behind half written

@@ -3,7 +3,10 @@
 // command-line tool call the same functions and get the same text, items and messages.
 
 #include "ConvertLogLine.h"
+#include "LogReader.h"
 #include "NativePath.h"
+#include "StatusFile.h"
+#include "Windows1252.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,15 +22,9 @@ namespace vrx {
 
 // ---- Log file ----
 
+// The reader's failure with the file as Qt names it, for the window and its tests.
 struct LogReadError {
-    enum class Kind {
-        CannotOpen,   // the file could not be opened
-        Empty,        // nothing to read
-        ReadFailed,   // the system failed to read on
-        RepairFailed, // a character to repair beyond position 32767
-        ConvertFailed, // ConvertLogLine refused the line
-        OutOfMemory    // the memory to hold the text could not be had
-    };
+    using Kind = LogFailure::Kind;
     Kind kind = Kind::CannotOpen;
     QString file;
     qint64 line = 0;     // 1-based line of the file; 0 when no line is concerned
@@ -43,20 +40,8 @@ struct LogReadResult {
     bool ok() const { return opened && !error; }
 };
 
-// Reads a log file: CR LF and a lone CR end a line, a lone LF stays in its line; the DOS code
-// page's ±, ≤ and µ (bytes 0xF1, 0xF3, 0xE6) are repaired to ±, < and µ of Windows-1252;
-// each line is converted, and put behind CR LF unless the text is still empty (so empty lines
-// at the start leave no trace). Streams the file; memory is about the size of the result.
+// The core's readers (LogReader.h) on a path as Qt names it.
 LogReadResult readLogFile(const QString& path);
-
-// Receives the display text in pieces, in order; each piece is the text after the previous one.
-using LogTextSink = std::function<void(const std::string& piece)>;
-
-// How the text of a line too long to convert at once reaches the sink: Held, the raw line is
-// kept until it is known to convert, so that a failure hands on nothing of it; PassedOn, it is
-// converted and handed on as it is read, in constant memory, for a reader that has checked the
-// file before and throws away all it got when a read fails after all.
-enum class LongLines { Held, PassedOn };
 
 // Reads a log as readLogFile does, but hands the display text to sink in pieces of about
 // pieceSize bytes instead of keeping it (result.text stays empty). On a failure the text of the
@@ -71,26 +56,17 @@ LogReadResult checkLogFile(const QString& path);
 // The same on bytes already in memory (file name only for the error).
 LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName = {});
 
-// Repairs one raw line in place; false when a character to repair stands beyond position
-// 32767 (the line is then left partly repaired and must not be used).
-bool repairLogLine(char* data, size_t size);
-
-// The message for a failed log: names the file and, where it applies, line and reason.
+// The window's message for a failed log: names the file and, where it applies, line and
+// reason; the lines before a failing line are on the display.
 QString logReadMessage(const LogReadError& error);
+
+// The core's value of a failure read through these functions.
+LogFailure logFailureOf(const LogReadError& error);
 
 // ---- Windows-1252 ----
 
-// Unicode text of Windows-1252 bytes. The five bytes the code page leaves undefined
-// (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 control characters of the same code.
+// Unicode text of Windows-1252 bytes, through the one table of Windows1252.h.
 QString decodeWindows1252(std::string_view bytes);
-
-// The Unicode character a Windows-1252 byte stands for.
-char16_t windows1252ToUnicode(unsigned char byte);
-
-// The display text as UTF-8 for a text file: the same characters as decodeWindows1252,
-// with the CR LF between lines kept or turned into LF (a lone LF inside a line stays).
-enum class LineEnds { CrLf, Lf };
-std::string displayTextToUtf8(std::string_view bytes, LineEnds lineEnds);
 
 // ---- Test status file ----
 

@@ -5,10 +5,6 @@
 class ConvertTest : public QObject {
     Q_OBJECT
 private slots:
-    void convert_data();
-    void convert();
-    void failures_data();
-    void failures();
     void matchesLiteral_data();
     void matchesLiteral();
     void crowdedLines();

@@ -1,5 +1,5 @@
-// Line conversion: the table of tokens and counts, the failures, and the fast conversion
-// against the literal one on many random lines.
+// Line conversion: the fast conversion against the literal one on many random lines (the
+// tables of tokens, counts and failures are the core's own, in tests/core).
 
 #include "ConvertLogLine.h"
 #include "LiteralConvert.h"
@@ -11,21 +11,6 @@
 using namespace vrx;
 
 namespace {
-
-QByteArray bytes(std::string_view s)
-{
-    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string str(const QByteArray& b)
-{
-    return std::string(b.constData(), static_cast<size_t>(b.size()));
-}
-
-QByteArray spaces(int n)
-{
-    return QByteArray(n, ' ');
-}
 
 const char* errorName(ConvertError e)
 {
@@ -41,102 +26,6 @@ const char* errorName(ConvertError e)
 }
 
 } // namespace
-
-void ConvertTest::convert_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QByteArray>("expected");
-
-    QTest::newRow("empty") << QByteArray() << QByteArray();
-    QTest::newRow("worked example") << QByteArray("\x02\x01#5\x05") << QByteArray("VERTICAL SCALE     5 mV");
-    QTest::newRow("code 2") << QByteArray("\x02") << QByteArray("VERTICAL SCALE");
-    QTest::newRow("code 3") << QByteArray("a\x03z") << QByteArray("a - z");
-    QTest::newRow("code 4") << QByteArray("\x04") << QByteArray("MEASURED");
-    QTest::newRow("code 5") << QByteArray("5\x05") << QByteArray("5 mV");
-    QTest::newRow("code 6 micro sign byte") << QByteArray("5\x06") << QByteArray("5 \xB5V");
-    QTest::newRow("code 7") << QByteArray("2\x07") << QByteArray("2div");
-    QTest::newRow("code 8") << QByteArray("100\x08") << QByteArray("100 MHz");
-    QTest::newRow("code 14") << QByteArray("\x0e") << QByteArray("LIMIT");
-    QTest::newRow("code 15") << QByteArray("\x0f") << QByteArray("PASS");
-    QTest::newRow("code 16") << QByteArray("\x10") << QByteArray("FAIL");
-    QTest::newRow("adjacent words run together") << QByteArray("\x0f\x10") << QByteArray("PASSFAIL");
-    QTest::newRow("every occurrence") << QByteArray("\x05,\x05,\x05") << QByteArray(" mV, mV, mV");
-    QTest::newRow("count 30 gives nothing") << QByteArray("a\x01\x1e" "b") << QByteArray("ab");
-    QTest::newRow("count 31 gives one") << QByteArray("a\x01\x1f" "b") << QByteArray("a b");
-    QTest::newRow("count 32") << QByteArray("\x01 x") << spaces(2) + "x";
-    QTest::newRow("count 40") << QByteArray("\x01(x") << spaces(10) + "x";
-    QTest::newRow("count 50") << QByteArray("\x01" "2x") << spaces(20) + "x";
-    QTest::newRow("count 70") << QByteArray("\x01" "Fx") << spaces(40) + "x";
-    QTest::newRow("count 110") << QByteArray("\x01n") << spaces(80);
-    QTest::newRow("count 181 (repaired micro)") << QByteArray("\x01\xB5") << spaces(151);
-    QTest::newRow("count 255") << QByteArray("\x01\xFF|") << spaces(225) + "|";
-    QTest::newRow("count char is not a word") << QByteArray("\x01\x30\x02") << spaces(18) + "VERTICAL SCALE";
-    QTest::newRow("runs before words") << QByteArray("\x01!\x04\x01\"\x05") << QByteArray("   MEASURED     mV");
-    QTest::newRow("leading CR LF passes") << QByteArray("\r\n\x0f") << QByteArray("\r\nPASS");
-    QTest::newRow("no tokens: controls pass")
-        << QByteArray("\t\n\v\f\r\x11\x12\x1f\xB5\x80", 10) << QByteArray("\t\n\v\f\r\x11\x12\x1f\xB5\x80", 10);
-    QTest::newRow("NUL passes") << QByteArray("a\0b", 3) << QByteArray("a\0b", 3);
-}
-
-void ConvertTest::convert()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(QByteArray, expected);
-    const ConvertResult r = ConvertLogLine(str(line));
-    QCOMPARE(errorName(r.error), "None");
-    QCOMPARE(bytes(r.text), expected);
-    // The literal form agrees, so the table also checks the reference.
-    QCOMPARE(bytes(test::literalConvertLogLine(str(line)).text), expected);
-}
-
-void ConvertTest::failures_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<int>("error");
-
-    const int invalid = int(ConvertError::InvalidArgument);
-    const int overflow = int(ConvertError::Overflow);
-    const int none = int(ConvertError::None);
-    QTest::newRow("code 1 last") << QByteArray("abc\x01") << invalid;
-    QTest::newRow("code 1 alone") << QByteArray("\x01") << invalid;
-    QTest::newRow("count is a token code") << QByteArray("\x01\x02") << invalid;
-    QTest::newRow("count is code 1") << QByteArray("\x01\x01" "A") << invalid;
-    QTest::newRow("count 29") << QByteArray("\x01\x1d") << invalid;
-    QTest::newRow("count CR") << QByteArray("\x01\r\n") << invalid;
-    QTest::newRow("second run bad") << QByteArray("\x01 \x01\x05") << invalid;
-
-    // Positions: a word needs its own position plus one, a run its position plus two.
-    QTest::newRow("word at 32766") << QByteArray(32765, 'x') + "\x02" << none;
-    QTest::newRow("word at 32767") << QByteArray(32766, 'x') + "\x02" << overflow;
-    QTest::newRow("word far beyond") << QByteArray(40000, 'x') + "\x0f" << overflow;
-    QTest::newRow("run at 32765") << QByteArray(32764, 'x') + "\x01 " << none;
-    QTest::newRow("run at 32766") << QByteArray(32765, 'x') + "\x01 " << overflow;
-    QTest::newRow("run at 32766 without count") << QByteArray(32765, 'x') + "\x01" << overflow;
-    QTest::newRow("run at 32765 without count") << QByteArray(32764, 'x') + "\x01" << invalid;
-    QTest::newRow("long plain line") << QByteArray(70000, 'x') << none;
-    QTest::newRow("runs push a word beyond") << QByteArray("\x01\xFF").repeated(146) + "\x10" << overflow;
-    QTest::newRow("runs after a word do not") << "\x10" + QByteArray("\x01\xFF").repeated(146) << none;
-    QTest::newRow("vanishing runs pull a word back") << QByteArray("\x01\x1e").repeated(10) + QByteArray(32760, 'x') + "\x0f"
-                                                     << none;
-    QTest::newRow("later code not counted")
-        << QByteArray("\x10").repeated(3000) + QByteArray(25000, 'x') + "\x02" << none;
-    QTest::newRow("earlier code counted")
-        << QByteArray("\x02").repeated(3000) + QByteArray(100, 'x') + "\x10" << overflow;
-    QTest::newRow("run failure before word overflow")
-        << "\x01\x10" + QByteArray(40000, 'x') + "\x02" << invalid;
-    QTest::newRow("run overflow before a bad run") << QByteArray(40000, 'x') + "\x01\x10" << overflow;
-}
-
-void ConvertTest::failures()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(int, error);
-    const ConvertResult r = ConvertLogLine(str(line));
-    QCOMPARE(errorName(r.error), errorName(ConvertError(error)));
-    QCOMPARE(errorName(test::literalConvertLogLine(str(line)).error), errorName(ConvertError(error)));
-    if (!r.ok())
-        QVERIFY(r.text.empty());
-}
 
 namespace {
 

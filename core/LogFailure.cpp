@@ -1,0 +1,48 @@
+#include "LogFailure.h"
+
+namespace vrx {
+
+namespace {
+
+std::string earlierLinesSentence(const LogFailure& failure)
+{
+    const std::string line = std::to_string(failure.line);
+    switch (failure.earlierLines) {
+    case EarlierLines::Shown:
+        return "\nOnly the lines before line " + line + " are shown.";
+    case EarlierLines::Written:
+        return "\nOnly the lines before line " + line + " were written.";
+    case EarlierLines::None:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+std::string logFailureMessage(const LogFailure& failure, std::string_view shownFile)
+{
+    const std::string file = "\"" + std::string(shownFile) + "\"";
+    const std::string line = std::to_string(failure.line);
+    switch (failure.kind) {
+    case LogFailure::Kind::CannotOpen:
+        return "The log file " + file + " could not be opened.\n" + failure.reason;
+    case LogFailure::Kind::Empty:
+        return "The log file " + file + " is empty.";
+    case LogFailure::Kind::ReadFailed:
+        return "The log file " + file + " could not be read at line " + line + ".\n" + failure.reason
+            + earlierLinesSentence(failure);
+    case LogFailure::Kind::OutOfMemory:
+        if (failure.line <= 0)
+            return "The log file " + file + " could not be shown.\nThere is not enough memory to hold its text.";
+        return "The log file " + file + " could not be read at line " + line
+            + ".\nThere is not enough memory to hold its text.";
+    case LogFailure::Kind::RepairFailed:
+    case LogFailure::Kind::ConvertFailed:
+        return "The log file " + file + " cannot be shown from line " + line + " on.\n" + failure.reason
+            + earlierLinesSentence(failure);
+    }
+    return {};
+}
+
+} // namespace vrx

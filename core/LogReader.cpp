@@ -1,0 +1,476 @@
+#include "LogReader.h"
+
+#include "ByteScan.h"
+#include "ConvertLogLine.h"
+#include "RegularFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <future>
+#include <new>
+#include <thread>
+
+namespace vrx {
+
+namespace {
+
+const std::string RepairFailedReason = "A character to repair stands beyond position 32767.";
+
+constexpr std::int64_t ReadChunk = 4 << 20;
+// A line longer than this is checked as it is read and, where its text is wanted, converted
+// in pieces, so that no more than its raw bytes are held at once (and nothing in checkLogFile).
+constexpr size_t LongLine = ReadChunk;
+const std::string_view LineSeparator = "\r\n";
+
+// Builds the display text line by line.
+class LogTextBuilder {
+public:
+    explicit LogTextBuilder(LogRead& result, const std::string& file) : m_r(result), m_file(file) {}
+
+    // Repairs and converts one raw line (changed in place); false on failure, with the error set.
+    bool addLine(char* data, size_t size)
+    {
+        const std::int64_t number = m_r.lines + 1;
+        if (!repairLogLine(data, size))
+            return fail(LogFailure::Kind::RepairFailed, number,
+                        RepairFailedReason);
+        // No separator while the display is still empty: empty lines at the start leave no trace.
+        const std::string_view separator = m_started ? LineSeparator : std::string_view();
+        const ConvertError error = appendConvertedLine(m_r.text, separator, std::string_view(data, size));
+        if (error != ConvertError::None)
+            return fail(LogFailure::Kind::ConvertFailed, number, convertErrorReason(error));
+        m_started = m_started || !m_r.text.empty();
+        m_r.lines = number;
+        return true;
+    }
+
+    // Hands the text built so far to the sink, when there is one and enough has gathered.
+    void flush(bool all)
+    {
+        if (m_sink && !m_r.text.empty() && (all || m_r.text.size() >= m_pieceSize)) {
+            (*m_sink)(m_r.text);
+            m_r.text.clear();
+        }
+    }
+
+    // Converts a long line that LineCheck has passed (repaired, changed in place) in pieces,
+    // handing each to the sink as it goes; with `keep` false only counts it.
+    void addCheckedLine(std::string& raw, bool producesText, bool keep)
+    {
+        const std::string_view separator = m_started ? LineSeparator : std::string_view();
+        if (keep) {
+            constexpr size_t Piece = 1 << 20;
+            bool first = true;
+            for (size_t at = 0; first || at < raw.size(); first = false) {
+                size_t end = std::min(raw.size(), at + Piece);
+                // A run of spaces stays whole: its count character goes with its code 1
+                // (a count character is never 1 itself in a line that passed).
+                if (end < raw.size() && raw[end - 1] == '\x01')
+                    ++end;
+                // Each piece converts as in its line: the check has passed, and positions in
+                // a piece are no further on than in the line.
+                appendConvertedLine(m_r.text, first ? separator : std::string_view(),
+                                    std::string_view(raw).substr(at, end - at));
+                at = end;
+                flush(false);
+            }
+        }
+        m_started = m_started || !separator.empty() || producesText;
+        ++m_r.lines;
+    }
+
+    // Converts a part of a long line not yet known to pass and hands it on; the part must not
+    // end inside a run of spaces. What the conversion says is left to the line's check.
+    void passOnPart(std::string_view part, bool firstOfLine)
+    {
+        const std::string_view separator = m_started && firstOfLine ? LineSeparator : std::string_view();
+        appendConvertedLine(m_r.text, separator, part);
+        flush(false);
+    }
+
+    bool started() const { return m_started; }
+    const LogRead& result() const { return m_r; }
+    void setStarted() { m_started = true; }
+
+    // Takes over the text and lines of a part converted by a builder of its own, which
+    // followed this one's lines; false when that part failed (its line counted on from here).
+    bool absorb(const LogRead& part)
+    {
+        m_r.text += part.text;
+        const std::int64_t before = m_r.lines;
+        m_r.lines += part.lines;
+        if (!part.failure)
+            return true;
+        m_r.failure = *part.failure;
+        m_r.failure->line += before;
+        return false;
+    }
+
+    void setSink(const LogTextSink* sink, size_t pieceSize)
+    {
+        m_sink = sink && *sink ? sink : nullptr;
+        m_pieceSize = pieceSize;
+    }
+
+    bool fail(LogFailure::Kind kind, std::int64_t line, const std::string& reason)
+    {
+        m_r.failure = LogFailure{kind, m_file, line, reason};
+        return false;
+    }
+
+private:
+    LogRead& m_r;
+    std::string m_file;
+    bool m_started = false;
+    const LogTextSink* m_sink = nullptr;
+    size_t m_pieceSize = 0;
+};
+
+// Splits `buffer` from `pos` into lines. CR LF or a lone CR end a line; a CR that is the last
+// byte only ends a line at the end of the input, since an LF may follow in the next chunk.
+// Returns false on a failed line. `pos` is left at the first byte not yet used, `scanned`
+// at the first byte not yet searched for a CR.
+bool takeLines(LogTextBuilder& builder, std::string& buffer, size_t& pos, size_t& scanned, bool atEnd)
+{
+    char* b = buffer.data();
+    const size_t size = buffer.size();
+    while (scanned < size) {
+        auto* cr = static_cast<char*>(std::memchr(b + scanned, '\r', size - scanned));
+        if (!cr) {
+            scanned = size;
+            break;
+        }
+        const size_t end = static_cast<size_t>(cr - b);
+        if (end + 1 == size && !atEnd) {
+            scanned = end; // decide when more has arrived
+            return true;
+        }
+        if (!builder.addLine(b + pos, end - pos))
+            return false;
+        pos = end + 1;
+        if (pos < size && b[pos] == '\n')
+            ++pos;
+        scanned = pos;
+    }
+    return true;
+}
+
+// Converts the lines of b[begin, end), which ends right after a line end.
+bool takeCompleteLines(LogTextBuilder& builder, char* b, size_t begin, size_t end)
+{
+    size_t pos = begin;
+    while (pos < end) {
+        const auto* cr = static_cast<const char*>(std::memchr(b + pos, '\r', end - pos));
+        const size_t lineEnd = static_cast<size_t>(cr - b);
+        if (!builder.addLine(b + pos, lineEnd - pos))
+            return false;
+        pos = lineEnd + 1;
+        if (pos < end && b[pos] == '\n')
+            ++pos;
+    }
+    return true;
+}
+
+// Where the line that holds or follows the CR at c ends: after the CR and its LF, if any.
+size_t afterLineEnd(const char* b, size_t c)
+{
+    return b[c + 1] == '\n' ? c + 2 : c + 1;
+}
+
+// Once the display has text, a large stretch of complete lines is converted in two halves at
+// once, the second on another thread; the text is the same as converting them in order.
+// Returns false on a failed line; `pos` moves past the lines converted.
+bool takeLinesInParallel(LogTextBuilder& builder, std::string& buffer, size_t& pos, const std::string& file)
+{
+    constexpr size_t MinHalf = 256 * 1024;
+    char* b = buffer.data();
+    const size_t size = buffer.size();
+    if (!builder.started() || size - pos < 2 * MinHalf || std::thread::hardware_concurrency() < 2)
+        return true;
+    // The last CR whose next byte is here to tell whether an LF follows.
+    size_t last = size - 1;
+    while (last > pos && b[last - 1] != '\r')
+        --last;
+    if (last <= pos || last - pos < 2 * MinHalf)
+        return true;
+    const size_t end = afterLineEnd(b, last - 1);
+    const auto* cr = static_cast<const char*>(std::memchr(b + pos + (end - pos) / 2, '\r', end - pos - (end - pos) / 2));
+    const size_t middle = afterLineEnd(b, static_cast<size_t>(cr - b));
+    if (middle >= end)
+        return true;
+
+    LogRead second;
+    second.text.reserve((end - middle) * 2);
+    auto convertSecond = std::async(std::launch::async, [&] {
+        LogTextBuilder builder2(second, file);
+        builder2.setStarted();
+        takeCompleteLines(builder2, b, middle, end);
+    });
+    const bool firstFine = takeCompleteLines(builder, b, pos, middle);
+    convertSecond.wait();
+    if (!firstFine)
+        return false;
+    pos = end;
+    return builder.absorb(second);
+}
+
+} // namespace
+
+namespace {
+
+// Repairs a part of a line that starts `offset` bytes into it.
+bool repairLinePart(char* data, size_t size, size_t offset)
+{
+    auto* p = reinterpret_cast<unsigned char*>(data);
+    for (size_t i = 0; i < size; ++i) {
+        i += scan::untilRepairCandidate(p + i, size - i);
+        if (i == size)
+            break;
+        const unsigned char c = p[i];
+        unsigned char repaired;
+        if (c == 0xF1)
+            repaired = 0xB1; // ±
+        else if (c == 0xF3)
+            repaired = '<';  // ≤ has no place in Windows-1252
+        else if (c == 0xE6)
+            repaired = 0xB5; // µ
+        else
+            continue;
+        if (offset + i + 1 > static_cast<size_t>(MaxLinePosition))
+            return false;
+        p[i] = repaired;
+    }
+    return true;
+}
+
+} // namespace
+
+bool repairLogLine(char* data, size_t size)
+{
+    return repairLinePart(data, size, 0);
+}
+
+LogRead convertLog(std::string_view bytes, const std::string& fileName)
+{
+    LogRead result;
+    result.opened = true;
+    LogTextBuilder builder(result, fileName);
+    if (bytes.empty()) {
+        builder.fail(LogFailure::Kind::Empty, 0, {});
+        return result;
+    }
+    result.text.reserve(bytes.size() + bytes.size() / 4);
+    std::string buffer(bytes);
+    size_t pos = 0;
+    size_t scanned = 0;
+    if (!takeLines(builder, buffer, pos, scanned, true))
+        return result;
+    if (pos < buffer.size())
+        builder.addLine(buffer.data() + pos, buffer.size() - pos);
+    return result;
+}
+
+namespace {
+
+enum class TextUse {
+    Keep,   // all of the text in the result
+    Stream, // handed to a sink in pieces
+    PassOn, // handed to a sink in pieces, a long line's before it is known to pass
+    None,   // only checked
+};
+
+// Reads on a line that has grown past LongLine without a line end; `buffer` holds its start.
+// The line is repaired and checked part by part as it is read, and kept (raw) only when its
+// text is wanted. Afterwards `buffer` holds what follows the line end, `skipLf` tells that an
+// LF right at the start of the next read belongs to that line end, and `atEnd` that the file
+// ended with the line. False when the line failed or the file could not be read.
+bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffer, TextUse use,
+                  bool& skipLf, bool& atEnd)
+{
+    const std::int64_t number = builder.result().lines + 1;
+    const bool keep = use == TextUse::Keep || use == TextUse::Stream;
+    LineCheck check(builder.started() ? static_cast<long>(LineSeparator.size()) : 0);
+    std::string raw;
+    size_t length = 0;
+    // Passing on: a code 1 at the end of a part waits for its count character in the next.
+    std::string part;
+    bool firstPart = true;
+    auto passOn = [&](const char* data, size_t size, bool last) {
+        // Small slices: a run of spaces makes its two bytes up to 255 characters.
+        constexpr size_t Slice = 1 << 16;
+        part.append(data, size);
+        size_t at = 0;
+        while (at < part.size()) {
+            size_t end = std::min(part.size(), at + Slice);
+            if (part[end - 1] == '\x01') {
+                if (end < part.size())
+                    ++end;   // its count character comes along
+                else if (!last && --end == at)
+                    break;   // it waits for the next read
+            }
+            builder.passOnPart(std::string_view(part).substr(at, end - at), firstPart);
+            firstPart = false;
+            at = end;
+        }
+        part.erase(0, at);
+    };
+    auto take = [&](char* data, size_t size) {
+        if (!repairLinePart(data, size, length))
+            return builder.fail(LogFailure::Kind::RepairFailed, number,
+                                RepairFailedReason);
+        check.feed(std::string_view(data, size));
+        if (keep)
+            raw.append(data, size);
+        else if (use == TextUse::PassOn)
+            passOn(data, size, false);
+        length += size;
+        return true;
+    };
+    if (keep) {
+        // The line may run to the end of the file: room for that at once, so that growing
+        // never holds the line twice.
+        raw.reserve(buffer.size() + static_cast<size_t>(file.remaining()));
+    }
+    if (!take(buffer.data(), buffer.size()))
+        return false;
+    buffer.clear();
+    std::string chunk(ReadChunk, '\0');
+    for (;;) {
+        const std::int64_t got = file.read(chunk.data(), chunk.size());
+        if (got < 0)
+            return builder.fail(LogFailure::Kind::ReadFailed, number, systemReason(errno));
+        if (got == 0) {
+            atEnd = true;
+            break;
+        }
+        const size_t n = static_cast<size_t>(got);
+        const auto* cr = static_cast<const char*>(std::memchr(chunk.data(), '\r', n));
+        const size_t end = cr ? static_cast<size_t>(cr - chunk.data()) : n;
+        if (!take(chunk.data(), end))
+            return false;
+        if (cr) {
+            size_t next = end + 1;
+            if (next < n && chunk[next] == '\n')
+                ++next;
+            skipLf = next == n;
+            buffer.assign(chunk.data() + next, n - next);
+            break;
+        }
+    }
+    if (use == TextUse::PassOn)
+        passOn(nullptr, 0, true);
+    const ConvertError error = check.finish();
+    if (error != ConvertError::None)
+        return builder.fail(LogFailure::Kind::ConvertFailed, number, convertErrorReason(error));
+    builder.addCheckedLine(raw, check.producesText(), keep);
+    return true;
+}
+
+LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink, size_t pieceSize)
+{
+    LogRead result;
+    LogTextBuilder builder(result, path);
+    static const LogTextSink discard = [](const std::string&) {};
+    builder.setSink(use == TextUse::None ? &discard : &sink, pieceSize);
+    RegularFile file(path);
+    if (!file.isOpen()) {
+        std::string reason;
+        if (file.isFolder())
+            reason = "It is a folder.";
+        else if (file.notRegular())
+            reason = "It is " + file.kind() + ", not a regular file.";
+        else
+            reason = systemReason(file.error());
+        builder.fail(LogFailure::Kind::CannotOpen, 0, reason);
+        return result;
+    }
+    result.opened = true;
+    try {
+        const std::int64_t fileSize = file.size();
+        // Runs of spaces make the text longer than the file. Room that is reserved but never
+        // written costs no memory, while growing later would hold the text twice for a moment.
+        if (use != TextUse::Keep)
+            result.text.reserve(pieceSize + 2 * ReadChunk);
+        else if (fileSize > 0)
+            result.text.reserve(static_cast<size_t>(fileSize) * 2);
+
+        std::string buffer;
+        size_t pos = 0;
+        size_t scanned = 0;
+        bool atEnd = false;
+        bool skipLf = false;
+        for (;;) {
+            const bool fine = takeLinesInParallel(builder, buffer, pos, path)
+                && (scanned = std::max(scanned, pos), takeLines(builder, buffer, pos, scanned, atEnd));
+            builder.flush(!fine);
+            if (!fine)
+                return result;
+            if (atEnd)
+                break;
+            // Keep the unfinished line, read the next chunk behind it.
+            buffer.erase(0, pos);
+            scanned -= pos;
+            pos = 0;
+            if (scanned == buffer.size() && buffer.size() >= LongLine) {
+                const bool lineFine = takeLongLine(builder, file, buffer, use, skipLf, atEnd);
+                builder.flush(!lineFine);
+                if (!lineFine)
+                    return result;
+                scanned = 0;
+                if (atEnd)
+                    break;
+                continue;
+            }
+            const size_t kept = buffer.size();
+            buffer.resize(kept + ReadChunk);
+            const std::int64_t got = file.read(buffer.data() + kept, ReadChunk);
+            if (got < 0) {
+                builder.fail(LogFailure::Kind::ReadFailed, result.lines + 1, systemReason(errno));
+                builder.flush(true);
+                return result;
+            }
+            buffer.resize(kept + static_cast<size_t>(got));
+            if (skipLf && got > 0) {
+                // The LF of a long line's CR LF came with this read.
+                if (buffer[kept] == '\n')
+                    buffer.erase(kept, 1);
+                skipLf = false;
+            }
+            atEnd = got == 0;
+        }
+        if (pos < buffer.size())
+            builder.addLine(buffer.data() + pos, buffer.size() - pos);
+        else if (result.lines == 0)
+            builder.fail(LogFailure::Kind::Empty, 0, {});
+        builder.flush(true);
+    } catch (const std::bad_alloc&) {
+        // Nothing of the log is shown: the display stays as it was.
+        const std::int64_t line = result.lines + 1;
+        result = LogRead{};
+        result.failure = LogFailure{LogFailure::Kind::OutOfMemory, path, line, {}};
+    }
+    return result;
+}
+
+} // namespace
+
+LogRead readLog(const std::string& path)
+{
+    return readLogAs(path, TextUse::Keep, {}, 0);
+}
+
+LogRead streamLog(const std::string& path, const LogTextSink& sink, size_t pieceSize, LongLines longLines)
+{
+    if (!sink)
+        return readLogAs(path, TextUse::Keep, sink, pieceSize);
+    return readLogAs(path, longLines == LongLines::PassedOn ? TextUse::PassOn : TextUse::Stream, sink, pieceSize);
+}
+
+LogRead checkLog(const std::string& path)
+{
+    return readLogAs(path, TextUse::None, {}, 0);
+}
+
+} // namespace vrx

@@ -1,0 +1,60 @@
+#pragma once
+// Reading a log: bytes in, the display text (Windows-1252, lines joined by CR LF) and the
+// number of lines out, or the failure as a value. The window, vrxlog, the fuzzers and the
+// tests call the same functions.
+
+#include "LogFailure.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vrx {
+
+struct LogRead {
+    bool opened = false;  // false: nothing was read and the display is to stay as it was
+    std::string text;     // display text in Windows-1252: the converted lines joined by CR LF,
+                          // complete, or the lines before the failing one
+    std::int64_t lines = 0; // lines of the file read and converted
+    std::optional<LogFailure> failure;
+    bool ok() const { return opened && !failure; }
+};
+
+// Reads a log file (its name as the system's bytes): CR LF and a lone CR end a line, a lone LF
+// stays in its line; the DOS code page's ±, ≤ and µ (bytes 0xF1, 0xF3, 0xE6) are repaired to
+// ±, < and µ of Windows-1252; each line is converted, and put behind CR LF unless the text is
+// still empty (so empty lines at the start leave no trace). Only a regular file is read: a
+// FIFO or a device would block or never end. Streams the file; memory is about the size of
+// the result.
+LogRead readLog(const std::string& path);
+
+// Receives the display text in pieces, in order; each piece is the text after the previous one.
+using LogTextSink = std::function<void(const std::string& piece)>;
+
+// How the text of a line too long to convert at once reaches the sink: Held, the raw line is
+// kept until it is known to convert, so that a failure hands on nothing of it; PassedOn, it is
+// converted and handed on as it is read, in constant memory, for a reader that has checked the
+// file before and throws away all it got when a read fails after all.
+enum class LongLines { Held, PassedOn };
+
+// Reads a log as readLog does, but hands the display text to sink in pieces of about
+// pieceSize bytes instead of keeping it (the text stays empty). On a failure the text of the
+// lines before the failing one has been handed on. Without a sink it is readLog.
+LogRead streamLog(const std::string& path, const LogTextSink& sink, size_t pieceSize = 4 << 20,
+                  LongLines longLines = LongLines::Held);
+
+// Reads a log as readLog does only to learn whether it converts and how many lines it has:
+// no text is kept, and memory stays the same whatever the length of a line.
+LogRead checkLog(const std::string& path);
+
+// The same on bytes already in memory (file name only for the failure).
+LogRead convertLog(std::string_view bytes, const std::string& fileName = {});
+
+// Repairs one raw line in place; false when a character to repair stands beyond position
+// 32767 (the line is then left partly repaired and must not be used).
+bool repairLogLine(char* data, size_t size);
+
+} // namespace vrx

@@ -1,0 +1,12 @@
+# The sources of vrx_core, listed once: the main build and the fuzz project (a separate clang
+# project with sanitizers) both take them from here.
+set(VRX_CORE_SOURCES
+  ByteScan.h
+  ConvertLogLine.cpp ConvertLogLine.h
+  LogFailure.cpp LogFailure.h
+  LogReader.cpp LogReader.h
+  RegularFile.h
+  StatusFile.cpp StatusFile.h
+  Windows1252.cpp Windows1252.h)
+list(TRANSFORM VRX_CORE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
+set(VRX_CORE_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR})

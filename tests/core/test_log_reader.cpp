@@ -1,0 +1,85 @@
+// The line model of the log reader on bytes, and the wording of its failures for each fate of
+// the lines before the failing one.
+
+#include "CoreTest.h"
+#include "LogFailure.h"
+#include "LogReader.h"
+#include "Windows1252.h"
+
+#include <string>
+
+using namespace vrx;
+using namespace std::string_literals;
+
+CORE_TEST(lineModel)
+{
+    using Kind = LogFailure::Kind;
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string text;
+        std::int64_t lines;
+        int failure;       // -1: none, else the kind
+        std::int64_t failedLine;
+    } rows[] = {
+        {"CR LF and lone CR end lines", "a\r\nb\rc", "a\r\nb\r\nc", 3, -1, 0},
+        {"lone LF stays in its line", "a\nb\r\n", "a\nb", 1, -1, 0},
+        {"empty lines at the start leave no trace", "\r\n\r\nx\r\n\r\ny", "x\r\n\r\ny", 5, -1, 0},
+        {"DOS characters repaired", "\xF1\xF3\xE6", "\xB1<\xB5", 1, -1, 0},
+        {"tokens expanded", "\x0f\r\n\x01\"\x10", "PASS\r\n    FAIL", 2, -1, 0},
+        {"empty", "", "", 0, int(Kind::Empty), 0},
+        {"bad run: lines before it kept", "ok\r\n\x01\x02\r\nlater", "ok", 1, int(Kind::ConvertFailed), 2},
+        {"repair beyond 32767", "x\r" + std::string(32767, 'y') + "\xE6", "x", 1, int(Kind::RepairFailed), 2},
+    };
+    for (const auto& row : rows) {
+        coretest::currentRow() = row.name;
+        const LogRead read = convertLog(row.bytes, "RUN1.LOG");
+        CHECK(read.opened);
+        CHECK_EQ(read.text, row.text);
+        CHECK_EQ(read.lines, row.lines);
+        CHECK_EQ(read.failure ? int(read.failure->kind) : -1, row.failure);
+        if (read.failure) {
+            CHECK_EQ(read.failure->line, row.failedLine);
+            CHECK_EQ(read.failure->file, std::string("RUN1.LOG"));
+        }
+    }
+}
+
+CORE_TEST(failureMessages)
+{
+    using Kind = LogFailure::Kind;
+    const struct {
+        const char* name;
+        LogFailure failure;
+        std::string message;
+    } rows[] = {
+        {"cannot open", {Kind::CannotOpen, "x", 0, "It is a folder.", EarlierLines::None},
+         "The log file \"R.LOG\" could not be opened.\nIt is a folder."},
+        {"empty", {Kind::Empty, "x", 0, {}, EarlierLines::Shown}, "The log file \"R.LOG\" is empty."},
+        {"convert, shown", {Kind::ConvertFailed, "x", 7, "Invalid argument.", EarlierLines::Shown},
+         "The log file \"R.LOG\" cannot be shown from line 7 on.\nInvalid argument.\n"
+         "Only the lines before line 7 are shown."},
+        {"repair, written", {Kind::RepairFailed, "x", 3000000000LL, "Beyond.", EarlierLines::Written},
+         "The log file \"R.LOG\" cannot be shown from line 3000000000 on.\nBeyond.\n"
+         "Only the lines before line 3000000000 were written."},
+        {"read, nothing went anywhere", {Kind::ReadFailed, "x", 2, "I/O error.", EarlierLines::None},
+         "The log file \"R.LOG\" could not be read at line 2.\nI/O error."},
+        {"memory before any line", {Kind::OutOfMemory, "x", 0, {}, EarlierLines::Shown},
+         "The log file \"R.LOG\" could not be shown.\nThere is not enough memory to hold its text."},
+        {"memory at a line", {Kind::OutOfMemory, "x", 9, {}, EarlierLines::Written},
+         "The log file \"R.LOG\" could not be read at line 9.\nThere is not enough memory to hold its text."},
+    };
+    for (const auto& row : rows) {
+        coretest::currentRow() = row.name;
+        CHECK_EQ(logFailureMessage(row.failure, "R.LOG"), row.message);
+    }
+}
+
+CORE_TEST(windows1252)
+{
+    CHECK_EQ(int(windows1252ToUnicode(0x80)), 0x20AC);
+    CHECK_EQ(int(windows1252ToUnicode(0x81)), 0x81);
+    CHECK_EQ(int(windows1252ToUnicode(0xB5)), 0xB5);
+    CHECK_EQ(displayTextToUtf8("a\x80\r\nb\n\xB5", LineEnds::Lf), std::string("a\xE2\x82\xAC\nb\n\xC2\xB5"));
+    CHECK_EQ(displayTextToUtf8("a\r\nb\r", LineEnds::CrLf), std::string("a\r\nb\r"));
+}
