@@ -1,6 +1,6 @@
 // The default printer on systems printing through CUPS.
 
-#include "DefaultPrinter.h"
+#include "SystemDefaultPrinter.h"
 
 #include <cups/cups.h>
 

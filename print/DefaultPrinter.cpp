@@ -1,23 +1,14 @@
 #include "DefaultPrinter.h"
 
-#include "Identity.h"
-#include "Platform.h"
-
 #include <cstring>
 #include <vector>
 
 namespace vrx {
 
-// Windows takes and returns texts in the system's ANSI code page.
-static QByteArray toAnsi(const QString& text)
-{
-    return text.toLocal8Bit();
-}
-
-void SelectDefaultPrinter(WindowsApi& api, Platform& platform, const QString& name)
+void SelectDefaultPrinter(WindowsApi& api, const MessageBoxFn& messageBox, const std::string& name)
 {
     if (QueryPlatformId(api) == PlatformWindows95Family)
-        MarkPrinterDefault(api, platform, name);
+        MarkPrinterDefault(api, messageBox, name);
     else
         SetDefaultFromProfile(api, name);
 }
@@ -30,42 +21,41 @@ std::int16_t QueryPlatformId(WindowsApi& api)
     return static_cast<std::int16_t>(info.dwPlatformId);
 }
 
-void SetDefaultFromProfile(WindowsApi& api, const QString& name)
+void SetDefaultFromProfile(WindowsApi& api, const std::string& name)
 {
-    QByteArray buffer(ProfileBufferSize, ' ');
-    const QByteArray key = toAnsi(name);
-    api.GetProfileStringA("PrinterPorts", key.constData(), "", buffer.data(), ProfileBufferSize);
+    std::string buffer(ProfileBufferSize, ' ');
+    api.GetProfileStringA("PrinterPorts", name.c_str(), "", buffer.data(), ProfileBufferSize);
 
-    QByteArray driver;
-    QByteArray port;
+    std::string driver;
+    std::string port;
     SplitDriverPort(buffer, driver, port);
-    if (!driver.isEmpty() && !port.isEmpty())
-        WriteDeviceEntry(api, key, driver, port);
+    if (!driver.empty() && !port.empty())
+        WriteDeviceEntry(api, name, driver, port);
 }
 
-void SplitDriverPort(QByteArray entry, QByteArray& driver, QByteArray& port)
+void SplitDriverPort(std::string entry, std::string& driver, std::string& port)
 {
     driver.clear();
     port.clear();
-    const qsizetype first = entry.indexOf(',');
-    if (first < 0)
+    const std::size_t first = entry.find(',');
+    if (first == std::string::npos)
         return;
-    driver = entry.left(first);
-    const qsizetype second = entry.indexOf(',', first + 1);
-    if (second < 0)
+    driver = entry.substr(0, first);
+    const std::size_t second = entry.find(',', first + 1);
+    if (second == std::string::npos)
         return;
-    port = entry.mid(first + 1, second - first - 1);
+    port = entry.substr(first + 1, second - first - 1);
 }
 
-void WriteDeviceEntry(WindowsApi& api, QByteArray name, QByteArray driver, QByteArray port)
+void WriteDeviceEntry(WindowsApi& api, std::string name, std::string driver, std::string port)
 {
-    const QByteArray value = name + ',' + driver + ',' + port;
-    api.WriteProfileStringA("windows", "Device", value.constData());
+    const std::string value = name + ',' + driver + ',' + port;
+    api.WriteProfileStringA("windows", "Device", value.c_str());
     static const char changedSection[] = "windows";
     api.SendMessageA(BroadcastToAllWindows, WmWinIniChange, 0, reinterpret_cast<std::intptr_t>(changedSection));
 }
 
-QByteArray CopyStringAt(WindowsApi& api, const char* address)
+std::string CopyStringAt(WindowsApi& api, const char* address)
 {
     char buffer[CopyBufferSize] = {};
     if (address == nullptr)
@@ -81,12 +71,12 @@ QByteArray CopyStringAt(WindowsApi& api, const char* address)
     const std::size_t copied = strnlen(buffer, CopyBufferSize);
     if (copied == CopyBufferSize)
         return {};
-    return QByteArray(buffer, static_cast<qsizetype>(copied));
+    return std::string(buffer, copied);
 }
 
-void MarkPrinterDefault(WindowsApi& api, Platform& platform, const QString& name)
+void MarkPrinterDefault(WindowsApi& api, const MessageBoxFn& messageBox, const std::string& name)
 {
-    QByteArray ansiName = toAnsi(name);
+    std::string ansiName = name;   // OpenPrinterA takes a non-const pointer
     PrinterHandle handle = nullptr;
     PrinterDefaultsA defaults;
     defaults.DesiredAccess = PrinterAllAccess;
@@ -108,42 +98,24 @@ void MarkPrinterDefault(WindowsApi& api, Platform& platform, const QString& name
     PrinterInfo5A read;
     std::memcpy(&read, bytes, sizeof read);
 
-    // The record passed on carries its own copies of the two names.
-    QByteArray printerName = CopyStringAt(api, read.pPrinterName);
-    QByteArray portName = CopyStringAt(api, read.pPortName);
+    // The record passed on carries its own copies of the two names. The printer keeps the
+    // attributes it has (shared, offline, ...): writing the default attribute alone would
+    // take them away from it.
+    std::string printerName = CopyStringAt(api, read.pPrinterName);
+    std::string portName = CopyStringAt(api, read.pPortName);
     PrinterInfo5A info;
     info.pPrinterName = printerName.data();
     info.pPortName = portName.data();
-    info.Attributes = read.Attributes;
+    info.Attributes = read.Attributes | PrinterAttributeDefault;
     info.DeviceNotSelectedTimeout = read.DeviceNotSelectedTimeout;
     info.TransmissionRetryTimeout = read.TransmissionRetryTimeout;
-    info.Attributes = PrinterAttributeDefault;
 
     if (api.SetPrinterA(handle, 5, reinterpret_cast<unsigned char*>(&info), 0) == 0) {
         const std::uint32_t error = api.GetLastError();
-        platform.messageBox(nullptr, QStringLiteral("SetPrinterFailed. Error code: ") + QString::number(error),
-                            ProgramTitle, MessageButtons::Ok, MessageIcon::None);
+        if (messageBox)
+            messageBox("SetPrinterFailed. Error code: " + std::to_string(error), MessageTitle);
     }
     api.ClosePrinter(handle);
-}
-
-void SelectDefaultPrinter(Platform& platform, const QString& name)
-{
-#ifdef _WIN32
-    SelectDefaultPrinter(systemWindowsApi(), platform, name);
-#else
-    Q_UNUSED(platform);
-    cupsSelectDefaultPrinter(name);
-#endif
-}
-
-QString SystemDefaultPrinterName()
-{
-#ifdef _WIN32
-    return windowsDefaultPrinterName();
-#else
-    return cupsDefaultPrinterName();
-#endif
 }
 
 } // namespace vrx

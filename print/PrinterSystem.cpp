@@ -1,6 +1,6 @@
 #include "PrinterSystem.h"
 
-#include "DefaultPrinter.h"
+#include "SystemDefaultPrinter.h"
 #include "DevicePrinter.h"
 #include "Identity.h"
 

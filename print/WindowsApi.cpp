@@ -7,7 +7,8 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include <QPrinterInfo>
+#include <cstddef>
+#include <vector>
 
 namespace vrx {
 
@@ -56,7 +57,22 @@ public:
     char* lstrcpyA(char* target, const char* source) override { return ::lstrcpyA(target, source); }
 };
 
+// The records handed to the system must be the system's own, field for field.
+static_assert(sizeof(OsVersionInfoA) == sizeof(OSVERSIONINFOA));
+static_assert(offsetof(OsVersionInfoA, dwPlatformId) == offsetof(OSVERSIONINFOA, dwPlatformId));
+static_assert(sizeof(PrinterDefaultsA) == sizeof(PRINTER_DEFAULTSA));
+static_assert(offsetof(PrinterDefaultsA, DesiredAccess) == offsetof(PRINTER_DEFAULTSA, DesiredAccess));
 static_assert(sizeof(PrinterInfo5A) == sizeof(PRINTER_INFO_5A));
+static_assert(offsetof(PrinterInfo5A, pPortName) == offsetof(PRINTER_INFO_5A, pPortName));
+static_assert(offsetof(PrinterInfo5A, Attributes) == offsetof(PRINTER_INFO_5A, Attributes));
+static_assert(offsetof(PrinterInfo5A, DeviceNotSelectedTimeout)
+              == offsetof(PRINTER_INFO_5A, DeviceNotSelectedTimeout));
+static_assert(offsetof(PrinterInfo5A, TransmissionRetryTimeout)
+              == offsetof(PRINTER_INFO_5A, TransmissionRetryTimeout));
+static_assert(PrinterAttributeDefault == PRINTER_ATTRIBUTE_DEFAULT);
+static_assert(PrinterAllAccess == PRINTER_ALL_ACCESS);
+static_assert(PlatformWindows95Family == VER_PLATFORM_WIN32_WINDOWS);
+static_assert(WmWinIniChange == WM_WININICHANGE);
 
 } // namespace
 
@@ -66,9 +82,16 @@ WindowsApi& systemWindowsApi()
     return api;
 }
 
-QString windowsDefaultPrinterName()
+std::string windowsDefaultPrinterName()
 {
-    return QPrinterInfo::defaultPrinterName();
+    DWORD size = 0;
+    ::GetDefaultPrinterA(nullptr, &size);   // asks for the size, terminating NUL included
+    if (size == 0)
+        return {};
+    std::vector<char> name(size);
+    if (!::GetDefaultPrinterA(name.data(), &size))
+        return {};
+    return std::string(name.data());
 }
 
 } // namespace vrx

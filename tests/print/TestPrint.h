@@ -41,6 +41,7 @@ private slots:
     void spoolerLongNames();
     void copyStringAt_data();
     void copyStringAt();
+    void messageThroughPlatform();
 };
 
 class TestPrintCommand : public QObject {

@@ -1,7 +1,7 @@
 // Printing on a real CUPS scheduler with the two virtual PDF printers that
 // scripts/start-cups sets up (VRX-PDF-A and VRX-PDF-B).
 
-#include "DefaultPrinter.h"
+#include "SystemDefaultPrinter.h"
 #include "PrintCommand.h"
 #include "QtPlatform.h"
 #include "ScriptedPlatform.h"
