@@ -9,9 +9,36 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace vrx {
+
+namespace file {
+#ifdef _WIN32
+// 64-bit sizes, and binary mode: a text-mode read would turn the CR LF that ends a log line
+// into a bare LF.
+using Status = struct _stat64;
+inline int status(const char* name, Status* info) { return ::_stat64(name, info); }
+inline int status(int fd, Status* info) { return ::_fstat64(fd, info); }
+inline int openForReading(const char* name) { return ::_open(name, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+inline std::int64_t read(int fd, char* data, size_t size)
+{
+    return ::_read(fd, data, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
+}
+inline int close(int fd) { return ::_close(fd); }
+#else
+using Status = struct stat;
+inline int status(const char* name, Status* info) { return ::stat(name, info); }
+inline int status(int fd, Status* info) { return ::fstat(fd, info); }
+inline int openForReading(const char* name) { return ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }
+inline std::int64_t read(int fd, char* data, size_t size) { return ::read(fd, data, size); }
+inline int close(int fd) { return ::close(fd); }
+#endif
+} // namespace file
 
 // What a file that is no regular file is, for messages.
 inline std::string fileKind(mode_t mode)
@@ -22,10 +49,14 @@ inline std::string fileKind(mode_t mode)
         return "a FIFO (named pipe)";
     if (S_ISCHR(mode))
         return "a character device";
+#ifdef S_ISBLK
     if (S_ISBLK(mode))
         return "a block device";
+#endif
+#ifdef S_ISSOCK
     if (S_ISSOCK(mode))
         return "a socket";
+#endif
     return "no regular file";
 }
 
@@ -43,8 +74,8 @@ public:
     explicit RegularFile(const std::string& path)
     {
         const char* name = path.c_str();
-        struct stat info {};
-        if (::stat(name, &info) != 0) {
+        file::Status info {};
+        if (file::status(name, &info) != 0) {
             m_error = errno;
             return;
         }
@@ -53,15 +84,15 @@ public:
             return;
         }
         do
-            m_fd = ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            m_fd = file::openForReading(name);
         while (m_fd < 0 && errno == EINTR);
         if (m_fd < 0) {
             m_error = errno;
             return;
         }
-        if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (file::status(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
             m_mode = info.st_mode;
-            ::close(m_fd);
+            file::close(m_fd);
             m_fd = -1;
             return;
         }
@@ -70,7 +101,7 @@ public:
     ~RegularFile()
     {
         if (m_fd >= 0)
-            ::close(m_fd);
+            file::close(m_fd);
     }
     RegularFile(const RegularFile&) = delete;
     RegularFile& operator=(const RegularFile&) = delete;
@@ -85,9 +116,9 @@ public:
     // Bytes read, 0 at the end, -1 on an error (errno set).
     std::int64_t read(char* data, size_t size)
     {
-        ssize_t got;
+        std::int64_t got;
         do
-            got = ::read(m_fd, data, size);
+            got = file::read(m_fd, data, size);
         while (got < 0 && errno == EINTR);
         if (got > 0)
             m_offset += got;
