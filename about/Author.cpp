@@ -7,21 +7,6 @@
 
 namespace vrx {
 
-QString authorName()
-{
-    // The company and the author are separated by two blanks in the application name.
-    const QString appName = SettingsAppName;
-    const qsizetype gap = appName.indexOf(QStringLiteral("  "));
-    if (gap < 0)
-        return appName.trimmed();
-    return appName.mid(gap).trimmed();
-}
-
-QString authorshipLine()
-{
-    return authorName() + QStringLiteral(", ") + AuthorCountry + QStringLiteral(", ") + AuthorYears;
-}
-
 QUrl authorMailUrl()
 {
     QUrl url;

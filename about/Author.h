@@ -1,6 +1,8 @@
 #pragma once
-// Who wrote the program and where to reach him: the one place for the author's
-// address, the authorship line and the web site the update check talks to.
+// Who wrote the program and where to reach him: the mail link and the addresses on the web site
+// the update check talks to.
+
+#include "Identity.h"
 
 #include <QString>
 #include <QUrl>
@@ -9,30 +11,18 @@ namespace vrx {
 
 class Platform;
 
-// The author's e-mail address, shown in the About window and used for the mail link.
-// A placeholder in the reserved example.com domain until the author's real address is filled in.
-inline const QString AuthorEmail = QStringLiteral("uri.raviz@example.com");
+// The author's texts (ProgramIdentity.h) as the windows use them.
+inline const QString AuthorEmail = toQString(identity::AuthorEmail);
+inline const QString AuthorCountry = toQString(identity::AuthorCountry);
+inline const QString AuthorYears = toQString(identity::AuthorYears);
+inline const QString AuthorMailSubject = toQString(identity::AuthorMailSubject);
+inline const QString AuthorSiteUrl = toQString(identity::AuthorSiteUrl);
+inline const QString SiteUrlVariable = toQString(identity::SiteUrlVariable);
+inline const QString VersionDataPath = toQString(identity::VersionDataPath);
+inline const QString HomepagePath = toQString(identity::HomepagePath);
 
-inline const QString AuthorCountry = QStringLiteral("Israel");
-inline const QString AuthorYears = QStringLiteral("2003 - 2025");
-
-// Subject of a new mail to the author.
-inline const QString AuthorMailSubject = QStringLiteral("View and Print VRX Log Files");
-
-// The author's web site: the version data file and the program's home page live there.
-// A placeholder in the reserved example.com domain until the real host is filled in;
-// VRXPV_SITE_URL overrides it (a mirror, or a test server).
-inline const QString AuthorSiteUrl = QStringLiteral("https://www.example.com");
-inline const QString SiteUrlVariable = QStringLiteral("VRXPV_SITE_URL");
-inline const QString VersionDataPath = QStringLiteral("/dl/swv.txt");
-inline const QString HomepagePath = QStringLiteral("/dl/VRX_pv.htm");
-
-// The author's name: what follows the company in the settings application name
-// ("Zero & Vevod  Uri Raviz" gives "Uri Raviz").
-QString authorName();
-
-// Name, country and years, e.g. "Uri Raviz, Israel, 2003 - 2025".
-QString authorshipLine();
+inline QString authorName() { return toQString(identity::authorName()); }
+inline QString authorshipLine() { return toQString(identity::authorshipLine()); }
 
 // "mailto:" + address + "?subject=View and Print VRX Log Files", properly encoded.
 QUrl authorMailUrl();

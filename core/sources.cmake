@@ -5,8 +5,11 @@ set(VRX_CORE_SOURCES
   ConvertLogLine.cpp ConvertLogLine.h
   LogFailure.cpp LogFailure.h
   LogReader.cpp LogReader.h
+  ProgramIdentity.cpp ProgramIdentity.h
   RegularFile.h
   StatusFile.cpp StatusFile.h
+  Utf8.h
+  VersionFile.cpp VersionFile.h
   Windows1252.cpp Windows1252.h)
 list(TRANSFORM VRX_CORE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 set(VRX_CORE_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR})

@@ -1,28 +1,32 @@
 #pragma once
-// The program's fixed identity: title, release, and the values every window shares.
+// The program's identity texts (ProgramIdentity.h) as the windows use them.
+
+#include "ProgramIdentity.h"
 
 #include <QString>
 
 namespace vrx {
 
-inline const QString ProgramTitle = QStringLiteral("View & Print VRX Log Files");
+inline QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-inline constexpr int VersionMajor = 1;
-inline constexpr int VersionMinor = 3;
-inline constexpr int VersionRevision = 0;
+inline const QString ProgramTitle = toQString(identity::ProgramTitle);
 
-inline const QString ReleaseDate = QStringLiteral("Jan 2025");
+inline constexpr int VersionMajor = identity::VersionMajor;
+inline constexpr int VersionMinor = identity::VersionMinor;
+inline constexpr int VersionRevision = identity::VersionRevision;
 
-// The lines of the display text are joined with CR LF, as the test program's own tools expect.
-inline const QString NewLine = QStringLiteral("\r\n");
+inline const QString ReleaseDate = toQString(identity::ReleaseDate);
+inline const QString NewLine = toQString(identity::NewLine);
+inline const QString SettingsAppName = toQString(identity::SettingsAppName);
 
-// Application name under which the one setting is stored (two blanks between "Vevod" and "Uri").
-inline const QString SettingsAppName = QStringLiteral("Zero & Vevod  Uri Raviz");
+inline QString versionText(int major, int minor, int revision)
+{
+    return toQString(identity::versionText(major, minor, revision));
+}
 
-// major "." minor revision, then one trailing "0" dropped: 1,3,0 -> "1.3"; 1,10,0 -> "1.10".
-QString versionText(int major, int minor, int revision);
-
-// The version of this release, as shown to the user.
-inline QString VersionText() { return versionText(VersionMajor, VersionMinor, VersionRevision); }
+inline QString VersionText() { return toQString(identity::versionText()); }
 
 } // namespace vrx

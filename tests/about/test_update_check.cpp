@@ -1,6 +1,7 @@
-// The update check: reading the version data file, judging it, and the whole check
-// against a real HTTP server on loopback.
+// The update check: its messages, and the whole check as the About window runs it against a
+// real HTTP server on loopback.
 
+#include "AboutForm.h"
 #include "Author.h"
 #include "Identity.h"
 #include "LoopbackHttpServer.h"
@@ -34,70 +35,19 @@ QString newerText(const QString& version)
     return QStringLiteral("A newer version  ( ") + version + QStringLiteral(" )  is available.") + Question;
 }
 
+// The whole check as the About window's button runs it.
+void checkForUpdate(Platform& platform, const DownloadOptions& options = {})
+{
+    AboutForm form(platform, nullptr);
+    form.downloadOptions = options;
+    form.Command_CheckUpdate_Click();
+}
+
 } // namespace
 
 class TestUpdateCheck : public QObject {
     Q_OBJECT
 private slots:
-    void fields_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("fields");
-        QTest::newRow("one field") << "abc" << QStringList{"abc"};
-        QTest::newRow("empty file") << "" << QStringList{""};
-        QTest::newRow("comma separated") << "a,b,c" << QStringList{"a", "b", "c"};
-        QTest::newRow("line ends of every kind") << "a\r\nb\nc\rd\r\n" << QStringList{"a", "b", "c", "d"};
-        QTest::newRow("leading blanks skipped, trailing kept") << "  a ,   b" << QStringList{"a ", "b"};
-        QTest::newRow("tab is not skipped") << "\ta" << QStringList{"\ta"};
-        QTest::newRow("quoted with commas") << "\"x, y\",z" << QStringList{"x, y", "z"};
-        QTest::newRow("quoted after blanks") << "   \"a,b\"" << QStringList{"a,b"};
-        QTest::newRow("quoted across a line end") << "\"a\nb\",c" << QStringList{"a\nb", "c"};
-        QTest::newRow("text after closing quote dropped") << "\"a\"junk,b" << QStringList{"a", "b"};
-        QTest::newRow("unclosed quote runs to the end") << "\"a,b\nc" << QStringList{"a,b\nc"};
-        QTest::newRow("quote inside a field is kept") << "a\"b,c" << QStringList{"a\"b", "c"};
-        QTest::newRow("empty fields between commas") << "a,,b" << QStringList{"a", "", "b"};
-        QTest::newRow("empty line") << "a\n\nb" << QStringList{"a", "", "b"};
-    }
-    void fields()
-    {
-        QFETCH(QString, text);
-        QFETCH(QStringList, fields);
-        QCOMPARE(readVersionFields(text), fields);
-    }
-
-    void versionValue_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("value");
-        QTest::newRow("plain") << "1.4" << 1.4;
-        QTest::newRow("blank in front") << " 1.4" << 1.4;
-        QTest::newRow("1.10 is 1.1") << " 1.10" << 1.1;
-        QTest::newRow("blanks tabs and line feeds anywhere") << " 1\t.\n3 " << 1.3;
-        QTest::newRow("carriage return ends it") << "1.\r5" << 1.0;
-        QTest::newRow("second point ends it") << "1.2.3" << 1.2;
-        QTest::newRow("letters end it") << "2.0beta" << 2.0;
-        QTest::newRow("sign") << "-1.5" << -1.5;
-        QTest::newRow("plus sign") << "+2" << 2.0;
-        QTest::newRow("exponent") << "1.4e1" << 14.0;
-        QTest::newRow("exponent with sign") << "15E-1" << 1.5;
-        QTest::newRow("bare e is not an exponent") << "2e" << 2.0;
-        QTest::newRow("leading point") << ".5" << 0.5;
-        QTest::newRow("trailing point") << "3." << 3.0;
-        QTest::newRow("comma is no decimal point") << "1,4" << 1.0;
-        QTest::newRow("not a number") << "v1.4" << 0.0;
-        QTest::newRow("sign alone") << "-" << 0.0;
-        QTest::newRow("point alone") << "." << 0.0;
-        QTest::newRow("empty") << "" << 0.0;
-        QTest::newRow("arabic-indic digits are not digits") << QString::fromUtf8("\u0661.4") << 0.0;
-        QTest::newRow("tiny exponent") << "1e-400" << 0.0;
-    }
-    void versionValue()
-    {
-        QFETCH(QString, text);
-        QFETCH(double, value);
-        QCOMPARE(vrx::versionValue(text), value);
-    }
-
     void versionValueIgnoresLocale()
     {
         const QLocale saved;
@@ -105,56 +55,6 @@ private slots:
         const double value = vrx::versionValue(u"1.4");
         QLocale::setDefault(saved);
         QCOMPARE(value, 1.4);
-    }
-
-    void hugeVersionIsNewer()
-    {
-        QVERIFY(std::isinf(vrx::versionValue(u"9e999")));
-        QCOMPARE(judgeVersionData(Title + ":9e999", QString::fromUtf8(Title), "1.3").outcome,
-                 UpdateOutcome::NewerVersion);
-    }
-
-    void judge_data()
-    {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<UpdateOutcome>("outcome");
-        QTest::addColumn<QString>("webVersion");
-        const auto newer = UpdateOutcome::NewerVersion;
-        const auto latest = UpdateOutcome::LatestVersion;
-        const auto none = UpdateOutcome::NoEntry;
-        QTest::newRow("lower-case title, 1.4") << QByteArray("view & print vrx log files:1.4") << newer << "1.4";
-        QTest::newRow("blank and 1.3 is the same") << Title + ": 1.3\r\n" << latest << " 1.3";
-        QTest::newRow("blank and 1.10 is older") << Title + ": 1.10\r\n" << latest << " 1.10";
-        QTest::newRow("blank kept in the newer text") << Title + ": 1.4" << newer << " 1.4";
-        QTest::newRow("older") << Title + ":1.2" << latest << "1.2";
-        QTest::newRow("not a number counts as 0") << Title + ":soon" << latest << "soon";
-        QTest::newRow("bare title wins over a later entry") << Title + "\r\n" + Title + ":1.4\r\n" << none << "";
-        QTest::newRow("bare title in other case is no bare title")
-            << QByteArray("VIEW & PRINT VRX LOG FILES") << latest << "VIEW & PRINT VRX LOG FILES";
-        QTest::newRow("colon last") << Title + " 2:" << none << "";
-        QTest::newRow("several entries on one line") << "Other Program:2.0," + Title + ":1.4\r\n" << newer << "1.4";
-        QTest::newRow("entries on several lines") << "Other Program:2.0\r\n" + Title + ":1.5\r\n" << newer << "1.5";
-        QTest::newRow("quoted field with commas") << "\"Other, Program:9.0\",\"" + Title + ", new:1,4\"" << latest << "1,4";
-        QTest::newRow("quoted entry") << "  \"" + Title + ":1.6\"" << newer << "1.6";
-        QTest::newRow("only the first colon splits") << Title + ":1.7:beta" << newer << "1.7:beta";
-        QTest::newRow("text before the title") << "Program " + Title + " v:2.1" << newer << "2.1";
-        QTest::newRow("first match only") << Title + ":1.2," + Title + ":1.9" << latest << "1.2";
-        QTest::newRow("no entry") << QByteArray("Other Program:2.0\r\nThird:1.0\r\n") << none << "";
-        QTest::newRow("empty file") << QByteArray() << none << "";
-        QTest::newRow("title split by a comma") << QByteArray("View & Print, VRX Log Files:1.4") << none << "";
-        QTest::newRow("utf-8 bom in front") << "\xEF\xBB\xBF" + Title + ":1.4" << newer << "1.4";
-        QTest::newRow("latin-1 bytes") << Title + ":1.4 \xE9t\xE9" << newer << QString::fromLatin1("1.4 \xE9t\xE9");
-        QTest::newRow("binary junk") << QByteArray("\x00\xff\xfe,\x01", 5) << none << "";
-    }
-    void judge()
-    {
-        QFETCH(QByteArray, data);
-        QFETCH(UpdateOutcome, outcome);
-        QFETCH(QString, webVersion);
-        const UpdateVerdict verdict = judgeVersionData(data, ProgramTitle, VersionText());
-        QCOMPARE(verdict.outcome, outcome);
-        if (outcome == UpdateOutcome::NewerVersion || outcome == UpdateOutcome::LatestVersion)
-            QCOMPARE(verdict.webVersion, webVersion);
     }
 
     void messages_data()
@@ -339,7 +239,7 @@ private slots:
         options.maxBytes = maxBytes;
         QElapsedTimer clock;
         clock.start();
-        runUpdateCheck(platform, nullptr, options);
+        checkForUpdate(platform, options);
         // A few times the deadline at most, whatever the server does.
         QVERIFY2(clock.elapsed() < 2500, "the check must end soon after its deadline");
         // The connection is closed at once, not left to a server that still sends.
@@ -440,7 +340,8 @@ private slots:
         platform.env.insert("AppData", appData.path());
         platform.env.insert(SiteUrlVariable, QStringLiteral("http://127.0.0.1:%1").arg(port));
         platform.messageAnswers = {MessageResult::No};
-        QCOMPARE(runUpdateCheck(platform, nullptr).outcome, UpdateOutcome::DownloadFailed);
+        checkForUpdate(platform);
+        QCOMPARE(platform.messages.size(), 1);
         QCOMPARE(platform.messages.value(0).text, "Web Datafile not found." + Question);
         QVERIFY(platform.openedUrls.isEmpty());
     }
@@ -454,7 +355,8 @@ private slots:
             return DownloadResult{true, {}};
         };
         platform.messageAnswers = {MessageResult::Yes};
-        QCOMPARE(runUpdateCheck(platform, nullptr).outcome, UpdateOutcome::DownloadedFileMissing);
+        checkForUpdate(platform);
+        QCOMPARE(platform.messages.size(), 1);
         QCOMPARE(platform.messages.value(0).text, "Downloaded Datafile not foud." + Question);
         QCOMPARE(platform.messages.value(0).title, Title13);
         QCOMPARE(platform.openedUrls, QList<QUrl>{QUrl(AuthorSiteUrl + "/dl/VRX_pv.htm")});
@@ -480,7 +382,8 @@ private slots:
             return DownloadResult{true, {}};
         };
         platform.messageAnswers = {MessageResult::No};
-        QCOMPARE(runUpdateCheck(platform, nullptr).outcome, UpdateOutcome::NewerVersion);
+        checkForUpdate(platform);
+        QCOMPARE(platform.messages.value(0).text, newerText("1.4"));
         QCOMPARE(target, appData.path() + "/vbTemp/versions.txt");
         QCOMPARE(platform.downloadedUrls, QList<QUrl>{QUrl(AuthorSiteUrl + "/dl/swv.txt")});
     }
@@ -498,7 +401,9 @@ private slots:
         platform.env.insert("AppData", appData.path());
         platform.env.insert(SiteUrlVariable, server.base().toString());
         platform.messageAnswers = {MessageResult::No};
-        QCOMPARE(runUpdateCheck(platform, nullptr).outcome, UpdateOutcome::LocalFailure);
+        checkForUpdate(platform);
+        QCOMPARE(platform.messages.value(0).text,
+                 QString("Cannot create the download folder \"%1/vbTemp\": Not a directory").arg(appData.path()) + Question);
         QVERIFY(server.requests.isEmpty());
     }
 };

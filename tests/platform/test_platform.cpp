@@ -56,26 +56,6 @@ private slots:
         QVERIFY(text.contains("DefaultPath="));
     }
 
-    void versionText_data()
-    {
-        QTest::addColumn<int>("major");
-        QTest::addColumn<int>("minor");
-        QTest::addColumn<int>("revision");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("this release") << 1 << 3 << 0 << "1.3";
-        QTest::newRow("revision kept") << 1 << 3 << 1 << "1.31";
-        QTest::newRow("one zero dropped") << 1 << 10 << 0 << "1.10";
-        QTest::newRow("major release") << 2 << 0 << 0 << "2.0";
-    }
-    void versionText()
-    {
-        QFETCH(int, major);
-        QFETCH(int, minor);
-        QFETCH(int, revision);
-        QFETCH(QString, expected);
-        QCOMPARE(vrx::versionText(major, minor, revision), expected);
-    }
-
     void twipsAt96Dpi_data()
     {
         QTest::addColumn<int>("twips");
