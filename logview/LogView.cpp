@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <utility>
 
 namespace vrx {
 
@@ -253,7 +254,9 @@ bool LogView::clearScreenQuery()
 void LogView::resetDisplay()
 {
     Display->clear();
-    m_lines = DisplayLines();
+    // Swapped out, not assigned: an assigned empty string would keep the old one's memory.
+    DisplayLines empty;
+    std::swap(m_lines, empty);
     emit printableChanged(false);
 }
 
