@@ -1,6 +1,7 @@
 #include "Vrxlog.h"
 
 #include "DevicePrinter.h"
+#include "DisplayLines.h"
 #include "Identity.h"
 #include "LogFiles.h"
 #include "OutputFile.h"
@@ -315,14 +316,25 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
         const LogInput log(argument);
         // The text goes out as it is converted, so a log of any size needs little memory.
         bool written = false;
+        std::string utf8;
+        const auto writeLine = [&](std::string_view line, LineEnd end) {
+            appendDisplayTextUtf8(utf8, line, lineEnds);
+            if (end != LineEnd::None)
+                utf8 += end == LineEnd::CrLf ? lineEnd : "\n";   // a lone LF inside a log line stays one
+        };
+        LineSplitter lines;
         const LogReadResult read = !log.problem().isEmpty() ? cannotOpen(log)
                                                             : streamLogFile(log.path(), [&](const std::string& piece) {
-                                                                  const std::string utf8 = displayTextToUtf8(piece, lineEnds);
+                                                                  utf8.clear();
+                                                                  lines.add(piece, writeLine);
                                                                   output.write(utf8.data(), utf8.size());
                                                                   written = true;
                                                               });
+        utf8.clear();
+        lines.finish(writeLine);
         if (written)
-            output.write(lineEnd, std::strlen(lineEnd));
+            utf8 += lineEnd;
+        output.write(utf8.data(), utf8.size());
         if (!read.ok()) {
             reportLogError(read, log, err,
                            written && !output.replacesFile() ? EarlierLines::Written : EarlierLines::None);

@@ -70,12 +70,18 @@ struct Utf8Table {
 
 std::string displayTextToUtf8(std::string_view bytes, LineEnds lineEnds)
 {
+    std::string out;
+    appendDisplayTextUtf8(out, bytes, lineEnds);
+    return out;
+}
+
+void appendDisplayTextUtf8(std::string& out, std::string_view bytes, LineEnds lineEnds)
+{
     static const Utf8Table table;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();
-    std::string out;
-    out.resize(n + n / 8 + 16);
-    size_t o = 0;
+    size_t o = out.size();
+    out.resize(o + n + n / 8 + 16);
     for (size_t i = 0; i < n;) {
         if (out.size() - o < 16) {
             out.resize(out.size() + (n - i) + (n - i) / 4 + 16);
@@ -99,7 +105,7 @@ std::string displayTextToUtf8(std::string_view bytes, LineEnds lineEnds)
         o += table.length[b];
     }
     out.resize(o);
-    return out;
+
 }
 
 } // namespace vrx

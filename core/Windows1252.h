@@ -20,5 +20,7 @@ const std::array<char16_t, 256>& windows1252Table();
 // CR LF between lines kept or turned into LF (a lone LF inside a line stays).
 enum class LineEnds { CrLf, Lf };
 std::string displayTextToUtf8(std::string_view bytes, LineEnds lineEnds);
+// The same, appended to out.
+void appendDisplayTextUtf8(std::string& out, std::string_view bytes, LineEnds lineEnds);
 
 } // namespace vrx

@@ -3,8 +3,10 @@
 set(VRX_CORE_SOURCES
   ByteScan.h
   ConvertLogLine.cpp ConvertLogLine.h
+  DisplayLines.cpp DisplayLines.h
   LogFailure.cpp LogFailure.h
   LogReader.cpp LogReader.h
+  PageLayout.cpp PageLayout.h
   ProgramIdentity.cpp ProgramIdentity.h
   RegularFile.h
   StatusFile.cpp StatusFile.h

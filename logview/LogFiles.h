@@ -3,6 +3,7 @@
 // command-line tool call the same functions and get the same text, items and messages.
 
 #include "ConvertLogLine.h"
+#include "DisplayText.h"
 #include "LogReader.h"
 #include "NativePath.h"
 #include "StatusFile.h"
@@ -63,10 +64,6 @@ QString logReadMessage(const LogReadError& error);
 // The core's value of a failure read through these functions.
 LogFailure logFailureOf(const LogReadError& error);
 
-// ---- Windows-1252 ----
-
-// Unicode text of Windows-1252 bytes, through the one table of Windows1252.h.
-QString decodeWindows1252(std::string_view bytes);
 
 // ---- Test status file ----
 

@@ -16,7 +16,9 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <array>
 #include <new>
+#include <utility>
 
 namespace vrx {
 
@@ -157,9 +159,9 @@ void LogView::open(const QString& fullPath)
         return;
     }
     resetDisplay();
-    m_displayBytes = std::move(log.text);
     try {
-        showLogText(Display, m_displayBytes);
+        m_lines = DisplayLines(std::move(log.text));
+        showLogText(Display, m_lines);
     } catch (const std::bad_alloc&) {
         // The text was read but cannot be shown: nothing of it stays, and the user is told.
         resetDisplay();
@@ -252,7 +254,9 @@ bool LogView::clearScreenQuery()
 void LogView::resetDisplay()
 {
     Display->clear();
-    std::string().swap(m_displayBytes);
+    // Swapped out, not assigned: an assigned empty string would keep the old one's memory.
+    DisplayLines empty;
+    std::swap(m_lines, empty);
     emit printableChanged(false);
 }
 
@@ -265,7 +269,7 @@ bool LogView::findNext(const FindRequest& request, QWidget* dialogParent)
     // It does not wrap round: it stops at the end (or, going up, at the start) and says the
     // text cannot be found, so that the user knows every match has been passed. Moving the
     // cursor to the other end starts the search again.
-    const std::string_view bytes = m_displayBytes;
+    const std::string_view bytes = m_lines.bytes();
     const QTextCursor selection = Display->textCursor();
     const size_t from = displayOffset(bytes, request.down ? selection.selectionEnd() : selection.selectionStart());
     const std::optional<size_t> match = findInDisplayText(bytes, request.text, from, request.matchCase, request.down);
@@ -288,18 +292,7 @@ bool LogView::findNext(const FindRequest& request, QWidget* dialogParent)
 
 QString LogView::displayText() const
 {
-    return decodeWindows1252(m_displayBytes);
-}
-
-void LogView::forEachDisplayPiece(const std::function<void(QStringView)>& take) const
-{
-    // A megabyte at a time: the decoded copy of a long log would double what it holds.
-    constexpr size_t PieceSize = 1 << 20;
-    const std::string_view bytes = m_displayBytes;
-    for (size_t at = 0; at < bytes.size(); at += PieceSize) {
-        const QString piece = decodeWindows1252(bytes.substr(at, PieceSize));
-        take(piece);
-    }
+    return decodeWindows1252(m_lines.bytes());
 }
 
 void LogView::placeDisplay(int top, int height)
@@ -308,46 +301,16 @@ void LogView::placeDisplay(int top, int height)
     Display->setGeometry(Display->x(), place.y(), Display->width(), place.height());
 }
 
-namespace {
-
-// Turns display bytes into the text box's text: CR LF ends a paragraph after every
-// linesPerParagraph lines and is a line separator inside one; a lone LF is a line separator.
-// `lineInParagraph` carries the count over from one piece to the next.
-QString documentPiece(std::string_view bytes, int linesPerParagraph, int& lineInParagraph)
-{
-    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    auto* out = reinterpret_cast<char16_t*>(text.data());
-    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t n = bytes.size();
-    size_t o = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char c = in[i];
-        if (c == '\r' && i + 1 < n && in[i + 1] == '\n') {
-            ++i;
-            if (++lineInParagraph >= linesPerParagraph) {
-                lineInParagraph = 0;
-                out[o++] = u'\n';
-            } else {
-                out[o++] = u'\u2028';
-            }
-        } else if (c == '\n') {
-            out[o++] = u'\u2028'; // a line feed inside a log line breaks it on the screen only
-        } else {
-            out[o++] = windows1252ToUnicode(c);
-        }
-    }
-    text.truncate(static_cast<qsizetype>(o));
-    return text;
-}
-
-constexpr size_t DocumentPieceBytes = 1 << 20;
-
-} // namespace
-
 void showLogText(QPlainTextEdit* display, std::string_view bytes)
 {
-    const size_t lines = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
-    const int perParagraph = static_cast<int>((lines + MaxDisplayParagraphs - 1) / MaxDisplayParagraphs);
+    showLogText(display, DisplayLines(std::string(bytes)));
+}
+
+void showLogText(QPlainTextEdit* display, const DisplayLines& lines)
+{
+    // As many paragraphs as lines up to MaxDisplayParagraphs; beyond, lines share them. A line
+    // ended by a lone LF stays in its paragraph.
+    const size_t perParagraph = (lines.lineFeeds() + MaxDisplayParagraphs) / MaxDisplayParagraphs;
 
     // Filled piece by piece, in one edit and without undo, so that the text is held once
     // in the document and never a second time as one large string.
@@ -357,15 +320,40 @@ void showLogText(QPlainTextEdit* display, std::string_view bytes)
     document->clear();
     QTextCursor cursor(document);
     cursor.beginEditBlock();
-    int lineInParagraph = 0;
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        size_t end = std::min(bytes.size(), pos + DocumentPieceBytes);
-        if (end < bytes.size() && bytes[end - 1] == '\r')
-            ++end; // keep CR LF together
-        cursor.insertText(documentPiece(bytes.substr(pos, end - pos), perParagraph, lineInParagraph));
-        pos = end;
-    }
+
+    constexpr size_t PieceCharacters = 1 << 20;
+    const std::array<char16_t, 256>& table = windows1252Table();
+    QString piece;
+    size_t used = 0;
+    const auto flush = [&] {
+        piece.truncate(qsizetype(used));
+        cursor.insertText(piece);
+        used = 0;
+    };
+    size_t lineInParagraph = 0;
+    lines.forEach([&](std::string_view text, LineEnd end) {
+        const size_t needed = text.size() + 1;
+        if (used + needed > size_t(piece.size())) {
+            if (used > 0)
+                flush();
+            piece.resize(qsizetype(std::max(PieceCharacters, needed)));
+        }
+        auto* out = reinterpret_cast<char16_t*>(piece.data()) + used;
+        for (const char c : text)
+            *out++ = table[static_cast<unsigned char>(c)];
+        used += text.size();
+        if (end == LineEnd::CrLf && ++lineInParagraph >= perParagraph) {
+            lineInParagraph = 0;
+            *out = u'\n';
+            ++used;
+        } else if (end != LineEnd::None) {
+            // A line feed inside a log line breaks it on the screen only.
+            *out = u'\u2028';
+            ++used;
+        }
+    });
+    if (used > 0)
+        flush();
     cursor.endEditBlock();
     document->setUndoRedoEnabled(undo);
     display->setTextCursor(QTextCursor(document));

@@ -3,6 +3,7 @@
 // with them (open a log, show or cover the status area, clear, find). It owns its widgets and
 // its state; whoever holds its menu items follows it through the signals.
 
+#include "DisplayLines.h"
 #include "FindText.h"
 
 #include <QString>
@@ -71,11 +72,9 @@ public:
 
     // The display text: the converted log, lines joined by CR LF (decoded from the bytes).
     QString displayText() const;
-    // The display text decoded a part at a time, for whoever goes through all of it without
-    // needing it whole (printing): calls take with each part in order.
-    void forEachDisplayPiece(const std::function<void(QStringView)>& take) const;
-    // The same in Windows-1252, as the log file's bytes were.
-    const std::string& displayBytes() const { return m_displayBytes; }
+    // The same in Windows-1252, as the log file's bytes were, and its lines (for printing).
+    const std::string& displayBytes() const { return m_lines.bytes(); }
+    const DisplayLines& displayLines() const { return m_lines; }
 
     // Passed, failed and not-applicable tests of the last status file read.
     const std::array<qint16, 3>& testCounts() const { return m_testCounts; }
@@ -103,7 +102,7 @@ private:
     void statusError(const QString& firstLine);
 
     Platform& m_platform;
-    std::string m_displayBytes;
+    DisplayLines m_lines;
     std::array<qint16, 3> m_testCounts{};
     bool m_statusShown = false;
 };
@@ -112,6 +111,7 @@ private:
 // A text box keeps a layout object per paragraph, which for a million paragraphs costs
 // seconds and hundreds of megabytes; a long log therefore goes in as paragraphs of several
 // lines each, its lines parted by line separators, so it shows and scrolls the same.
+void showLogText(QPlainTextEdit* display, const DisplayLines& lines);
 void showLogText(QPlainTextEdit* display, std::string_view bytes);
 
 // Paragraphs of the text box at most; beyond it lines share paragraphs.

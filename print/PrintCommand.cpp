@@ -6,6 +6,7 @@
 #include "PrinterSystem.h"
 
 #include <exception>
+#include <functional>
 
 namespace vrx {
 
@@ -26,7 +27,11 @@ void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& d
     PrintDisplay_Click(platform, window, displayText, printers);
 }
 
-void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText, PrinterSystem& printers)
+namespace {
+
+// The command, printing each copy through printCopy.
+void printCommand(Platform& platform, QWidget* window, const std::function<void(Printer&)>& printCopy,
+                  PrinterSystem& printers)
 {
     // Without any printer the dialog would offer a Print button that can only fail.
     if (!platform.printerInstalled()) {
@@ -55,7 +60,7 @@ void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& d
     try {
         std::unique_ptr<Printer> printer = printers.openPrinter(choice->printerName);
         for (int copy = 0; copy < choice->copies; ++copy)
-            PrintDocument(*printer, displayText, platform);
+            printCopy(*printer);
         printer->endDoc();   // nothing is pending: no page, no job
     } catch (const std::exception& error) {
         failure = QStringLiteral("The log could not be printed on ") + choice->printerName + QStringLiteral(".")
@@ -81,6 +86,24 @@ void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& d
         platform.messageBox(window, failure, ProgramTitle, MessageButtons::Ok, MessageIcon::None);
     if (!restoreFailure.isEmpty())
         platform.messageBox(window, restoreFailure, ProgramTitle, MessageButtons::Ok, MessageIcon::None);
+}
+
+} // namespace
+
+void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText, PrinterSystem& printers)
+{
+    printCommand(platform, window, [&](Printer& printer) { PrintDocument(printer, displayText, platform); }, printers);
+}
+
+void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText)
+{
+    SystemPrinters printers(platform);
+    PrintDisplay_Click(platform, window, displayText, printers);
+}
+
+void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText, PrinterSystem& printers)
+{
+    printCommand(platform, window, [&](Printer& printer) { PrintDocument(printer, displayText, platform); }, printers);
 }
 
 } // namespace vrx

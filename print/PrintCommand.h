@@ -26,4 +26,8 @@ void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& disp
 void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText);
 void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText, PrinterSystem& printers);
 
+// The same on the lines the window holds.
+void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText);
+void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText, PrinterSystem& printers);
+
 } // namespace vrx

@@ -1,5 +1,6 @@
 #include "PrintModule.h"
 
+#include "DisplayText.h"
 #include "Platform.h"
 
 #include <algorithm>
@@ -16,12 +17,6 @@ QRgb paletteColour(int colourNumber)
     if (colourNumber < 0 || colourNumber > 15)
         colourNumber = 0;
     return qRgb(qRed(palette[colourNumber]), qGreen(palette[colourNumber]), qBlue(palette[colourNumber]));
-}
-
-static float toTwips(float millimetres)
-{
-    // The product is kept in single precision, as the printer's position is.
-    return static_cast<float>(static_cast<double>(millimetres) * TwipsPerMillimetre);
 }
 
 void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t colour)
@@ -47,38 +42,24 @@ void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t 
     }
 }
 
+static std::u16string_view utf16View(QStringView text)
+{
+    return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
+}
+
 qsizetype countLines(const QString& displayText)
 {
-    LineCounter counter;
-    counter.add(QStringView(displayText));
-    return counter.lines();
-}
-
-void LineCounter::add(QStringView piece)
-{
-    if (piece.isEmpty())
-        return;
-    m_lineFeeds += piece.count(QLatin1Char('\n'));
-    m_openLine = piece.back() != QLatin1Char('\n');
-}
-
-void LineCounter::add(std::string_view piece)
-{
-    if (piece.empty())
-        return;
-    m_lineFeeds += static_cast<qsizetype>(std::count(piece.begin(), piece.end(), '\n'));
-    m_openLine = piece.back() != '\n';
-}
-
-qsizetype countPages(qsizetype lines)
-{
-    return (lines + LinesPerPage - 1) / LinesPerPage;
+    qsizetype lines = 0;
+    BasicLineSplitter<char16_t> splitter(0);
+    const auto count = [&lines](std::u16string_view, LineEnd) { ++lines; };
+    splitter.add(utf16View(displayText), count);
+    splitter.finish(count);
+    return lines;
 }
 
 QString pageFooter(qsizetype page, qsizetype pageCount)
 {
-    return QStringLiteral("Page") + QLatin1Char(' ') + QString::number(page) + QStringLiteral(" of")
-        + QLatin1Char(' ') + QString::number(pageCount);
+    return QString::fromStdString(footerText(page, pageCount));
 }
 
 namespace {
@@ -107,55 +88,43 @@ private:
 
 namespace {
 
-// Cuts a text handed over in pieces into the lines printing sees, keeping of each line only
-// the characters that are laid out, and hands each line on when its LF (or the text) ends.
-class PrintedLines {
-public:
-    explicit PrintedLines(const std::function<void(const QString&)>& line) : m_line(line) {}
+// The lines of a display text, as often as it is called: each line with no more than its
+// laid-out characters.
+using PrintedLines = std::function<void(const std::function<void(const QString&)>& line)>;
 
-    void add(QStringView piece)
-    {
-        while (!piece.isEmpty()) {
-            const qsizetype lineFeed = piece.indexOf(QLatin1Char('\n'));
-            const QStringView part = lineFeed < 0 ? piece : piece.first(lineFeed);
-            // One character past the laid-out ones is kept: it may be the CR before the LF.
-            if (m_kept.size() <= MaxPrintedLineLength)
-                m_kept += part.first(std::min<qsizetype>(part.size(), MaxPrintedLineLength + 1 - m_kept.size()));
-            if (!part.isEmpty())
-                m_lastWasCr = part.back() == QLatin1Char('\r');
-            m_open = m_open || !part.isEmpty();
-            if (lineFeed < 0)
-                return;
-            endLine(true);
-            piece = piece.sliced(lineFeed + 1);
+// Lays the lines out and prints them as one document. The lines are gone through twice, once
+// to count the pages for the footers and once to print, so they need not all be held at once.
+void printLines(Printer& printer, const PrintedLines& lines, qsizetype lineCount,
+                const std::function<void(bool)>& busy)
+{
+    BusyPointer busyPointer(busy);
+
+    // Counters are wide: a log of any length prints whole, with the right page count.
+    if (lineCount < 0) {
+        lineCount = 0;
+        lines([&lineCount](const QString&) { ++lineCount; });
+    }
+    PageLayout layout(lineCount);
+
+    printer.setFontName(PrintFontName);
+    printer.setFontSize(PrintFontSize);
+
+    lines([&](const QString& line) {
+        if (layout.linesPlaced() >= layout.lineCount())
+            throw PrintError("The log changed while it was printed.");
+        for (const Placement& placement : layout.nextLine()) {
+            if (placement.newPage)
+                printer.newPage();
+            PrintTextAt(printer,
+                        placement.kind == Placement::Kind::Footer ? QString::fromStdString(placement.text) : line,
+                        placement.x, placement.y, placement.colour);
         }
-    }
+    });
+    if (layout.linesPlaced() != layout.lineCount())
+        throw PrintError("The log changed while it was printed.");
 
-    // The last line, when the text does not end with LF.
-    void finish()
-    {
-        if (m_open)
-            endLine(false);
-    }
-
-private:
-    void endLine(bool atLineFeed)
-    {
-        // Only the CR of a CR LF pair is dropped: a lone LF keeps the character before it.
-        if (atLineFeed && m_lastWasCr && m_kept.size() <= MaxPrintedLineLength)
-            m_kept.chop(1);
-        m_kept.truncate(MaxPrintedLineLength);
-        m_line(m_kept);
-        m_kept.clear();
-        m_lastWasCr = false;
-        m_open = false;
-    }
-
-    const std::function<void(const QString&)>& m_line;
-    QString m_kept;
-    bool m_lastWasCr = false;
-    bool m_open = false;
-};
+    printer.endDoc();
+}
 
 } // namespace
 
@@ -166,45 +135,26 @@ void PrintDocument(Printer& printer, const QString& displayText, const std::func
 
 void PrintDocument(Printer& printer, const TextPieces& displayText, const std::function<void(bool)>& busy)
 {
-    BusyPointer busyPointer(busy);
-
-    float leftMargin = LeftMargin;
-    float topMargin = TopMargin;
-
-    // Counters are wide: a log of any length prints whole, with the right page count.
-    LineCounter counter;
-    displayText([&counter](QStringView piece) { counter.add(piece); });
-    const qsizetype lineCount = counter.lines();
-    const qsizetype pageCount = countPages(lineCount);
-
-    printer.setFontName(PrintFontName);
-    printer.setFontSize(PrintFontSize);
-
-    qsizetype pageNumber = 0;
-    qsizetype lineNumber = 0;
-    const std::function<void(const QString&)> printLine = [&](const QString& line) {
-        if (++lineNumber > lineCount)
-            throw PrintError("The log changed while it was printed.");
-        float y;
-        if (lineNumber % LinesPerPage == 1) {
-            ++pageNumber;
-            if (lineNumber > 1)
-                printer.newPage();
-            PrintTextAt(printer, pageFooter(pageNumber, pageCount), leftMargin + FooterOffsetX,
-                        topMargin + FooterOffsetY, 0);
-            y = topMargin;
-        } else {
-            y = -LinePitch;
-        }
-        PrintTextAt(printer, line, leftMargin, y, 0);
+    const PrintedLines lines = [&displayText](const std::function<void(const QString&)>& line) {
+        // One character past the laid-out ones is kept: it may be the CR before the LF.
+        BasicLineSplitter<char16_t> splitter{size_t(MaxPrintedLineLength)};
+        const auto take = [&line](std::u16string_view text, LineEnd) {
+            line(QString::fromUtf16(text.data(), qsizetype(text.size())));
+        };
+        displayText([&](QStringView piece) { splitter.add(utf16View(piece), take); });
+        splitter.finish(take);
     };
-    PrintedLines lines(printLine);
-    displayText([&lines](QStringView piece) { lines.add(piece); });
-    lines.finish();
-    if (lineNumber != lineCount)
-        throw PrintError("The log changed while it was printed.");
+    printLines(printer, lines, -1, busy);
+}
 
-    printer.endDoc();
+void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy)
+{
+    const PrintedLines lines = [&displayText](const std::function<void(const QString&)>& line) {
+        displayText.forEach([&line](std::string_view text, LineEnd) {
+            line(decodeWindows1252(text.substr(0, size_t(MaxPrintedLineLength))));
+        });
+    };
+    printLines(printer, lines, qsizetype(displayText.count()), busy);
 }
 
 void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& platform)
@@ -213,6 +163,11 @@ void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& pl
 }
 
 void PrintDocument(Printer& printer, const QString& displayText, Platform& platform)
+{
+    PrintDocument(printer, displayText, [&platform](bool on) { platform.setBusy(on); });
+}
+
+void PrintDocument(Printer& printer, const DisplayLines& displayText, Platform& platform)
 {
     PrintDocument(printer, displayText, [&platform](bool on) { platform.setBusy(on); });
 }

@@ -3,6 +3,9 @@
 // which places one piece of text at a position in millimetres, and PrintDocument, which
 // prints the display text as one complete document (one copy).
 
+#include "DisplayLines.h"
+#include "PageLayout.h"
+
 #include <QRgb>
 #include <QString>
 
@@ -54,20 +57,11 @@ public:
     virtual QString deviceName() const = 0;
 };
 
-// Millimetres to twips. The program has always used 56.7, not 1440 / 25.4.
-inline constexpr double TwipsPerMillimetre = 56.7;
-
-inline constexpr int LinesPerPage = 48;
-inline constexpr float LeftMargin = 18;       // mm, x of every line
-inline constexpr float TopMargin = 25;        // mm, y of the first line of a page
-inline constexpr float LinePitch = 5;         // mm between two lines
-inline constexpr float FooterOffsetX = 70;    // mm right of the left margin
-inline constexpr float FooterOffsetY = 245;   // mm below the top margin
 // Characters of a line that are laid out: far more than the widest paper holds at the print
 // font (about 200 on A3 landscape at 10 points); the rest of a longer line is not printed.
 inline constexpr qsizetype MaxPrintedLineLength = 4096;
-inline const QString PrintFontName = QStringLiteral("Courier New");
-inline constexpr float PrintFontSize = 10;    // points
+inline const QString PrintFontName = QString::fromLatin1(PrintFontFamily);
+inline constexpr float PrintFontSize = PrintFontPoints;
 
 // The sixteen colours behind the colour numbers 0..15 (0 black, 15 bright white).
 QRgb paletteColour(int colourNumber);
@@ -81,23 +75,11 @@ void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t 
 // is not part of the line; a text ending with LF has no empty line after it.
 qsizetype countLines(const QString& displayText);
 
-// Counts the lines of a display text handed over in pieces, as countLines does on the whole.
-class LineCounter {
-public:
-    void add(QStringView piece);
-    void add(std::string_view piece);   // Windows-1252 bytes: LF and CR are the same bytes
-    qsizetype lines() const { return m_lineFeeds + (m_openLine ? 1 : 0); }
-
-private:
-    qsizetype m_lineFeeds = 0;
-    bool m_openLine = false;   // characters after the last LF
-};
-
 // The display text in pieces: calls take with each piece in order, as often as it is called.
 using TextPieces = std::function<void(const std::function<void(QStringView)>& take)>;
 
 // Pages needed for a number of lines: 48 lines a page, rounded up.
-qsizetype countPages(qsizetype lines);
+inline qsizetype countPages(qsizetype lines) { return pageCountOf(lines); }
 
 // The footer of page n of m: "Page n of m".
 QString pageFooter(qsizetype page, qsizetype pageCount);
@@ -114,8 +96,12 @@ void PrintDocument(Printer& printer, const QString& displayText,
 // second time (a file that changed meanwhile) fails with PrintError.
 void PrintDocument(Printer& printer, const TextPieces& displayText, const std::function<void(bool)>& busy = {});
 
+// The same on the lines the window holds, decoded one at a time.
+void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy = {});
+
 // The same, showing the platform's busy pointer while it prints.
 void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& platform);
 void PrintDocument(Printer& printer, const QString& displayText, Platform& platform);
+void PrintDocument(Printer& printer, const DisplayLines& displayText, Platform& platform);
 
 } // namespace vrx

@@ -244,7 +244,7 @@ void MainForm::LoadLogFile_Click()
 
 void MainForm::PrintDisplay_Click()
 {
-    vrx::PrintDisplay_Click(m_platform, this, [this](const auto& take) { m_logView->forEachDisplayPiece(take); });
+    vrx::PrintDisplay_Click(m_platform, this, m_logView->displayLines());
 }
 
 void MainForm::FExit_Click()

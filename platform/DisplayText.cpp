@@ -1,0 +1,20 @@
+#include "DisplayText.h"
+
+#include "Windows1252.h"
+
+#include <array>
+
+namespace vrx {
+
+QString decodeWindows1252(std::string_view bytes)
+{
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::array<char16_t, 256>& table = windows1252Table();
+    for (size_t i = 0, n = bytes.size(); i < n; ++i)
+        out[i] = table[in[i]];
+    return text;
+}
+
+} // namespace vrx
