@@ -1,10 +1,10 @@
-#include "AboutForm.h"
+#include "about/AboutForm.h"
 
-#include "Author.h"
-#include "FormStyle.h"
-#include "Identity.h"
-#include "Twips.h"
-#include "UpdateCheck.h"
+#include "about/Author.h"
+#include "platform/FormStyle.h"
+#include "platform/Identity.h"
+#include "platform/Twips.h"
+#include "about/UpdateCheck.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #pragma once
 // The About window: release, author, e-mail link and the update check.
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <QDialog>
 

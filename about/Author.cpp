@@ -1,7 +1,7 @@
-#include "Author.h"
+#include "about/Author.h"
 
-#include "Identity.h"
-#include "Platform.h"
+#include "platform/Identity.h"
+#include "platform/Platform.h"
 
 #include <QUrlQuery>
 

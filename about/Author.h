@@ -2,7 +2,7 @@
 // Who wrote the program and where to reach him: the mail link and the addresses on the web site
 // the update check talks to.
 
-#include "Identity.h"
+#include "platform/Identity.h"
 
 #include <QString>
 #include <QUrl>

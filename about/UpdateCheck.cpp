@@ -1,7 +1,7 @@
-#include "UpdateCheck.h"
+#include "about/UpdateCheck.h"
 
-#include "Author.h"
-#include "Identity.h"
+#include "about/Author.h"
+#include "platform/Identity.h"
 
 #include <QDir>
 #include <QFile>

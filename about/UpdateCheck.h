@@ -5,8 +5,8 @@
 // Reading and judging the file are the core's (VersionFile.h); here the bytes are fetched,
 // the verdict worded and shown.
 
-#include "Platform.h"
-#include "VersionFile.h"
+#include "platform/Platform.h"
+#include "core/VersionFile.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,10 +1,10 @@
 // Log viewing: ConvertLogLine throughput, loading a generated log of 1,000,000 lines
 // through "&Open File" into the display (time and peak memory), and finding in it.
 
-#include "ConvertLogLine.h"
-#include "LogSample.h"
-#include "LogView.h"
-#include "QtPlatform.h"
+#include "core/ConvertLogLine.h"
+#include "bench/LogSample.h"
+#include "logview/LogView.h"
+#include "platform/QtPlatform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Printing a long log to a PDF file through the real printer object.
 
-#include "DevicePrinter.h"
-#include "PrintModule.h"
+#include "print/DevicePrinter.h"
+#include "print/PrintModule.h"
 
 #include <QGuiApplication>
 #include <QPrinter>

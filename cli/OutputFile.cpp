@@ -1,6 +1,6 @@
-#include "OutputFile.h"
+#include "cli/OutputFile.h"
 
-#include "LogFiles.h"
+#include "logview/LogFiles.h"
 
 #include <QList>
 #include <QString>

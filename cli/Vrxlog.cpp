@@ -1,11 +1,11 @@
-#include "Vrxlog.h"
+#include "cli/Vrxlog.h"
 
-#include "DevicePrinter.h"
-#include "DisplayLines.h"
-#include "Identity.h"
-#include "LogFiles.h"
-#include "OutputFile.h"
-#include "PrintModule.h"
+#include "print/DevicePrinter.h"
+#include "core/DisplayLines.h"
+#include "platform/Identity.h"
+#include "logview/LogFiles.h"
+#include "cli/OutputFile.h"
+#include "print/PrintModule.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

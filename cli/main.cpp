@@ -1,5 +1,5 @@
-#include "OutputFile.h"
-#include "Vrxlog.h"
+#include "cli/OutputFile.h"
+#include "cli/Vrxlog.h"
 
 #include <QGuiApplication>
 #include <cerrno>

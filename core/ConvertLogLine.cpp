@@ -1,6 +1,6 @@
-#include "ConvertLogLine.h"
+#include "core/ConvertLogLine.h"
 
-#include "ByteScan.h"
+#include "core/ByteScan.h"
 
 #include <array>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "DisplayLines.h"
+#include "core/DisplayLines.h"
 
 #include <utility>
 

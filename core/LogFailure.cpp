@@ -1,4 +1,4 @@
-#include "LogFailure.h"
+#include "core/LogFailure.h"
 
 namespace vrx {
 

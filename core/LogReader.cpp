@@ -1,8 +1,8 @@
-#include "LogReader.h"
+#include "core/LogReader.h"
 
-#include "ByteScan.h"
-#include "ConvertLogLine.h"
-#include "RegularFile.h"
+#include "core/ByteScan.h"
+#include "core/ConvertLogLine.h"
+#include "core/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -3,7 +3,7 @@
 // number of lines out, or the failure as a value. The window, vrxlog, the fuzzers and the
 // tests call the same functions.
 
-#include "LogFailure.h"
+#include "core/LogFailure.h"
 
 #include <cstddef>
 #include <cstdint>

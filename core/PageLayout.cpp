@@ -1,4 +1,4 @@
-#include "PageLayout.h"
+#include "core/PageLayout.h"
 
 namespace vrx {
 

@@ -1,4 +1,4 @@
-#include "ProgramIdentity.h"
+#include "core/ProgramIdentity.h"
 
 namespace vrx::identity {
 

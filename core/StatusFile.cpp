@@ -1,6 +1,6 @@
-#include "StatusFile.h"
+#include "core/StatusFile.h"
 
-#include "RegularFile.h"
+#include "core/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>

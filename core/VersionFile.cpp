@@ -1,6 +1,6 @@
-#include "VersionFile.h"
+#include "core/VersionFile.h"
 
-#include "Utf8.h"
+#include "core/Utf8.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "Windows1252.h"
+#include "core/Windows1252.h"
 
-#include "ByteScan.h"
+#include "core/ByteScan.h"
 
 #include <algorithm>
 #include <cstring>

@@ -14,4 +14,5 @@ set(VRX_CORE_SOURCES
   VersionFile.cpp VersionFile.h
   Windows1252.cpp Windows1252.h)
 list(TRANSFORM VRX_CORE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
-set(VRX_CORE_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR})
+# Includes name their layer ("core/LogReader.h"): the repository root is the include root.
+set(VRX_CORE_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)

@@ -1,5 +1,5 @@
 // Renders the program image at the icon theme's sizes: make-icons OUTDIR
-#include "Icon.h"
+#include "shell/Icon.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -3,9 +3,9 @@
 // failure alike; a converted line never holds a token code; appending behind the loader's
 // CR LF agrees with converting the joined text, and leaves the output alone on failure.
 
-#include "ConvertLogLine.h"
-#include "FuzzCheck.h"
-#include "LiteralConvert.h"
+#include "core/ConvertLogLine.h"
+#include "fuzz/FuzzCheck.h"
+#include "tests/core/LiteralConvert.h"
 
 #include <cstddef>
 #include <cstdint>

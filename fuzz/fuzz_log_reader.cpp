@@ -10,10 +10,10 @@
 // line lengthened by 32700 + b letters, so the 32767 limits of repair and conversion are
 // reached from small inputs.
 
-#include "ConvertLogLine.h"
-#include "FuzzCheck.h"
-#include "LiteralConvert.h"
-#include "LogFiles.h"
+#include "core/ConvertLogLine.h"
+#include "fuzz/FuzzCheck.h"
+#include "tests/core/LiteralConvert.h"
+#include "logview/LogFiles.h"
 
 #include <QString>
 #include <algorithm>

@@ -8,8 +8,8 @@
 // An input that starts with the bytes 00 'R' 'E' 'P' and one more byte b has the rest repeated
 // 200 * b times, so the 32767-record limit is reached from small inputs.
 
-#include "FuzzCheck.h"
-#include "LogFiles.h"
+#include "fuzz/FuzzCheck.h"
+#include "logview/LogFiles.h"
 
 #include <QString>
 #include <QStringList>

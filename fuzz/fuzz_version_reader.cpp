@@ -8,9 +8,9 @@
 // The input is the downloaded file. Its first field also serves as this program's version, so
 // the comparison sees more than the one real version.
 
-#include "FuzzCheck.h"
-#include "ProgramIdentity.h"
-#include "VersionFile.h"
+#include "fuzz/FuzzCheck.h"
+#include "core/ProgramIdentity.h"
+#include "core/VersionFile.h"
 
 #include <QByteArray>
 #include <QString>

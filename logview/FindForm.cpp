@@ -1,6 +1,6 @@
-#include "FindForm.h"
+#include "logview/FindForm.h"
 
-#include "FormStyle.h"
+#include "platform/FormStyle.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

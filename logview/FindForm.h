@@ -2,7 +2,7 @@
 // The find window: a small tool window over the main window that asks for a text, whether
 // its case must match and which way to go, and asks for each search by a signal.
 
-#include "FindText.h"
+#include "logview/FindText.h"
 
 #include <QDialog>
 

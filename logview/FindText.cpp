@@ -1,7 +1,7 @@
-#include "FindText.h"
+#include "logview/FindText.h"
 
-#include "ByteScan.h"
-#include "LogFiles.h"
+#include "core/ByteScan.h"
+#include "logview/LogFiles.h"
 
 #include <QChar>
 

@@ -1,4 +1,4 @@
-#include "LogFiles.h"
+#include "logview/LogFiles.h"
 
 
 #include <algorithm>

@@ -2,12 +2,12 @@
 // Reading a log and its test status file, without any window: the main window and a
 // command-line tool call the same functions and get the same text, items and messages.
 
-#include "ConvertLogLine.h"
-#include "DisplayText.h"
-#include "LogReader.h"
-#include "NativePath.h"
-#include "StatusFile.h"
-#include "Windows1252.h"
+#include "core/ConvertLogLine.h"
+#include "platform/DisplayText.h"
+#include "core/LogReader.h"
+#include "platform/NativePath.h"
+#include "core/StatusFile.h"
+#include "core/Windows1252.h"
 
 #include <QString>
 #include <QStringList>

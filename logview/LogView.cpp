@@ -1,10 +1,10 @@
-#include "LogView.h"
+#include "logview/LogView.h"
 
-#include "FormStyle.h"
-#include "Identity.h"
-#include "LogFiles.h"
-#include "Platform.h"
-#include "Twips.h"
+#include "platform/FormStyle.h"
+#include "platform/Identity.h"
+#include "logview/LogFiles.h"
+#include "platform/Platform.h"
+#include "platform/Twips.h"
 
 #include <QApplication>
 #include <QDir>

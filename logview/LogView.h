@@ -3,8 +3,8 @@
 // with them (open a log, show or cover the status area, clear, find). It owns its widgets and
 // its state; whoever holds its menu items follows it through the signals.
 
-#include "DisplayLines.h"
-#include "FindText.h"
+#include "core/DisplayLines.h"
+#include "logview/FindText.h"
 
 #include <QString>
 #include <QStringView>

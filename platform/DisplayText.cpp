@@ -1,6 +1,6 @@
-#include "DisplayText.h"
+#include "platform/DisplayText.h"
 
-#include "Windows1252.h"
+#include "core/Windows1252.h"
 
 #include <array>
 

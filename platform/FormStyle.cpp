@@ -1,4 +1,4 @@
-#include "FormStyle.h"
+#include "platform/FormStyle.h"
 
 #include <QStringList>
 #include <QGuiApplication>

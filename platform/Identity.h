@@ -1,7 +1,7 @@
 #pragma once
 // The program's identity texts (ProgramIdentity.h) as the windows use them.
 
-#include "ProgramIdentity.h"
+#include "core/ProgramIdentity.h"
 
 #include <QString>
 

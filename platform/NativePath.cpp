@@ -1,4 +1,4 @@
-#include "NativePath.h"
+#include "platform/NativePath.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "QtPlatform.h"
+#include "platform/QtPlatform.h"
 
-#include "NativePath.h"
+#include "platform/NativePath.h"
 
 #include <QApplication>
 #include <QDesktopServices>

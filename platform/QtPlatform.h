@@ -1,7 +1,7 @@
 #pragma once
 // The platform layer on Qt: real dialogs, QSettings, QDesktopServices, Qt Network.
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 namespace vrx {
 

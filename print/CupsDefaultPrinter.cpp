@@ -1,6 +1,6 @@
 // The default printer on systems printing through CUPS.
 
-#include "SystemDefaultPrinter.h"
+#include "print/SystemDefaultPrinter.h"
 
 #include <cups/cups.h>
 

@@ -1,4 +1,4 @@
-#include "DefaultPrinter.h"
+#include "print/DefaultPrinter.h"
 
 #include <cstring>
 #include <vector>

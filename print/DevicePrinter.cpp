@@ -1,4 +1,4 @@
-#include "DevicePrinter.h"
+#include "print/DevicePrinter.h"
 
 #include <QFontMetricsF>
 #include <QGlyphRun>

@@ -1,7 +1,7 @@
 #pragma once
 // The printer object on a real QPrinter: a CUPS queue, or a PDF file for tests and benchmarks.
 
-#include "PrintModule.h"
+#include "print/PrintModule.h"
 
 #include <QFont>
 #include <QFontMetricsF>

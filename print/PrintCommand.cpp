@@ -1,9 +1,9 @@
-#include "PrintCommand.h"
+#include "print/PrintCommand.h"
 
-#include "Identity.h"
-#include "Platform.h"
-#include "PrintModule.h"
-#include "PrinterSystem.h"
+#include "platform/Identity.h"
+#include "platform/Platform.h"
+#include "print/PrintModule.h"
+#include "print/PrinterSystem.h"
 
 #include <exception>
 #include <functional>

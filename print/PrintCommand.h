@@ -1,7 +1,7 @@
 #pragma once
 // The main window's "&Print" command.
 
-#include "PrintModule.h"
+#include "print/PrintModule.h"
 
 #include <QString>
 

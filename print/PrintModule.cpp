@@ -1,7 +1,7 @@
-#include "PrintModule.h"
+#include "print/PrintModule.h"
 
-#include "DisplayText.h"
-#include "Platform.h"
+#include "platform/DisplayText.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <array>

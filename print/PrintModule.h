@@ -3,8 +3,8 @@
 // which places one piece of text at a position in millimetres, and PrintDocument, which
 // prints the display text as one complete document (one copy).
 
-#include "DisplayLines.h"
-#include "PageLayout.h"
+#include "core/DisplayLines.h"
+#include "core/PageLayout.h"
 
 #include <QRgb>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "PrinterSystem.h"
+#include "print/PrinterSystem.h"
 
-#include "SystemDefaultPrinter.h"
-#include "DevicePrinter.h"
-#include "Identity.h"
+#include "print/SystemDefaultPrinter.h"
+#include "print/DevicePrinter.h"
+#include "platform/Identity.h"
 
 #include <QPrinter>
 

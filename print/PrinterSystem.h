@@ -2,7 +2,7 @@
 // What the print command needs of the system's printers: which one is the default,
 // making one the default, and a printer object on the printer the user picked.
 
-#include "PrintModule.h"
+#include "print/PrintModule.h"
 
 #include <QString>
 

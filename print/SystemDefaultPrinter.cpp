@@ -1,6 +1,6 @@
-#include "SystemDefaultPrinter.h"
+#include "print/SystemDefaultPrinter.h"
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 namespace vrx {
 

@@ -3,7 +3,7 @@
 // (the spooler or the profile), on Linux the user's default CUPS destination, as
 // `lpoptions -d` sets it.
 
-#include "DefaultPrinter.h"
+#include "print/DefaultPrinter.h"
 
 #include <QString>
 

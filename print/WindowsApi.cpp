@@ -2,7 +2,7 @@
 
 #ifdef _WIN32
 
-#include "DefaultPrinter.h"
+#include "print/DefaultPrinter.h"
 
 #include <windows.h>
 #include <winspool.h>

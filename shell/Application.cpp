@@ -1,7 +1,7 @@
-#include "Application.h"
+#include "shell/Application.h"
 
-#include "Identity.h"
-#include "Platform.h"
+#include "platform/Identity.h"
+#include "platform/Platform.h"
 
 #include <QCommandLineParser>
 

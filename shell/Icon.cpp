@@ -1,4 +1,4 @@
-#include "Icon.h"
+#include "shell/Icon.h"
 
 #include <QFont>
 #include <QPainter>

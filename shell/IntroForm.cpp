@@ -1,9 +1,9 @@
-#include "IntroForm.h"
+#include "shell/IntroForm.h"
 
-#include "Application.h"
-#include "FormStyle.h"
-#include "Identity.h"
-#include "Twips.h"
+#include "shell/Application.h"
+#include "platform/FormStyle.h"
+#include "platform/Identity.h"
+#include "platform/Twips.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,15 +1,15 @@
-#include "MainForm.h"
+#include "shell/MainForm.h"
 
-#include "AboutForm.h"
-#include "Application.h"
-#include "FindForm.h"
-#include "FormStyle.h"
-#include "Icon.h"
-#include "Identity.h"
-#include "IntroForm.h"
-#include "NativePath.h"
-#include "Platform.h"
-#include "PrintCommand.h"
+#include "about/AboutForm.h"
+#include "shell/Application.h"
+#include "logview/FindForm.h"
+#include "platform/FormStyle.h"
+#include "shell/Icon.h"
+#include "platform/Identity.h"
+#include "shell/IntroForm.h"
+#include "platform/NativePath.h"
+#include "platform/Platform.h"
+#include "print/PrintCommand.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // The program's working window: the converted log in Display, the status area behind it,
 // and the File, View and About commands.
 
-#include "LogView.h"
+#include "logview/LogView.h"
 
 #include <QMainWindow>
 #include <array>

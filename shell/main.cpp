@@ -1,9 +1,9 @@
-#include "Application.h"
-#include "Icon.h"
-#include "Identity.h"
-#include "MainForm.h"
-#include "NativePath.h"
-#include "QtPlatform.h"
+#include "shell/Application.h"
+#include "shell/Icon.h"
+#include "platform/Identity.h"
+#include "shell/MainForm.h"
+#include "platform/NativePath.h"
+#include "platform/QtPlatform.h"
 
 #include <QApplication>
 

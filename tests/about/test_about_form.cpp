@@ -1,12 +1,12 @@
 // The About window: layout, texts, keys, the e-mail link and the check's button.
 
-#include "AboutForm.h"
-#include "Author.h"
-#include "FormChecks.h"
-#include "Identity.h"
-#include "LoopbackHttpServer.h"
-#include "ScriptedPlatform.h"
-#include "Twips.h"
+#include "about/AboutForm.h"
+#include "about/Author.h"
+#include "tests/support/FormChecks.h"
+#include "platform/Identity.h"
+#include "tests/about/LoopbackHttpServer.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "platform/Twips.h"
 
 #include <QAccessible>
 #include <QApplication>

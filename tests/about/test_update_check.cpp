@@ -1,13 +1,13 @@
 // The update check: its messages, and the whole check as the About window runs it against a
 // real HTTP server on loopback.
 
-#include "AboutForm.h"
-#include "Author.h"
-#include "Identity.h"
-#include "LoopbackHttpServer.h"
-#include "QtPlatform.h"
-#include "ScriptedPlatform.h"
-#include "UpdateCheck.h"
+#include "about/AboutForm.h"
+#include "about/Author.h"
+#include "platform/Identity.h"
+#include "tests/about/LoopbackHttpServer.h"
+#include "platform/QtPlatform.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "about/UpdateCheck.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // vrxlog end to end: the built program run on the sample logs and on bad input.
 
-#include "FolderListing.h"
-#include "LogView.h"
-#include "MainForm.h"
-#include "ScriptedPlatform.h"
+#include "tests/support/FolderListing.h"
+#include "logview/LogView.h"
+#include "shell/MainForm.h"
+#include "tests/support/ScriptedPlatform.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // first character of the text as it stands. The fast ConvertLogLine must agree with it on
 // every line, result and failure alike.
 
-#include "ConvertLogLine.h"
+#include "core/ConvertLogLine.h"
 
 #include <string>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "CoreTest.h"
+#include "tests/core/CoreTest.h"
 
 #include <cstdio>
 

@@ -1,9 +1,9 @@
 // Line conversion: the table of tokens and counts, and the failures; the literal conversion
 // must agree on every row, so the tables check the reference as well.
 
-#include "ConvertLogLine.h"
-#include "CoreTest.h"
-#include "LiteralConvert.h"
+#include "core/ConvertLogLine.h"
+#include "tests/core/CoreTest.h"
+#include "tests/core/LiteralConvert.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 // The display text's lines, whole, in pieces and from an index, and the pages they are laid out on.
 
-#include "CoreTest.h"
-#include "DisplayLines.h"
-#include "PageLayout.h"
+#include "tests/core/CoreTest.h"
+#include "core/DisplayLines.h"
+#include "core/PageLayout.h"
 
 #include <string>
 

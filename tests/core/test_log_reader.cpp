@@ -1,10 +1,10 @@
 // The line model of the log reader on bytes, and the wording of its failures for each fate of
 // the lines before the failing one.
 
-#include "CoreTest.h"
-#include "LogFailure.h"
-#include "LogReader.h"
-#include "Windows1252.h"
+#include "tests/core/CoreTest.h"
+#include "core/LogFailure.h"
+#include "core/LogReader.h"
+#include "core/Windows1252.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // The status file on bytes: records, counts, and the failure as a value.
 
-#include "CoreTest.h"
-#include "StatusFile.h"
+#include "tests/core/CoreTest.h"
+#include "core/StatusFile.h"
 
 #include <string>
 

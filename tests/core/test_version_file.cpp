@@ -1,9 +1,9 @@
 // The version data file on bytes: its fields, the value of a version text and the verdict for
 // this program; and the version text of a release.
 
-#include "CoreTest.h"
-#include "ProgramIdentity.h"
-#include "VersionFile.h"
+#include "tests/core/CoreTest.h"
+#include "core/ProgramIdentity.h"
+#include "core/VersionFile.h"
 
 #include <cmath>
 #include <limits>

@@ -2,9 +2,9 @@
 // The log view in a window, with a scripted platform in front and the three menu items a
 // main window keeps in step with it.
 
-#include "LogView.h"
-#include "ScriptedPlatform.h"
-#include "Twips.h"
+#include "logview/LogView.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "platform/Twips.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,9 +1,9 @@
 // Line conversion: the fast conversion against the literal one on many random lines (the
 // tables of tokens, counts and failures are the core's own, in tests/core).
 
-#include "ConvertLogLine.h"
-#include "LiteralConvert.h"
-#include "LogViewTests.h"
+#include "core/ConvertLogLine.h"
+#include "tests/core/LiteralConvert.h"
+#include "tests/logview/LogViewTests.h"
 
 #include <QTest>
 #include <random>

@@ -1,9 +1,9 @@
 // Finding a text in the loaded log: the match is selected in the display, or a message says
 // that there is none. The search stops at either end of the text.
 
-#include "Harness.h"
-#include "Identity.h"
-#include "LogViewTests.h"
+#include "tests/logview/Harness.h"
+#include "platform/Identity.h"
+#include "tests/logview/LogViewTests.h"
 
 #include <QFile>
 #include <QTemporaryDir>

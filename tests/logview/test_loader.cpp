@@ -1,10 +1,10 @@
 // Loading a log and its status file through "&Open File", with real files in a temporary
 // folder and a scripted platform for the dialog and the message boxes.
 
-#include "Harness.h"
-#include "Identity.h"
-#include "LogFiles.h"
-#include "LogViewTests.h"
+#include "tests/logview/Harness.h"
+#include "platform/Identity.h"
+#include "logview/LogFiles.h"
+#include "tests/logview/LogViewTests.h"
 
 #include <QApplication>
 #include <QFile>

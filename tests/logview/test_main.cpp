@@ -1,4 +1,4 @@
-#include "LogViewTests.h"
+#include "tests/logview/LogViewTests.h"
 
 #include <QApplication>
 #include <QTest>

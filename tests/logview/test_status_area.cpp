@@ -1,8 +1,8 @@
 // The status area's three states and the commands that move between them.
 
-#include "Harness.h"
-#include "Identity.h"
-#include "LogViewTests.h"
+#include "tests/logview/Harness.h"
+#include "platform/Identity.h"
+#include "tests/logview/LogViewTests.h"
 
 #include <QFile>
 #include <QTemporaryDir>

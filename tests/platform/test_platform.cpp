@@ -1,9 +1,9 @@
-#include "Identity.h"
-#include "NativePath.h"
-#include "Platform.h"
-#include "QtPlatform.h"
-#include "ScriptedPlatform.h"
-#include "Twips.h"
+#include "platform/Identity.h"
+#include "platform/NativePath.h"
+#include "platform/Platform.h"
+#include "platform/QtPlatform.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "platform/Twips.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 // Linux, and the Windows console program runs the same rows, so a difference between the
 // two builds shows as a failing row. Each run returns what went wrong, empty when nothing.
 
-#include "DefaultPrinter.h"
+#include "print/DefaultPrinter.h"
 
 #include <algorithm>
 #include <cstring>

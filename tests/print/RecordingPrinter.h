@@ -2,7 +2,7 @@
 // A printer object for tests: keeps the position like a real one and records every
 // document, page and printed text.
 
-#include "PrintModule.h"
+#include "print/PrintModule.h"
 
 #include <QList>
 #include <QStringList>

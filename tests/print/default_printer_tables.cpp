@@ -1,7 +1,7 @@
 // The decision tables of the default-printer code as a plain console program, for the
 // Windows build: the same rows as the Qt test of the printing library on Linux.
 
-#include "DefaultPrinterCases.h"
+#include "tests/print/DefaultPrinterCases.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // Runs every test class of the printing library; fails when any of them fails.
 
-#include "TestPrint.h"
+#include "tests/print/TestPrint.h"
 
 #include <QApplication>
 #include <QtTest>

@@ -1,11 +1,11 @@
 // The print command against a stand-in for the system's printers.
 
-#include "Identity.h"
-#include "PrintCommand.h"
-#include "PrinterSystem.h"
-#include "RecordingPrinter.h"
-#include "ScriptedPlatform.h"
-#include "TestPrint.h"
+#include "platform/Identity.h"
+#include "print/PrintCommand.h"
+#include "print/PrinterSystem.h"
+#include "tests/print/RecordingPrinter.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/print/TestPrint.h"
 
 #include <QtTest>
 

@@ -1,11 +1,11 @@
 // Printing on a real CUPS scheduler with the two virtual PDF printers that
 // scripts/start-cups sets up (VRX-PDF-A and VRX-PDF-B).
 
-#include "SystemDefaultPrinter.h"
-#include "PrintCommand.h"
-#include "QtPlatform.h"
-#include "ScriptedPlatform.h"
-#include "TestPrint.h"
+#include "print/SystemDefaultPrinter.h"
+#include "print/PrintCommand.h"
+#include "platform/QtPlatform.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/print/TestPrint.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,11 +1,11 @@
 // Default printer switching on Windows, against a stand-in for the Windows functions.
 // The rows live in DefaultPrinterCases.h, which the Windows build runs as well.
 
-#include "DefaultPrinterCases.h"
-#include "Identity.h"
-#include "ScriptedPlatform.h"
-#include "SystemDefaultPrinter.h"
-#include "TestPrint.h"
+#include "tests/print/DefaultPrinterCases.h"
+#include "platform/Identity.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "print/SystemDefaultPrinter.h"
+#include "tests/print/TestPrint.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 // Page layout against the recording printer.
 
-#include "PrintModule.h"
-#include "RecordingPrinter.h"
-#include "ScriptedPlatform.h"
-#include "TestPrint.h"
+#include "print/PrintModule.h"
+#include "tests/print/RecordingPrinter.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/print/TestPrint.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 // The real printer object end to end: a log printed to a PDF file and read back with
 // poppler's pdftotext, which gives every word's box in points.
 
-#include "DevicePrinter.h"
-#include "PrintModule.h"
-#include "TestPrint.h"
+#include "print/DevicePrinter.h"
+#include "print/PrintModule.h"
+#include "tests/print/TestPrint.h"
 
 #include <QPrinter>
 #include <QProcess>

@@ -2,7 +2,7 @@
 // are the CUPS queues VRX-PDF-A and VRX-PDF-B of scripts/start-cups). Whatever it changes
 // it puts back. Exit code 77 when the queues are missing (a failure when CI=true).
 
-#include "DefaultPrinter.h"
+#include "print/DefaultPrinter.h"
 
 #include <windows.h>
 #include <winspool.h>

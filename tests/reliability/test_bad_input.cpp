@@ -2,13 +2,13 @@
 // on a user's disk must give a clear message, leave the window usable and responsive, write
 // nothing, and leave the log and its status file exactly as they were.
 
-#include "Identity.h"
-#include "LogFiles.h"
-#include "MainForm.h"
-#include "FolderListing.h"
-#include "QtPlatform.h"
-#include "ScriptedPlatform.h"
-#include "UpdateCheck.h"
+#include "platform/Identity.h"
+#include "logview/LogFiles.h"
+#include "shell/MainForm.h"
+#include "tests/support/FolderListing.h"
+#include "platform/QtPlatform.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "about/UpdateCheck.h"
 
 #include <QAction>
 #include <QApplication>

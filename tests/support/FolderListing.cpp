@@ -1,4 +1,4 @@
-#include "FolderListing.h"
+#include "tests/support/FolderListing.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "FormChecks.h"
+#include "tests/support/FormChecks.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>

@@ -1,6 +1,6 @@
-#include "ScriptedPlatform.h"
+#include "tests/support/ScriptedPlatform.h"
 
-#include "QtPlatform.h"
+#include "platform/QtPlatform.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // settings and environment live in memory; files and folders are the real ones (tests use
 // temporary folders); downloads go through the real Qt download (tests run a loopback server).
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <QList>
 #include <QMap>
