@@ -15,23 +15,10 @@ using namespace vrx;
 
 namespace {
 
-const char* errorName(ConvertError e)
-{
-    switch (e) {
-    case ConvertError::None:
-        return "none";
-    case ConvertError::InvalidArgument:
-        return "invalid argument";
-    case ConvertError::Overflow:
-        return "overflow";
-    }
-    return "?";
-}
-
 std::string mismatch(std::string_view input, const ConvertResult& fast, const ConvertResult& literal)
 {
-    return "input " + fuzz::escaped(input) + "\n*** fast: " + errorName(fast.error) + " " + fuzz::escaped(fast.text)
-        + "\n*** literal: " + errorName(literal.error) + " " + fuzz::escaped(literal.text);
+    return "input " + fuzz::escaped(input) + "\n*** fast: " + convertErrorReason(fast.error) + " " + fuzz::escaped(fast.text)
+        + "\n*** literal: " + convertErrorReason(literal.error) + " " + fuzz::escaped(literal.text);
 }
 
 bool isTokenCode(unsigned char c)

@@ -25,19 +25,6 @@ std::string spaces(int n)
     return std::string(size_t(n), ' ');
 }
 
-const char* errorName(ConvertError e)
-{
-    switch (e) {
-    case ConvertError::None:
-        return "None";
-    case ConvertError::InvalidArgument:
-        return "InvalidArgument";
-    case ConvertError::Overflow:
-        return "Overflow";
-    }
-    return "?";
-}
-
 } // namespace
 
 CORE_TEST(convert)
@@ -79,7 +66,7 @@ CORE_TEST(convert)
     for (const auto& row : rows) {
         coretest::currentRow() = row.name;
         const ConvertResult r = ConvertLogLine(row.line);
-        CHECK_EQ(std::string(errorName(r.error)), std::string("None"));
+        CHECK_EQ(std::string(convertErrorReason(r.error)), std::string());
         CHECK_EQ(r.text, row.expected);
         CHECK_EQ(test::literalConvertLogLine(row.line).text, row.expected);
     }
@@ -122,8 +109,8 @@ CORE_TEST(failures)
     for (const auto& row : rows) {
         coretest::currentRow() = row.name;
         const ConvertResult r = ConvertLogLine(row.line);
-        CHECK_EQ(std::string(errorName(r.error)), std::string(errorName(row.error)));
-        CHECK_EQ(std::string(errorName(test::literalConvertLogLine(row.line).error)), std::string(errorName(row.error)));
+        CHECK_EQ(std::string(convertErrorReason(r.error)), std::string(convertErrorReason(row.error)));
+        CHECK_EQ(std::string(convertErrorReason(test::literalConvertLogLine(row.line).error)), std::string(convertErrorReason(row.error)));
         if (!r.ok())
             CHECK(r.text.empty());
     }

@@ -161,18 +161,28 @@ def run_in(desk, check, vrxpv, vrxlog, samples, out, server, private):
                 s.proc.wait()
 
 
-def displayed(window):
-    """Display's text as the screen reader reads it, lines parted by LF."""
-    return window.find(role="text").text.replace("\u2028", "\n").replace("\r\n", "\n")
+def log_shown(s, check, vrxlog, log, what, timeout):
+    """Waits for the log in Display and checks that the screen reader reads `vrxlog text` there."""
+    expected = subprocess.run([vrxlog, "text", log], capture_output=True, text=True, encoding="utf-8").stdout
+    window = wait_for(what + "the log in Display", lambda: (lambda w: w if (w.find(role="text").text or "") else None)(
+        s.window_tree(CAPTION)), timeout)
+    shown = window.find(role="text").text.replace("\u2028", "\n").replace("\r\n", "\n")
+    check.equal(what + "Display read by the screen reader", shown, expected.rstrip("\n"))
+    return window
+
+
+def exit_by_menu(s, desk, check, what):
+    desk.key("alt+f", "e")
+    try:
+        code = s.proc.wait(10)
+    except subprocess.TimeoutExpired:
+        code = None
+    check.equal(what + "exit status after File, Exit", code, 0)
 
 
 def from_file_manager(s, desk, check, vrxlog, samples):
-    log = os.path.join(samples, "scope-fail.log")
-    expected_text = subprocess.run([vrxlog, "text", log], capture_output=True, text=True, encoding="utf-8").stdout
     # The log opens once the splash is gone, with no dialog on the way.
-    window = wait_for("the log of the command line in Display", lambda: (lambda w: w if (w.find(role="text").text or "")
-                                                                         else None)(s.window_tree(CAPTION)), 15)
-    check.equal("command line: Display read by the screen reader", displayed(window), expected_text.rstrip("\n"))
+    window = log_shown(s, check, vrxlog, os.path.join(samples, "scope-fail.log"), "command line: ", 15)
     check.true("command line: Print enabled", menu_states(window).get("Print"), str(menu_states(window)))
 
     # Find: Ctrl+F opens the find window; Enter selects the first match after the caret.
@@ -188,12 +198,7 @@ def from_file_manager(s, desk, check, vrxlog, samples):
                display.text[max(0, start - 80):end])
     desk.key("Escape")
     desk.gone(find["id"])
-    desk.key("alt+f", "e")
-    try:
-        code = s.proc.wait(10)
-    except subprocess.TimeoutExpired:
-        code = None
-    check.equal("command line: exit status after File, Exit", code, 0)
+    exit_by_menu(s, desk, check, "command line: ")
 
 
 def scenario(s, desk, check, vrxlog, samples, server):
@@ -243,10 +248,7 @@ def scenario(s, desk, check, vrxlog, samples, server):
     desk.type(log)
     desk.key("Return")
     desk.gone(dialog["id"])
-    expected_text = subprocess.run([vrxlog, "text", log], capture_output=True, text=True, encoding="utf-8").stdout
-    window = wait_for("the log in Display", lambda: (lambda w: w if (w.find(role="text").text or "") else None)(
-        s.window_tree(CAPTION)), 10)
-    check.equal("Display read by the screen reader", displayed(window), expected_text.rstrip("\n"))
+    window = log_shown(s, check, vrxlog, log, "", 10)
     desk.key("alt+v", "s")
     window = s.window_tree(CAPTION)
     items = [n.name for n in window.find(role="list").children]
@@ -305,12 +307,7 @@ def scenario(s, desk, check, vrxlog, samples, server):
     desk.gone(about["id"])
 
     # ---- Exit ends the program ----
-    desk.key("alt+f", "e")
-    try:
-        code = s.proc.wait(10)
-    except subprocess.TimeoutExpired:
-        code = None
-    check.equal("exit status after File, Exit", code, 0)
+    exit_by_menu(s, desk, check, "")
 
 
 def main(argv):

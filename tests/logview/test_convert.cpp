@@ -12,23 +12,6 @@ using namespace vrx;
 
 namespace {
 
-const char* errorName(ConvertError e)
-{
-    switch (e) {
-    case ConvertError::None:
-        return "None";
-    case ConvertError::InvalidArgument:
-        return "InvalidArgument";
-    case ConvertError::Overflow:
-        return "Overflow";
-    }
-    return "?";
-}
-
-} // namespace
-
-namespace {
-
 // A random raw line: plain bytes of every kind, tokens, runs with counts of every code.
 std::string randomLine(std::mt19937& rng, size_t length, int tokenPercent, bool badRuns = true)
 {
@@ -68,12 +51,12 @@ void compareWithLiteral(const std::string& line, std::string_view separator)
         if (fast.error != literal.error || fast.text != literal.text)
             QFAIL(qPrintable(QStringLiteral("line of %1 bytes: fast %2, literal %3")
                                  .arg(line.size())
-                                 .arg(QLatin1String(errorName(fast.error)), QLatin1String(errorName(literal.error)))));
+                                 .arg(QLatin1String(convertErrorReason(fast.error)), QLatin1String(convertErrorReason(literal.error)))));
     }
     if (error != literal.error)
         QFAIL(qPrintable(QStringLiteral("appended line of %1 bytes: fast %2, literal %3")
                              .arg(line.size())
-                             .arg(QLatin1String(errorName(error)), QLatin1String(errorName(literal.error)))));
+                             .arg(QLatin1String(convertErrorReason(error)), QLatin1String(convertErrorReason(literal.error)))));
     if (error == ConvertError::None)
         QVERIFY(out == "kept" + literal.text);
     else

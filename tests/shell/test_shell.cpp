@@ -88,6 +88,13 @@ struct Harness {
         QDir().mkpath(platform.home);
     }
     QString dataFolder() const { return temp.filePath(QStringLiteral("appdata/VRX PV")); }
+    // A file in the temporary folder with the given bytes.
+    void write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile f(temp.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
     std::unique_ptr<MainForm> makeWindow()
     {
         auto window = std::make_unique<MainForm>(platform);
@@ -200,14 +207,9 @@ private slots:
         QFETCH(bool, opens);
         Harness h;
         QVERIFY(QDir().mkpath(h.temp.filePath(QStringLiteral("logs"))));
-        auto write = [&](const QString& name, const QByteArray& bytes) {
-            QFile f(h.temp.filePath(name));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(bytes);
-        };
-        write(QStringLiteral("run1.log"), "\x0fone\r\n");
-        write(QStringLiteral("run1.tst"), "1\r\n");
-        write(QStringLiteral("other.log"), "other\r\n");
+        h.write(QStringLiteral("run1.log"), "\x0fone\r\n");
+        h.write(QStringLiteral("run1.tst"), "1\r\n");
+        h.write(QStringLiteral("other.log"), "other\r\n");
 
         // What "&Open File" shows for the same log.
         Harness chosen;
@@ -300,14 +302,9 @@ private slots:
     {
         QFETCH(QString, name);
         Harness h;
-        auto write = [&](const QString& file, const QByteArray& bytes) {
-            QFile f(h.temp.filePath(file));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(bytes);
-        };
-        write(QStringLiteral("run1.log"), "\x0fone\r\n");
-        write(QStringLiteral("run1.tst"), "1,0,-1\r\n");
-        write(QStringLiteral("nostatus.log"), "other\r\n");
+        h.write(QStringLiteral("run1.log"), "\x0fone\r\n");
+        h.write(QStringLiteral("run1.tst"), "1,0,-1\r\n");
+        h.write(QStringLiteral("nostatus.log"), "other\r\n");
         const QString path = h.temp.filePath(name);
 
         Harness chosen;
@@ -910,15 +907,10 @@ private slots:
         QFETCH(bool, shown);
 
         Harness h;
-        auto write = [&](const QString& name, const QByteArray& bytes) {
-            QFile f(h.temp.filePath(name));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(bytes);
-        };
-        write(QStringLiteral("run1.log"), "\x0fone\r\n");
-        write(QStringLiteral("run1.tst"), "1\r\n");
-        write(QStringLiteral("bad.log"), "bad\r\n");
-        write(QStringLiteral("bad.tst"), "x\r\n");
+        h.write(QStringLiteral("run1.log"), "\x0fone\r\n");
+        h.write(QStringLiteral("run1.tst"), "1\r\n");
+        h.write(QStringLiteral("bad.log"), "bad\r\n");
+        h.write(QStringLiteral("bad.tst"), "x\r\n");
         auto w = h.makeWindow();
         for (const QChar step : steps) {
             if (step == QLatin1Char('o') || step == QLatin1Char('b')) {
