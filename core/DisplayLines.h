@@ -4,7 +4,11 @@
 // empty line after it. A lone LF (kept inside a log line by the reader) ends a line as well,
 // so that a line on paper is a line on the screen.
 
+#include "core/LogReader.h"
+
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -99,46 +103,99 @@ private:
 
 using LineSplitter = BasicLineSplitter<char>;
 
-// A display text in Windows-1252 with its lines found once: the window holds its log this way
-// and serves any run of lines without going through the text before them.
+// The lines of a display text, served a run at a time without going through the text before
+// them. The window holds its log this way: as the file's bytes (repaired), with the display
+// made from them a block of lines at a time when it is asked for, since the display text is
+// nearly twice the size of the log. A display text given as such is held as it is.
+//
+// Places in the text are also counted in characters of the lines joined by one character each
+// (as a text box shows them): the offset of a line is where it begins in that text.
 class DisplayLines {
 public:
     DisplayLines() = default;
+    // A display text in Windows-1252, lines joined by CR LF, as the reader gives it.
     explicit DisplayLines(std::string text);
 
-    const std::string& bytes() const { return m_text; }
+    // Reads a log the way readLog does, with the same failures and the same lines, but keeps
+    // the file's bytes instead of the display text (see above); the result's text stays empty.
+    static DisplayLines readLog(const std::string& path, LogRead& result);
+    // The same on bytes in memory (the name only for a failure).
+    static DisplayLines fromLog(std::string bytes, LogRead& result, const std::string& fileName = {});
+
     size_t count() const { return m_count; }
-    size_t lineFeeds() const { return m_lineFeeds; }
+    bool empty() const { return m_count == 0; }
+    // Whether the text ends with a line end (after which it has no line).
+    bool endsWithLineEnd() const { return m_endsWithLineEnd; }
+    // Characters of the lines joined by one character each.
+    std::uint64_t characters() const { return m_characters; }
+    // Where a line begins in those characters; for count() one past the end.
+    std::uint64_t lineOffset(size_t line) const;
+    // The line that holds a character offset (the last line for the end and beyond).
+    size_t lineAtOffset(std::uint64_t offset) const;
+    // A line's text; it stays valid until the next call of line() on this object.
+    std::string_view line(size_t line) const;
 
     // Calls line(text, end) for count lines from first on (0-based), fewer at the end.
     template <class Line>
     void forEach(size_t first, size_t count, Line&& line) const
     {
-        if (first >= m_count)
-            return;
-        const std::string_view text = m_text;
-        size_t at = m_checkpoints[first / CheckpointStride];
-        for (size_t skip = first % CheckpointStride; skip > 0; --skip)
-            at = lineAt(text, at).next;
-        for (; count > 0 && at < text.size(); --count) {
-            const BasicLineAt<char> found = lineAt(text, at);
-            line(found.text, found.end);
-            at = found.next;
+        std::string scratch;
+        for (size_t b = blockOf(first); count > 0 && b < m_blocks.size(); ++b) {
+            const std::string_view text = blockText(b, scratch);
+            size_t skip = first > m_blocks[b].firstLine ? first - m_blocks[b].firstLine : 0;
+            for (size_t at = 0; count > 0 && at < text.size();) {
+                const BasicLineAt<char> found = lineAt(text, at);
+                at = found.next;
+                if (skip > 0) {
+                    --skip;
+                    continue;
+                }
+                line(found.text, found.end);
+                --count;
+            }
         }
     }
 
     template <class Line>
     void forEach(Line&& line) const { forEach(0, m_count, line); }
 
-private:
-    // Where every 256th line begins: a fraction of a byte per line, and a run of lines is
-    // found after at most 255 lines scanned.
-    static constexpr size_t CheckpointStride = 256;
+    // The whole display text, lines joined by CR LF, as the reader gives it.
+    std::string text() const;
 
-    std::string m_text;
-    std::vector<size_t> m_checkpoints;
+private:
+    // A run of lines: every 256th line of a display text, or the display lines of every 256th
+    // line of a log. It is found after at most that many lines are converted or scanned.
+    struct Block {
+        size_t source = 0;                 // where its first line begins in m_source
+        size_t firstLine = 0;              // its first display line
+        std::uint64_t firstCharacter = 0;  // where that line begins
+        bool started = false;              // a log: the display had text before it
+    };
+    static constexpr size_t LinesPerBlock = 256;
+
+    // The block that holds a line (the last one for lines past the end).
+    size_t blockOf(size_t line) const;
+    // Its display text: the lines with their ends, up to where the next block's first line
+    // begins; in scratch when it had to be converted.
+    std::string_view blockText(size_t block, std::string& scratch) const;
+
+    // A block of lines converted lately, with where its lines begin.
+    struct Cached {
+        size_t block = size_t(-1);
+        std::string text;
+        std::vector<size_t> starts;      // byte offsets of its lines in text
+        std::vector<std::uint64_t> offsets; // character offsets of its lines from the block's
+    };
+    const Cached& cached(size_t block) const;
+
+    std::string m_source;     // the display text, or the log's repaired bytes
+    bool m_log = false;
+    std::vector<Block> m_blocks;
     size_t m_count = 0;
-    size_t m_lineFeeds = 0;
+    std::uint64_t m_characters = 0;
+    bool m_endsWithLineEnd = false;
+    mutable std::array<Cached, 2> m_cache;
+    mutable size_t m_lastCached = 0;
 };
 
 } // namespace vrx

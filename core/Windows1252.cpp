@@ -108,4 +108,15 @@ void appendDisplayTextUtf8(std::string& out, std::string_view bytes, LineEnds li
 
 }
 
+std::optional<unsigned char> windows1252Byte(char16_t c)
+{
+    const std::array<char16_t, 256>& table = windows1252Table();
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<unsigned char>(c); // the code page agrees with Unicode here
+    for (int b = 0x80; b < 0xA0; ++b)
+        if (table[b] == c)
+            return static_cast<unsigned char>(b);
+    return std::nullopt;
+}
+
 } // namespace vrx

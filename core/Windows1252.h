@@ -3,6 +3,7 @@
 // until it is shown or written as UTF-8; both go through this table.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,9 @@ namespace vrx {
 // undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 control characters of the same code.
 char16_t windows1252ToUnicode(unsigned char byte);
 inline char32_t windows1252ToCodePoint(unsigned char byte) { return windows1252ToUnicode(byte); }
+
+// The byte that stands for a character; nothing when the code page has no such character.
+std::optional<unsigned char> windows1252Byte(char16_t c);
 
 // The whole table, indexed by byte, for decoders that run over long texts.
 const std::array<char16_t, 256>& windows1252Table();

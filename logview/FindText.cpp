@@ -15,15 +15,6 @@ namespace {
 
 using ByteTable = std::array<unsigned char, 256>;
 
-// The Windows-1252 byte of a character; nothing when the code page has no such character.
-std::optional<unsigned char> windows1252Byte(char16_t c)
-{
-    for (int b = 0; b < 256; ++b)
-        if (windows1252ToUnicode(static_cast<unsigned char>(b)) == c)
-            return static_cast<unsigned char>(b);
-    return std::nullopt;
-}
-
 ByteTable sameBytes()
 {
     ByteTable table{};
@@ -192,35 +183,45 @@ std::optional<size_t> findInDisplayText(std::string_view bytes, const QString& t
     return down ? searchDown(hay, bytes.size(), from, *needle, how.fold) : searchUp(hay, from, *needle, how.fold);
 }
 
-int displayPosition(std::string_view bytes, size_t offset)
+std::optional<std::uint64_t> findInLines(const DisplayLines& lines, const QString& text, std::uint64_t from,
+                                         bool matchCase, bool down)
 {
-    offset = std::min(offset, bytes.size());
-    if (offset == 0)
-        return 0;
-    size_t pairs = 0;
-    const char* p = bytes.data();
-    for (const char* lf = p; (lf = static_cast<const char*>(std::memchr(lf, '\n', size_t(p + offset - lf)))); ++lf)
-        if (lf > p && lf[-1] == '\r')
-            ++pairs;
-    return static_cast<int>(offset - pairs);
-}
-
-size_t displayOffset(std::string_view bytes, int position)
-{
-    if (position <= 0 || bytes.empty())
-        return 0;
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-    size_t pairs = 0; // CR LF pairs passed: each is two bytes for one character
-    for (const char* lf = p; (lf = static_cast<const char*>(std::memchr(lf, '\n', size_t(end - lf)))); ++lf) {
-        if (lf == p || lf[-1] != '\r')
-            continue;
-        const size_t crPosition = size_t(lf - 1 - p) - pairs;
-        if (size_t(position) <= crPosition)
-            break;
-        ++pairs;
+    if (lines.empty())
+        return std::nullopt;
+    // The lines are searched a run at a time, joined by one character each as the text box
+    // shows them, so that an offset in a run is an offset in the text from the run's start. A
+    // match never spans lines: the text to find is one line of the find window.
+    constexpr size_t RunLines = 4096;
+    from = std::min(from, lines.characters());
+    const size_t fromLine = lines.lineAtOffset(from);
+    std::string run;
+    const auto join = [&run](size_t first, size_t count, const DisplayLines& l) {
+        run.clear();
+        l.forEach(first, count, [&run](std::string_view line, LineEnd) {
+            run.append(line);
+            run += '\n';
+        });
+    };
+    if (down) {
+        for (size_t first = fromLine; first < lines.count(); first += RunLines) {
+            join(first, RunLines, lines);
+            const std::uint64_t start = lines.lineOffset(first);
+            const size_t at = first == fromLine ? size_t(from - start) : 0;
+            if (const auto found = findInDisplayText(run, text, at, matchCase, true))
+                return start + *found;
+        }
+        return std::nullopt;
     }
-    return std::min(size_t(position) + pairs, bytes.size());
+    for (size_t last = fromLine + 1; last > 0;) {
+        const size_t first = last > RunLines ? last - RunLines : 0;
+        join(first, last - first, lines);
+        const std::uint64_t start = lines.lineOffset(first);
+        const size_t end = last == fromLine + 1 ? size_t(from - start) : run.size();
+        if (const auto found = findInDisplayText(run, text, end, matchCase, false))
+            return start + *found;
+        last = first;
+    }
+    return std::nullopt;
 }
 
 } // namespace vrx

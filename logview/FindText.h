@@ -1,10 +1,12 @@
 #pragma once
-// Finding a text in the display text, the Windows-1252 bytes already in memory, and mapping
-// places in those bytes to places in the text box that shows them.
+// Finding a text in the display text, the Windows-1252 bytes of the lines in memory.
+
+#include "core/DisplayLines.h"
 
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -26,12 +28,9 @@ struct FindRequest {
 std::optional<size_t> findInDisplayText(std::string_view bytes, const QString& text, size_t from,
                                         bool matchCase, bool down);
 
-// The text box position of a byte offset of the display text: the text box holds one
-// character for each byte except CR LF, which is one paragraph or line separator there.
-int displayPosition(std::string_view bytes, size_t offset);
-
-// The byte offset of a text box position; the inverse of displayPosition. Positions past the
-// end give the end.
-size_t displayOffset(std::string_view bytes, int position);
+// The same in the lines of a log, offsets counted in the lines joined by one character each:
+// where the match begins.
+std::optional<std::uint64_t> findInLines(const DisplayLines& lines, const QString& text, std::uint64_t from,
+                                         bool matchCase, bool down);
 
 } // namespace vrx

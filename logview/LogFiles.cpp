@@ -31,6 +31,13 @@ LogReadResult readLogFile(const QString& path)
     return fromCore(readLog(nativePathBytes(path).toStdString()), path);
 }
 
+LogReadResult readLogLines(const QString& path, DisplayLines& lines)
+{
+    LogRead read;
+    lines = DisplayLines::readLog(nativePathBytes(path).toStdString(), read);
+    return fromCore(std::move(read), path);
+}
+
 LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize, LongLines longLines)
 {
     return fromCore(streamLog(nativePathBytes(path).toStdString(), sink, pieceSize, longLines), path);

@@ -3,6 +3,7 @@
 // command-line tool call the same functions and get the same text, items and messages.
 
 #include "core/ConvertLogLine.h"
+#include "core/DisplayLines.h"
 #include "platform/DisplayText.h"
 #include "core/LogReader.h"
 #include "platform/NativePath.h"
@@ -43,6 +44,10 @@ struct LogReadResult {
 
 // The core's readers (LogReader.h) on a path as Qt names it.
 LogReadResult readLogFile(const QString& path);
+
+// Reads a log as readLogFile does, but keeps the file's bytes in lines, which make the display
+// text a block at a time when asked (result.text stays empty): what the window shows.
+LogReadResult readLogLines(const QString& path, DisplayLines& lines);
 
 // Reads a log as readLogFile does, but hands the display text to sink in pieces of about
 // pieceSize bytes instead of keeping it (result.text stays empty). On a failure the text of the

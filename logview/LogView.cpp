@@ -11,9 +11,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
-#include <QPlainTextEdit>
-#include <QTextCursor>
-#include <QTextDocument>
 
 #include <algorithm>
 #include <array>
@@ -101,15 +98,11 @@ void LogView::buildControls()
     // Screen readers read each caption as it is shown; the abbreviation is spelled out beside it.
     Label6->setAccessibleDescription(tr("Not applicable"));
 
-    Display = new QPlainTextEdit(this);
+    Display = new LogTextView(this);
     Display->setObjectName(QStringLiteral("Display"));
     Display->setAccessibleName(tr("Log text"));
-    Display->setReadOnly(true);
-    Display->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Display->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Display->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Display->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Display->setTabChangesFocus(true);
     Display->setFont(designFont(QStringLiteral("Courier"), 9.75, QFont::TypeWriter));
     {
         QPalette pal = Display->palette();
@@ -152,7 +145,8 @@ void LogView::open(const QString& fullPath)
     if (!folder.isEmpty())
         emit folderChosen(folder);
 
-    LogReadResult log = readLogFile(fullPath);
+    DisplayLines lines;
+    LogReadResult log = readLogLines(fullPath, lines);
     if (!log.opened) {
         m_platform.messageBox(window(), logReadMessage(*log.error), ProgramTitle, MessageButtons::Ok,
                               MessageIcon::Information);
@@ -160,8 +154,7 @@ void LogView::open(const QString& fullPath)
     }
     resetDisplay();
     try {
-        m_lines = DisplayLines(std::move(log.text));
-        showLogText(Display, m_lines);
+        Display->setLines(std::move(lines));
     } catch (const std::bad_alloc&) {
         // The text was read but cannot be shown: nothing of it stays, and the user is told.
         resetDisplay();
@@ -241,7 +234,7 @@ bool LogView::clear()
 
 bool LogView::clearScreenQuery()
 {
-    if (Display->document()->isEmpty())
+    if (Display->isEmpty())
         return true;
     const MessageResult answer = m_platform.messageBox(
         window(),
@@ -254,110 +247,44 @@ bool LogView::clearScreenQuery()
 void LogView::resetDisplay()
 {
     Display->clear();
-    // Swapped out, not assigned: an assigned empty string would keep the old one's memory.
-    DisplayLines empty;
-    std::swap(m_lines, empty);
     emit printableChanged(false);
 }
 
 bool LogView::findNext(const FindRequest& request, QWidget* dialogParent)
 {
-    // The search runs over the bytes already in memory, not over the text box's document:
-    // the document of a long log is a million lines in paragraphs, too slow to walk. Byte
-    // offsets and text box positions differ by one for each CR LF before them.
-    //
-    // It does not wrap round: it stops at the end (or, going up, at the start) and says the
-    // text cannot be found, so that the user knows every match has been passed. Moving the
-    // cursor to the other end starts the search again.
-    const std::string_view bytes = m_lines.bytes();
-    const QTextCursor selection = Display->textCursor();
-    const size_t from = displayOffset(bytes, request.down ? selection.selectionEnd() : selection.selectionStart());
-    const std::optional<size_t> match = findInDisplayText(bytes, request.text, from, request.matchCase, request.down);
+    // The search runs over the lines in memory, from the selection on. It does not wrap
+    // round: it stops at the end (or, going up, at the start) and says the text cannot be
+    // found, so that the user knows every match has been passed. Moving the cursor to the
+    // other end starts the search again.
+    const qint64 from = request.down ? Display->selectionEnd() : Display->selectionStart();
+    std::optional<std::uint64_t> match;
+    try {
+        match = findInLines(Display->lines(), request.text, std::uint64_t(from), request.matchCase, request.down);
+    } catch (const std::bad_alloc&) {
+        m_platform.messageBox(dialogParent ? dialogParent : window(),
+                              QStringLiteral("There is not enough memory to search the log."), ProgramTitle,
+                              MessageButtons::Ok, MessageIcon::Information);
+        return false;
+    }
     if (!match) {
         m_platform.messageBox(dialogParent ? dialogParent : window(),
                               QStringLiteral("Cannot find \"") + request.text + QLatin1Char('"'), ProgramTitle,
                               MessageButtons::Ok, MessageIcon::Information);
         return false;
     }
-    QTextDocument* document = Display->document();
-    const int last = document->characterCount() - 1;
-    QTextCursor found(document);
-    found.setPosition(std::min(displayPosition(bytes, *match), last));
-    found.setPosition(std::min(displayPosition(bytes, *match + size_t(request.text.size())), last),
-                      QTextCursor::KeepAnchor);
-    Display->setTextCursor(found);
-    Display->ensureCursorVisible();
+    Display->setSelection(qint64(*match), qint64(*match) + request.text.size());
     return true;
 }
 
 QString LogView::displayText() const
 {
-    return decodeWindows1252(m_lines.bytes());
+    return decodeWindows1252(Display->lines().text());
 }
 
 void LogView::placeDisplay(int top, int height)
 {
     const QRect place = twipsRect(Display, 0, top, 0, height);
     Display->setGeometry(Display->x(), place.y(), Display->width(), place.height());
-}
-
-void showLogText(QPlainTextEdit* display, std::string_view bytes)
-{
-    showLogText(display, DisplayLines(std::string(bytes)));
-}
-
-void showLogText(QPlainTextEdit* display, const DisplayLines& lines)
-{
-    // As many paragraphs as lines up to MaxDisplayParagraphs; beyond, lines share them. A line
-    // ended by a lone LF stays in its paragraph.
-    const size_t perParagraph = (lines.lineFeeds() + MaxDisplayParagraphs) / MaxDisplayParagraphs;
-
-    // Filled piece by piece, in one edit and without undo, so that the text is held once
-    // in the document and never a second time as one large string.
-    QTextDocument* document = display->document();
-    const bool undo = document->isUndoRedoEnabled();
-    document->setUndoRedoEnabled(false);
-    document->clear();
-    QTextCursor cursor(document);
-    cursor.beginEditBlock();
-
-    constexpr size_t PieceCharacters = 1 << 20;
-    const std::array<char16_t, 256>& table = windows1252Table();
-    QString piece;
-    size_t used = 0;
-    const auto flush = [&] {
-        piece.truncate(qsizetype(used));
-        cursor.insertText(piece);
-        used = 0;
-    };
-    size_t lineInParagraph = 0;
-    lines.forEach([&](std::string_view text, LineEnd end) {
-        const size_t needed = text.size() + 1;
-        if (used + needed > size_t(piece.size())) {
-            if (used > 0)
-                flush();
-            piece.resize(qsizetype(std::max(PieceCharacters, needed)));
-        }
-        auto* out = reinterpret_cast<char16_t*>(piece.data()) + used;
-        for (const char c : text)
-            *out++ = table[static_cast<unsigned char>(c)];
-        used += text.size();
-        if (end == LineEnd::CrLf && ++lineInParagraph >= perParagraph) {
-            lineInParagraph = 0;
-            *out = u'\n';
-            ++used;
-        } else if (end != LineEnd::None) {
-            // A line feed inside a log line breaks it on the screen only.
-            *out = u'\u2028';
-            ++used;
-        }
-    });
-    if (used > 0)
-        flush();
-    cursor.endEditBlock();
-    document->setUndoRedoEnabled(undo);
-    display->setTextCursor(QTextCursor(document));
-    display->ensureCursorVisible();
 }
 
 QString folderOfPath(const QString& fullPath)

@@ -5,6 +5,7 @@
 
 #include "core/DisplayLines.h"
 #include "logview/FindText.h"
+#include "logview/LogTextView.h"
 
 #include <QString>
 #include <QStringView>
@@ -18,7 +19,6 @@
 class QFrame;
 class QLabel;
 class QListWidget;
-class QPlainTextEdit;
 
 namespace vrx {
 
@@ -43,7 +43,7 @@ public:
     ~LogView() override;
 
     // Controls; each has its member's name as object name (the counters "Label2_<index>").
-    QPlainTextEdit* Display = nullptr;
+    LogTextView* Display = nullptr;
     QFrame* TestFrame = nullptr;
     QListWidget* StatusList = nullptr;
     QLabel* Label3 = nullptr;
@@ -73,8 +73,8 @@ public:
     // The display text: the converted log, lines joined by CR LF (decoded from the bytes).
     QString displayText() const;
     // The same in Windows-1252, as the log file's bytes were, and its lines (for printing).
-    const std::string& displayBytes() const { return m_lines.bytes(); }
-    const DisplayLines& displayLines() const { return m_lines; }
+    std::string displayBytes() const { return Display->lines().text(); }
+    const DisplayLines& displayLines() const { return Display->lines(); }
 
     // Passed, failed and not-applicable tests of the last status file read.
     const std::array<qint16, 3>& testCounts() const { return m_testCounts; }
@@ -102,20 +102,9 @@ private:
     void statusError(const QString& firstLine);
 
     Platform& m_platform;
-    DisplayLines m_lines;
     std::array<qint16, 3> m_testCounts{};
     bool m_statusShown = false;
 };
-
-// Puts a display text (Windows-1252, lines joined by CR LF) into the text box at once.
-// A text box keeps a layout object per paragraph, which for a million paragraphs costs
-// seconds and hundreds of megabytes; a long log therefore goes in as paragraphs of several
-// lines each, its lines parted by line separators, so it shows and scrolls the same.
-void showLogText(QPlainTextEdit* display, const DisplayLines& lines);
-void showLogText(QPlainTextEdit* display, std::string_view bytes);
-
-// Paragraphs of the text box at most; beyond it lines share paragraphs.
-inline constexpr int MaxDisplayParagraphs = 20000;
 
 // The folder of a path: everything before its last separator ("/" for a file in the root);
 // empty when the path has no separator.

@@ -21,7 +21,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
+#include "logview/LogTextView.h"
 #include <QUrl>
 
 #include <sys/stat.h>

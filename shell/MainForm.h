@@ -15,12 +15,12 @@ class QLabel;
 class QListWidget;
 class QMimeData;
 class QMenu;
-class QPlainTextEdit;
 class QPoint;
 
 namespace vrx {
 
 class FindForm;
+class LogTextView;
 class Platform;
 
 class MainForm : public QMainWindow {
@@ -31,7 +31,7 @@ public:
 
     // The log view's controls; each has its member's name as object name (the counters
     // "Label2_<index>"), which tests look it up by.
-    QPlainTextEdit* Display = nullptr;
+    LogTextView* Display = nullptr;
     QFrame* TestFrame = nullptr;
     QListWidget* StatusList = nullptr;
     QLabel* Label3 = nullptr;

@@ -2,6 +2,7 @@
 // the lines before the failing one.
 
 #include "tests/core/CoreTest.h"
+#include "core/DisplayLines.h"
 #include "core/LogFailure.h"
 #include "core/LogReader.h"
 #include "core/Windows1252.h"
@@ -10,6 +11,58 @@
 
 using namespace vrx;
 using namespace std::string_literals;
+
+namespace {
+
+// n lines made by line(i), each ended by CR LF.
+template <class Line>
+std::string manyLines(int n, Line&& line)
+{
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += line(i) + "\r\n";
+    return out;
+}
+
+// The display text with each line end as one character, as a text box shows it.
+std::string joined(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out += text[i];
+    if (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+// The log held as its bytes gives the text, lines and failure of the reader, and finds each
+// line from its place in the joined text and back.
+void checkHeldLog(const std::string& bytes, const LogRead& read)
+{
+    LogRead held;
+    const DisplayLines lines = DisplayLines::fromLog(bytes, held, "RUN1.LOG");
+    CHECK_EQ(lines.text(), read.text);
+    CHECK_EQ(held.lines, read.lines);
+    CHECK_EQ(held.failure ? int(held.failure->kind) : -1, read.failure ? int(read.failure->kind) : -1);
+    CHECK_EQ(held.failure ? held.failure->line : 0, read.failure ? read.failure->line : 0);
+    const DisplayLines plain(read.text);
+    CHECK_EQ(lines.count(), plain.count());
+    const std::string text = joined(read.text);
+    CHECK_EQ(lines.characters(), std::uint64_t(text.size()));
+    std::uint64_t offset = 0;
+    for (size_t i = 0; i < lines.count(); ++i) {
+        const std::string expected(plain.line(i));
+        CHECK_EQ(std::string(lines.line(i)), expected);
+        CHECK_EQ(lines.lineOffset(i), offset);
+        CHECK_EQ(lines.lineAtOffset(offset), i);
+        CHECK_EQ(lines.lineAtOffset(offset + expected.size()), i);
+        CHECK_EQ(text.substr(size_t(offset), expected.size()), expected);
+        offset += expected.size() + 1;
+    }
+}
+
+} // namespace
 
 CORE_TEST(lineModel)
 {
@@ -30,6 +83,20 @@ CORE_TEST(lineModel)
         {"empty", "", "", 0, int(Kind::Empty), 0},
         {"bad run: lines before it kept", "ok\r\n\x01\x02\r\nlater", "ok", 1, int(Kind::ConvertFailed), 2},
         {"repair beyond 32767", "x\r" + std::string(32767, 'y') + "\xE6", "x", 1, int(Kind::RepairFailed), 2},
+        {"last line empty: no empty line after the text", "a\r\n\r\n", "a\r\n", 2, -1, 0},
+        {"line ending in LF, then CR LF", "a\n\r\nb\n", "a\n\r\nb\n", 2, -1, 0},
+        {"run to nothing at the start leaves no trace", "\x01\x1e\r\nx", "x", 2, -1, 0},
+        // Held logs are found in blocks of 256 lines: runs across their edges.
+        {"600 lines, some parted by LF", manyLines(600, [](int i) { return std::to_string(i) + (i % 9 ? "" : "\n"); }),
+         [] { std::string t = manyLines(600, [](int i) { return std::to_string(i) + (i % 9 ? "" : "\n"); });
+              return t.substr(0, t.size() - 2); }(), 600, -1, 0},
+        {"300 empty lines before the first text", manyLines(300, [](int) { return ""s; }) + "x\r\n\r\ny", "x\r\n\r\ny",
+         303, -1, 0},
+        {"failure at the first line of a block", manyLines(256, [](int) { return "\x0f"s; }) + "\x01",
+         [] { std::string t = manyLines(256, [](int) { return "PASS"s; }); return t.substr(0, t.size() - 2); }(), 256,
+         int(Kind::ConvertFailed), 257},
+        {"long line converted in parts", "a\r\n\x01n" + std::string(5 << 20, 'z') + "\nq",
+         "a\r\n" + std::string(80, ' ') + std::string(5 << 20, 'z') + "\nq", 2, -1, 0},
     };
     for (const auto& row : rows) {
         coretest::currentRow() = row.name;
@@ -42,6 +109,7 @@ CORE_TEST(lineModel)
             CHECK_EQ(read.failure->line, row.failedLine);
             CHECK_EQ(read.failure->file, std::string("RUN1.LOG"));
         }
+        checkHeldLog(row.bytes, read);
     }
 }
 

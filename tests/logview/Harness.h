@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QWidget>
 
 namespace vrx::test {
@@ -18,7 +17,7 @@ struct Harness {
     ScriptedPlatform platform;
     QWidget window;
     LogView* view = nullptr;
-    QPlainTextEdit* display = nullptr;
+    LogTextView* display = nullptr;
     QListWidget* statusList = nullptr;
     std::array<QLabel*, 3> counters{};
     QAction printDisplay{QStringLiteral("&Print")};
