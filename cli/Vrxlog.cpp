@@ -415,13 +415,22 @@ QString incompleteReason(int fd)
 int runPdf(const Options& options, OutputFile& output, std::FILE* err)
 {
     const LogInput log(options.logs.constFirst());
-    // The log is read three times instead of being kept: checked whole before any output, then
-    // counted and printed a piece at a time, so a log of any size prints in little memory.
-    const LogReadResult check = log.problem().isEmpty() ? checkLogFile(log.path()) : cannotOpen(log);
+    const LargeBlocksKept largeBlocks;
+    // The log is read twice instead of being kept: checked whole before any output, counting
+    // its lines for the footers on the way, then printed a piece at a time, so a log of any
+    // size prints in little memory.
+    qsizetype lineCount = 0;
+    LineSplitter lines(0);
+    const auto countLine = [&lineCount](std::string_view, LineEnd) { ++lineCount; };
+    const LogReadResult check = log.problem().isEmpty()
+        ? streamLogFile(log.path(), [&](const std::string& piece) { lines.add(piece, countLine); }, 1 << 20,
+                        LongLines::PassedOn)
+        : cannotOpen(log);
     if (!check.ok()) {
         reportLogError(check, log, err);
         return ExitLogFailed;
     }
+    lines.finish(countLine);
     const TextPieces displayText = [&log](const std::function<void(QStringView)>& take) {
         const LogReadResult read = streamLogFile(log.path(), [&take](const std::string& piece) {
             take(decodeWindows1252(piece));
@@ -465,7 +474,7 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
         setUp(printer);
         try {
             DevicePrinter device(printer);
-            PrintDocument(device, displayText);
+            PrintDocument(device, displayText, lineCount);
         } catch (const PrintError& e) {
             // The printer's sentence names the file it drew into; the user knows the output.
             QString reason = QString::fromUtf8(e.what());

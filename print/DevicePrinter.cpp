@@ -2,11 +2,30 @@
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QPainterPath>
 #include <QPrinter>
 
 namespace vrx {
 
 static constexpr double TwipsPerInch = 1440.0;
+
+// Glyphs held back before they are drawn: a page of ordinary lines fits, and a page of very
+// long lines is drawn in parts rather than kept whole.
+static constexpr std::size_t MaxPendingGlyphs = 16384;
+
+namespace {
+
+// Qt places glyphs in 64ths of a device unit. The pending glyphs are drawn in a coordinate
+// system of those 64ths, so that their places are whole numbers, which the PDF writer puts on
+// paper in fewer digits and less time; they are the very places a device-unit run would get.
+constexpr double SubUnits = 64;
+
+double subUnits(double deviceUnits)
+{
+    return double(int(deviceUnits * SubUnits));
+}
+
+} // namespace
 
 DevicePrinter::DevicePrinter(QPrinter& printer) : m_printer(printer)
 {
@@ -22,14 +41,18 @@ DevicePrinter::~DevicePrinter()
 
 void DevicePrinter::abandonDocument()
 {
+    m_pendingGlyphs.clear();
+    m_pendingPositions.clear();
     if (!m_painter.isActive())
         return;
     m_printer.abort();
     m_painter.end();
+    m_largeBlocks.reset();
 }
 
 void DevicePrinter::setFontName(const QString& name)
 {
+    drawPendingGlyphs();
     m_font.setFamily(name);
     m_font.setStyleHint(QFont::TypeWriter);
     m_font.setFixedPitch(true);
@@ -38,6 +61,7 @@ void DevicePrinter::setFontName(const QString& name)
 
 void DevicePrinter::setFontSize(float points)
 {
+    drawPendingGlyphs();
     if (points > 0)
         m_font.setPointSizeF(points);
     fontChanged();
@@ -52,6 +76,11 @@ void DevicePrinter::fontChanged()
 
 void DevicePrinter::setForeColor(QRgb colour)
 {
+    // The layout names the colour before every line; an unchanged pen leaves the glyphs
+    // waiting to be drawn together.
+    if (colour == m_colour)
+        return;
+    drawPendingGlyphs();
     m_colour = colour;
     if (m_painter.isActive())
         m_painter.setPen(QColor::fromRgb(colour));
@@ -61,23 +90,34 @@ void DevicePrinter::beginDocument()
 {
     if (!m_painter.begin(&m_printer))
         throw PrintError("The printer \"" + deviceName().toStdString() + "\" could not be started.");
+    m_largeBlocks.emplace();
     m_painter.setFont(m_font);
     m_painter.setPen(QColor::fromRgb(m_colour));
     m_metrics.reset();
+}
+
+void DevicePrinter::prepareFont()
+{
+    m_unitsPerTwipX = m_printer.logicalDpiX() / TwipsPerInch;
+    m_unitsPerTwipY = m_printer.logicalDpiY() / TwipsPerInch;
+    m_metrics.emplace(m_font, &m_printer);
+    m_rawFont = QRawFont::fromFont(m_font);
+    if (m_rawFont.isValid()) {
+        const double pixels = m_font.pointSizeF() * m_printer.logicalDpiY() / 72.0;
+        m_rawFont.setPixelSize(pixels);
+        m_runFont = m_rawFont;
+        m_runFont.setPixelSize(pixels * SubUnits);
+    }
+    m_latinGlyphs.fill(std::nullopt);
+    m_otherGlyphs.clear();
 }
 
 void DevicePrinter::print(const QString& text)
 {
     if (!m_painter.isActive())
         beginDocument();
-    if (!m_metrics) {
-        m_unitsPerTwipX = m_printer.logicalDpiX() / TwipsPerInch;
-        m_unitsPerTwipY = m_printer.logicalDpiY() / TwipsPerInch;
-        m_metrics.emplace(m_font, &m_printer);
-        m_rawFont = QRawFont::fromFont(m_font);
-        if (m_rawFont.isValid())
-            m_rawFont.setPixelSize(m_font.pointSizeF() * m_printer.logicalDpiY() / 72.0);
-    }
+    if (!m_metrics)
+        prepareFont();
     if (text.isEmpty())
         return;
     const QPointF baseline(m_x * m_unitsPerTwipX, m_y * m_unitsPerTwipY + m_metrics->ascent());
@@ -86,36 +126,83 @@ void DevicePrinter::print(const QString& text)
     m_x = static_cast<float>(m_x + width / m_unitsPerTwipX);
 }
 
+const DevicePrinter::Glyph* DevicePrinter::glyphFor(char16_t c)
+{
+    std::optional<Glyph>& entry = c < m_latinGlyphs.size() ? m_latinGlyphs[c] : m_otherGlyphs[c];
+    if (!entry) {
+        Glyph glyph;
+        const QChar ch(c);
+        int count = 1;
+        // A surrogate is half a character: such a text takes the full text path.
+        if (!ch.isSurrogate() && m_rawFont.glyphIndexesForChars(&ch, 1, &glyph.index, &count) && count == 1
+            && glyph.index != 0) {
+            m_rawFont.advancesForGlyphIndexes(&glyph.index, &glyph.advance, 1);
+            glyph.blank = ch.isSpace() && m_rawFont.pathForGlyph(glyph.index).isEmpty();
+        } else {
+            glyph.index = 0;
+        }
+        entry = glyph;
+    }
+    return entry->index != 0 ? &*entry : nullptr;
+}
+
 double DevicePrinter::drawGlyphs(QPointF baseline, const QString& text)
 {
     if (m_rawFont.isValid()) {
-        QList<quint32> glyphs = m_rawFont.glyphIndexesForString(text);
-        // Characters the face lacks need the font fallback of the full text path.
-        if (glyphs.size() == text.size() && !glyphs.contains(0u)) {
-            const QList<QPointF> advances = m_rawFont.advancesForGlyphIndexes(glyphs);
-            QList<QPointF> positions;
-            positions.reserve(glyphs.size());
-            QPointF pen(0, 0);
-            for (const QPointF& advance : advances) {
-                positions.append(pen);
-                pen += advance;
+        const std::size_t mark = m_pendingGlyphs.size();
+        QPointF pen(0, 0);
+        bool drawable = true;
+        for (const QChar c : text) {
+            const Glyph* glyph = glyphFor(c.unicode());
+            if (!glyph) {
+                drawable = false;
+                break;
             }
-            QGlyphRun run;
-            run.setRawFont(m_rawFont);
-            run.setGlyphIndexes(glyphs);
-            run.setPositions(positions);
-            m_painter.drawGlyphRun(baseline, run);
+            // Positions add up from the line's start as the advances of a shaped run do, so
+            // every glyph lands where it always did; spaces only move the pen.
+            if (!glyph->blank) {
+                const QPointF at = baseline + pen;
+                m_pendingGlyphs.push_back(glyph->index);
+                m_pendingPositions.push_back(QPointF(subUnits(at.x()), subUnits(at.y())));
+            }
+            pen += glyph->advance;
+        }
+        if (drawable) {
+            if (m_pendingGlyphs.size() >= MaxPendingGlyphs)
+                drawPendingGlyphs();
             return pen.x();
         }
+        m_pendingGlyphs.resize(mark);
+        m_pendingPositions.resize(mark);
     }
+    // Characters the face lacks need the font fallback of the full text path.
+    drawPendingGlyphs();
     m_painter.drawText(baseline, text);
     return m_metrics->horizontalAdvance(text);
+}
+
+void DevicePrinter::drawPendingGlyphs()
+{
+    if (m_pendingGlyphs.empty())
+        return;
+    if (m_painter.isActive()) {
+        QGlyphRun run;
+        run.setRawFont(m_runFont);
+        run.setRawData(m_pendingGlyphs.data(), m_pendingPositions.data(), int(m_pendingGlyphs.size()));
+        const QTransform device = m_painter.worldTransform();
+        m_painter.setWorldTransform(QTransform::fromScale(1.0 / SubUnits, 1.0 / SubUnits) * device);
+        m_painter.drawGlyphRun(QPointF(0, 0), run);
+        m_painter.setWorldTransform(device);
+    }
+    m_pendingGlyphs.clear();
+    m_pendingPositions.clear();
 }
 
 void DevicePrinter::newPage()
 {
     if (!m_painter.isActive())
         beginDocument();   // a new page before anything printed leaves page 1 blank
+    drawPendingGlyphs();
     if (!m_printer.newPage())
         throw PrintError("A new page could not be started on the printer \"" + deviceName().toStdString() + "\".");
     m_x = 0;
@@ -128,7 +215,9 @@ void DevicePrinter::endDoc()
     m_y = 0;
     if (!m_painter.isActive())
         return;
+    drawPendingGlyphs();
     const bool ended = m_painter.end();
+    m_largeBlocks.reset();
     if (!ended || m_printer.printerState() == QPrinter::Error)
         throw PrintError("The document could not be handed to the printer \"" + deviceName().toStdString() + "\".");
 }

@@ -5,10 +5,13 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QRawFont>
 
+#include <array>
 #include <optional>
+#include <vector>
 
 class QPrinter;
 
@@ -40,9 +43,19 @@ public:
     void abandonDocument();
 
 private:
+    // One character as the raw font draws it.
+    struct Glyph {
+        quint32 index = 0;
+        QPointF advance;
+        bool blank = false;   // a space: it moves on without putting anything on paper
+    };
+
     void beginDocument();
     void fontChanged();
+    void prepareFont();
     double drawGlyphs(QPointF baseline, const QString& text);
+    const Glyph* glyphFor(char16_t c);
+    void drawPendingGlyphs();
 
     QPrinter& m_printer;
     QPainter m_painter;
@@ -55,8 +68,17 @@ private:
     double m_unitsPerTwipY = 1;
     std::optional<QFontMetricsF> m_metrics;
     // The same font as raw glyphs: a log line is drawn without going through text shaping,
-    // which makes long logs print several times faster.
+    // which makes long logs print several times faster. Each character is looked up in the
+    // font once; a log's text is Windows-1252, so nearly all of them sit in the first table.
     QRawFont m_rawFont;
+    QRawFont m_runFont;   // the same at 64 times the size, for drawing in 64ths of a unit
+    std::array<std::optional<Glyph>, 256> m_latinGlyphs;
+    QHash<char16_t, std::optional<Glyph>> m_otherGlyphs;
+    // Glyphs printed but not drawn yet, at their places on the page, all in the pen's colour:
+    // the PDF writer's cost is largely per drawing call, so a page goes out in a few of them.
+    std::vector<quint32> m_pendingGlyphs;
+    std::vector<QPointF> m_pendingPositions;
+    std::optional<LargeBlocksKept> m_largeBlocks;   // while a document is drawn
 };
 
 } // namespace vrx

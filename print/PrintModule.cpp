@@ -5,6 +5,11 @@
 
 #include <algorithm>
 #include <array>
+#include <mutex>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace vrx {
 
@@ -40,6 +45,42 @@ void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t 
         printer.setForeColor(paletteColour(colour));
         printer.print(text);
     }
+}
+
+namespace {
+
+std::mutex largeBlocksMutex;
+int largeBlocksScopes = 0;
+
+void keepLargeBlocks(bool keep)
+{
+#if defined(__GLIBC__)
+    // Up to 32 MB a block comes from the heap (glibc's upper limit for it), and up to 64 MB
+    // free at the heap's top stays there; glibc's defaults are 128 KiB for both.
+    constexpr int DefaultThreshold = 128 * 1024;
+    mallopt(M_MMAP_THRESHOLD, keep ? 32 * 1024 * 1024 : DefaultThreshold);
+    mallopt(M_TRIM_THRESHOLD, keep ? 64 * 1024 * 1024 : DefaultThreshold);
+    if (!keep)
+        malloc_trim(0);
+#else
+    (void)keep;
+#endif
+}
+
+} // namespace
+
+LargeBlocksKept::LargeBlocksKept()
+{
+    const std::lock_guard lock(largeBlocksMutex);
+    if (largeBlocksScopes++ == 0)
+        keepLargeBlocks(true);
+}
+
+LargeBlocksKept::~LargeBlocksKept()
+{
+    const std::lock_guard lock(largeBlocksMutex);
+    if (--largeBlocksScopes == 0)
+        keepLargeBlocks(false);
 }
 
 static std::u16string_view utf16View(QStringView text)
@@ -98,6 +139,7 @@ void printLines(Printer& printer, const PrintedLines& lines, qsizetype lineCount
                 const std::function<void(bool)>& busy)
 {
     BusyPointer busyPointer(busy);
+    const LargeBlocksKept largeBlocks;
 
     // Counters are wide: a log of any length prints whole, with the right page count.
     if (lineCount < 0) {
@@ -135,6 +177,12 @@ void PrintDocument(Printer& printer, const QString& displayText, const std::func
 
 void PrintDocument(Printer& printer, const TextPieces& displayText, const std::function<void(bool)>& busy)
 {
+    PrintDocument(printer, displayText, -1, busy);
+}
+
+void PrintDocument(Printer& printer, const TextPieces& displayText, qsizetype lineCount,
+                   const std::function<void(bool)>& busy)
+{
     const PrintedLines lines = [&displayText](const std::function<void(const QString&)>& line) {
         // One character past the laid-out ones is kept: it may be the CR before the LF.
         BasicLineSplitter<char16_t> splitter{size_t(MaxPrintedLineLength)};
@@ -144,7 +192,7 @@ void PrintDocument(Printer& printer, const TextPieces& displayText, const std::f
         displayText([&](QStringView piece) { splitter.add(utf16View(piece), take); });
         splitter.finish(take);
     };
-    printLines(printer, lines, -1, busy);
+    printLines(printer, lines, lineCount, busy);
 }
 
 void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy)

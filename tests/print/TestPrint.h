@@ -23,6 +23,8 @@ class TestPrintPdf : public QObject {
 private slots:
     void initTestCase();
     void layoutOnPaper();
+    void wordsOnPaper_data();
+    void wordsOnPaper();
     void printingAdvancesAcrossOnly();
     void emptyTextMakesNoFile();
 };

@@ -5,6 +5,7 @@
 #include "print/PrintModule.h"
 #include "tests/print/TestPrint.h"
 
+#include <QImage>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -81,6 +82,29 @@ void setUpPdf(QPrinter& printer, const QString& file)
 // object does; a little slack covers rounding in the two programs.
 constexpr double Tolerance = 0.2;
 
+// The ink inside a box on page 1 (millimetres from the page's corner), rendered by pdftoppm:
+// the colour of the darkest pixel, or white when the box is empty.
+QColor inkIn(const QString& pdf, double xMin, double yMin, double xMax, double yMax, QString* error)
+{
+    QProcess process;
+    const QString prefix = pdf + QStringLiteral("-page");
+    process.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("150"), QStringLiteral("-f"),
+                                               QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"),
+                                               QStringLiteral("-singlefile"), pdf, prefix});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        *error = QStringLiteral("pdftoppm failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+        return {};
+    }
+    const QImage page(prefix + QStringLiteral(".ppm"));
+    const double pixelsPerMillimetre = 150 / 25.4;
+    QColor darkest(Qt::white);
+    for (int y = int(yMin * pixelsPerMillimetre); y <= int(yMax * pixelsPerMillimetre); ++y)
+        for (int x = int(xMin * pixelsPerMillimetre); x <= int(xMax * pixelsPerMillimetre); ++x)
+            if (page.valid(x, y) && qGray(page.pixel(x, y)) < darkest.lightness())
+                darkest = page.pixelColor(x, y);
+    return darkest;
+}
+
 } // namespace
 
 void TestPrintPdf::initTestCase()
@@ -137,6 +161,82 @@ void TestPrintPdf::layoutOnPaper()
             if (qAbs(w.yMin - label->yMin) < 0.1)
                 footer << w.text;
         QCOMPARE(footer.join(QLatin1Char(' ')), QStringLiteral("Page %1 of 2").arg(p + 1));
+    }
+}
+
+// Lines of text drawn by the printer object: each word lands at its character column, in the
+// colour its line was printed in.
+void TestPrintPdf::wordsOnPaper_data()
+{
+    QTest::addColumn<QStringList>("lines");        // printed 5 mm apart, from 20 mm, 40 mm
+    QTest::addColumn<QList<int>>("colours");       // colour number of each line
+    QTest::addColumn<QStringList>("words");        // "word line column"
+    QTest::addColumn<QString>("redWord");          // a word whose ink is red, the first word black
+
+    QTest::newRow("spaces move on") << QStringList{"A  B", "   C   D", "E"} << QList<int>{0, 0, 0}
+                                    << QStringList{"A 0 0", "B 0 3", "C 1 3", "D 1 7", "E 2 0"} << QString();
+    QTest::newRow("Windows-1252 beyond Latin-1")
+        << QStringList{QString::fromUtf8("€5 – 3™ Œuvre"), QString::fromUtf8("“quoted” …")} << QList<int>{0, 0}
+        << QStringList{QString::fromUtf8("€5 0 0"), QString::fromUtf8("– 0 3"), QString::fromUtf8("3™ 0 5"),
+                       QString::fromUtf8("Œuvre 0 8"), QString::fromUtf8("“quoted” 1 0"),
+                       QString::fromUtf8("… 1 9")}
+        << QString();
+    QTest::newRow("colour changes between lines")
+        << QStringList{"BLACK1", "RED", "BLACK2"} << QList<int>{0, 12, 0}
+        << QStringList{"BLACK1 0 0", "RED 1 0", "BLACK2 2 0"} << QStringLiteral("RED");
+    // More glyphs than are held back before drawing: the page is drawn in parts.
+    QStringList longLines;
+    QStringList longWords;
+    for (int i = 0; i < 6; ++i) {
+        longLines << QStringLiteral("L%1 ").arg(i) + QString(3990, QLatin1Char('='));
+        longWords << QStringLiteral("L%1 %1 0").arg(i);
+    }
+    QTest::newRow("long lines") << longLines << QList<int>(6, 0) << longWords << QString();
+}
+
+void TestPrintPdf::wordsOnPaper()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QList<int>, colours);
+    QFETCH(QStringList, words);
+    QFETCH(QString, redWord);
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("words.pdf"));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        setUpPdf(printer, file);
+        DevicePrinter device(printer);
+        device.setFontName(PrintFontName);
+        device.setFontSize(PrintFontSize);
+        for (int i = 0; i < lines.size(); ++i)
+            PrintTextAt(device, lines[i], 20, float(40 + 5 * i), std::int16_t(colours[i]));
+        device.endDoc();
+    }
+    QString error;
+    const auto pages = readWords(file, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(pages.size(), 1);
+    constexpr double Column = 6 * MillimetresPerPoint;   // 10-point fixed pitch
+    for (const QString& expected : words) {
+        const QStringList parts = expected.split(QLatin1Char(' '));
+        const Word* word = findWord(pages[0], parts[0]);
+        QVERIFY2(word, qPrintable(parts[0]));
+        QVERIFY2(qAbs(word->xMin - MarginLeft - onPaper(20) - parts[2].toInt() * Column) < Tolerance,
+                 qPrintable(expected + QStringLiteral(" at x %1 mm").arg(word->xMin - MarginLeft)));
+        QVERIFY2(qAbs(word->yMin - MarginTop - onPaper(40 + 5 * parts[1].toInt())) < Tolerance,
+                 qPrintable(expected + QStringLiteral(" at y %1 mm").arg(word->yMin - MarginTop)));
+    }
+    const auto inkOf = [&](const QString& text) {
+        const Word* word = findWord(pages[0], text);
+        return word ? inkIn(file, word->xMin, word->yMin, word->xMax, word->yMax, &error) : QColor();
+    };
+    const QColor first = inkOf(words[0].section(QLatin1Char(' '), 0, 0));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY2(first.red() < 80 && first.green() < 80 && first.blue() < 80, qPrintable(first.name()));
+    if (!redWord.isEmpty()) {
+        const QColor red = inkOf(redWord);
+        QVERIFY2(red.red() > 200 && red.green() < 80 && red.blue() < 80, qPrintable(red.name()));
     }
 }
 
