@@ -1,7 +1,6 @@
 #include "cli/Vrxlog.h"
 
 #include "print/DevicePrinter.h"
-#include "core/DisplayLines.h"
 #include "platform/Identity.h"
 #include "logview/LogFiles.h"
 #include "cli/OutputFile.h"

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <future>
+#include <memory>
 #include <new>
 #include <thread>
 
@@ -100,7 +101,7 @@ public:
     {
         if (m_utf8Sink) {
             if (m_used > 0 && (all || m_used >= m_pieceSize)) {
-                (*m_utf8Sink)(std::string_view(m_block.data(), m_used));
+                (*m_utf8Sink)(std::string_view(m_block.get(), m_used));
                 m_used = 0;
             }
             return;
@@ -200,7 +201,7 @@ public:
                     scanned = stop; // an LF may follow in the next read
                     return true;
                 }
-                m_used = static_cast<size_t>(o - m_block.data());
+                m_used = static_cast<size_t>(o - m_block.get());
                 m_started = m_started || o != lineOut;
                 ++m_r.lines;
                 at = afterCr(b, size, stop);
@@ -265,7 +266,9 @@ public:
         m_lineEnds = lineEnds;
         m_lineEnd = lineEnds == LineEnds::CrLf ? std::string_view("\r\n") : std::string_view("\n");
         m_pieceSize = pieceSize;
-        m_block.resize(pieceSize + ShortLineRoom);
+        // Not cleared: only what is written is handed on.
+        m_blockSize = pieceSize + ShortLineRoom;
+        m_block.reset(new char[m_blockSize]);
     }
     bool writesUtf8() const { return m_utf8Sink != nullptr; }
 
@@ -276,22 +279,20 @@ public:
     }
 
 private:
-    // Where the next `size` bytes of UTF-8 go: the output block, handed on first when it has
-    // no room left. Written through the pointer; m_used moves past what is kept.
+    // Where the next `size` bytes (at most the block's size) of UTF-8 go: the output block,
+    // handed on first when it has no room left. Written through the pointer; m_used moves past
+    // what is kept.
     char* room(size_t size)
     {
-        if (m_block.size() - m_used < size) {
+        if (m_blockSize - m_used < size)
             flush(true);
-            if (m_block.size() < size)
-                m_block.resize(size);
-        }
-        return m_block.data() + m_used;
+        return m_block.get() + m_used;
     }
 
     void put(std::string_view bytes)
     {
         while (!bytes.empty()) {
-            const size_t part = std::min(bytes.size(), m_pieceSize > 0 ? m_pieceSize : bytes.size());
+            const size_t part = std::min(bytes.size(), m_blockSize);
             std::memcpy(room(part), bytes.data(), part);
             m_used += part;
             bytes.remove_prefix(part);
@@ -314,7 +315,8 @@ private:
     const TextBytesSink* m_utf8Sink = nullptr;
     LineEnds m_lineEnds = LineEnds::CrLf;
     std::string_view m_lineEnd;
-    std::string m_block;   // sized once; m_used bytes of it hold text not yet handed on
+    std::unique_ptr<char[]> m_block;   // m_used bytes of it hold text not yet handed on
+    size_t m_blockSize = 0;
     size_t m_used = 0;
     std::string m_scratch;
     std::string m_scratchUtf8;
@@ -625,10 +627,13 @@ LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink,
                     break;
                 continue;
             }
-            if (buffer.size() < filled + readSize)
-                buffer.resize(filled + readSize);
+            // A small file gets a small buffer; one that grows while it is read is read on.
+            const size_t want = static_cast<size_t>(
+                std::min<std::int64_t>(static_cast<std::int64_t>(readSize), std::max<std::int64_t>(file.remaining() + 1, 4096)));
+            if (buffer.size() < filled + want)
+                buffer.resize(filled + want);
             const size_t kept = filled;
-            const std::int64_t got = file.read(buffer.data() + kept, readSize);
+            const std::int64_t got = file.read(buffer.data() + kept, want);
             if (got < 0) {
                 builder.fail(LogFailure::Kind::ReadFailed, result.lines + 1, systemReason(errno));
                 builder.flush(true);
