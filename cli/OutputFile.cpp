@@ -94,6 +94,21 @@ bool hasNoWriteBit(mode_t mode)
 
 constexpr qsizetype BufferSize = 64 * 1024;
 
+// A pipe holds 64 KiB: a writer of large blocks waits for its reader at every one of them, and
+// both keep waking each other. A larger pipe lets them run side by side. Linux only; where the
+// system refuses (a limit per user), the pipe stays as it was.
+void widenPipe(int fd)
+{
+#ifdef F_SETPIPE_SZ
+    constexpr int PipeSize = 1 << 20;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode) && ::fcntl(fd, F_GETPIPE_SZ) < PipeSize)
+        ::fcntl(fd, F_SETPIPE_SZ, PipeSize);
+#else
+    (void)fd;
+#endif
+}
+
 } // namespace
 
 bool fileIdOf(const QByteArray& path, FileId& id)
@@ -225,6 +240,19 @@ bool OutputFile::write(const char* data, size_t size)
     if (m_failed)
         return false;
     if (m_stream) {
+        // Large blocks go to the descriptor in one write, after what the stream holds: the
+        // stream would cut them into its own buffer's size.
+        const int fd = ::fileno(m_stream);
+        if (qsizetype(size) >= BufferSize && fd >= 0) {
+            if (!m_pipeWidened) {
+                widenPipe(fd);
+                m_pipeWidened = true;
+            }
+            errno = 0;
+            if (std::fflush(m_stream) != 0)
+                return fail(errno ? errno : EIO);
+            return writeAll(fd, data, size) || fail(errno);
+        }
         errno = 0;
         if (std::fwrite(data, 1, size, m_stream) != size)
             return fail(errno ? errno : EIO);
@@ -235,8 +263,13 @@ bool OutputFile::write(const char* data, size_t size)
     if (m_buffer.size() + qsizetype(size) > BufferSize) {
         if (!flushBuffer())
             return false;
-        if (qsizetype(size) >= BufferSize)
+        if (qsizetype(size) >= BufferSize) {
+            if (!m_pipeWidened) {
+                widenPipe(m_fd);
+                m_pipeWidened = true;
+            }
             return writeAll(m_fd, data, size) || fail(errno);
+        }
     }
     m_buffer.append(data, qsizetype(size));
     return true;

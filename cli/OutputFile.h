@@ -67,6 +67,7 @@ private:
     int m_fd = -1;
     bool m_replace = false;
     bool m_failed = false;
+    bool m_pipeWidened = false;   // a pipe written in large blocks is widened once
     mode_t m_mode = 0;
     QString m_reason;
     QByteArray m_buffer;

@@ -1,7 +1,6 @@
 #include "cli/Vrxlog.h"
 
 #include "print/DevicePrinter.h"
-#include "core/DisplayLines.h"
 #include "platform/Identity.h"
 #include "logview/LogFiles.h"
 #include "cli/OutputFile.h"
@@ -310,31 +309,20 @@ int writeFailed(const OutputFile& output, std::FILE* err)
 int runText(const Options& options, OutputFile& output, std::FILE* err)
 {
     const LineEnds lineEnds = options.crlf ? LineEnds::CrLf : LineEnds::Lf;
-    const char* lineEnd = options.crlf ? "\r\n" : "\n";
+    const std::string_view lineEnd = options.crlf ? "\r\n" : "\n";
     int status = ExitOk;
     for (const QByteArray& argument : options.logs) {
         const LogInput log(argument);
         // The text goes out as it is converted, so a log of any size needs little memory.
         bool written = false;
-        std::string utf8;
-        const auto writeLine = [&](std::string_view line, LineEnd end) {
-            appendDisplayTextUtf8(utf8, line, lineEnds);
-            if (end != LineEnd::None)
-                utf8 += end == LineEnd::CrLf ? lineEnd : "\n";   // a lone LF inside a log line stays one
-        };
-        LineSplitter lines;
         const LogReadResult read = !log.problem().isEmpty() ? cannotOpen(log)
-                                                            : streamLogFile(log.path(), [&](const std::string& piece) {
-                                                                  utf8.clear();
-                                                                  lines.add(piece, writeLine);
-                                                                  output.write(utf8.data(), utf8.size());
+                                                            : streamLogFileUtf8(log.path(), lineEnds, [&](std::string_view piece) {
+                                                                  output.write(piece.data(), piece.size());
                                                                   written = true;
                                                               });
-        utf8.clear();
-        lines.finish(writeLine);
+        // The last line ends as every other.
         if (written)
-            utf8 += lineEnd;
-        output.write(utf8.data(), utf8.size());
+            output.write(lineEnd.data(), lineEnd.size());
         if (!read.ok()) {
             reportLogError(read, log, err,
                            written && !output.replacesFile() ? EarlierLines::Written : EarlierLines::None);

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -48,8 +50,14 @@ int main(int argc, char* argv[])
     // system's bytes, so any file name reaches vrxlog unchanged.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
-    QGuiApplication app(qtArgc, qtArgv);
-    QGuiApplication::setApplicationName(QStringLiteral("vrxlog"));
+    // Only the PDF is drawn with Qt's graphics (fonts, painter, printer); text and status do
+    // without them, and so without the font set-up that would take most of their start.
+    std::unique_ptr<QCoreApplication> app;
+    if (argc > 1 && std::strcmp(argv[1], "pdf") == 0)
+        app = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+    else
+        app = std::make_unique<QCoreApplication>(qtArgc, qtArgv);
+    QCoreApplication::setApplicationName(QStringLiteral("vrxlog"));
     QByteArrayList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QByteArray(argv[i]));

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <future>
+#include <memory>
 #include <new>
 #include <thread>
 
@@ -19,12 +20,50 @@ namespace {
 const std::string RepairFailedReason = "A character to repair stands beyond position 32767.";
 
 constexpr std::int64_t ReadChunk = 4 << 20;
+// Reads for UTF-8 output are smaller: the bytes read and the text made of them stay in the
+// processor's cache until they are written.
+constexpr std::int64_t Utf8ReadChunk = 256 << 10;
 // A line longer than this is checked as it is read and, where its text is wanted, converted
 // in pieces, so that no more than its raw bytes are held at once (and nothing in checkLogFile).
 constexpr size_t LongLine = ReadChunk;
 const std::string_view LineSeparator = "\r\n";
 
-// Builds the display text line by line.
+// A line no longer than this converts straight into UTF-8 without a check first: whatever its
+// tokens, no position in it can pass 32767 (a run of spaces makes at most 225 characters of its
+// two bytes, a word at most 14 of its one), so only a bad run of spaces can fail it, and no
+// character to repair stands beyond 32767.
+constexpr size_t ShortLine = 256;
+// Room a short line may take in the UTF-8 output: its line end, its characters, and the 16-byte
+// stores that may reach past the last of them.
+constexpr size_t ShortLineRoom = 2 + ShortLine * 113 + 256;
+
+// Each byte of a short line as UTF-8: repaired, converted and decoded by the functions that do
+// so for every other line, so that the one-pass loop says what they say.
+struct ShortLineTable {
+    char text[256][16];
+    unsigned char length[256];   // 0 for code 1 and CR, which the loop handles itself
+    unsigned char repaired[256]; // a count character's value after the repair
+    ShortLineTable()
+    {
+        for (int b = 0; b < 256; ++b) {
+            char c = static_cast<char>(b);
+            repairLogLine(&c, 1);
+            repaired[b] = static_cast<unsigned char>(c);
+            std::memset(text[b], 0, sizeof text[b]);
+            length[b] = 0;
+            if (c == '\x01' || c == '\r')
+                continue;
+            const std::string utf8 = displayTextToUtf8(ConvertLogLine(std::string(1, c)).text, LineEnds::CrLf);
+            std::memcpy(text[b], utf8.data(), utf8.size());
+            length[b] = static_cast<unsigned char>(utf8.size());
+        }
+    }
+};
+
+constexpr unsigned char CountBase = 30;
+
+// Builds the display text line by line: in Windows-1252 (kept, or handed on in pieces), or as
+// UTF-8 handed on in pieces.
 class LogTextBuilder {
 public:
     explicit LogTextBuilder(LogRead& result, const std::string& file) : m_r(result), m_file(file) {}
@@ -38,6 +77,17 @@ public:
                         RepairFailedReason);
         // No separator while the display is still empty: empty lines at the start leave no trace.
         const std::string_view separator = m_started ? LineSeparator : std::string_view();
+        if (m_utf8Sink) {
+            // Checked first, then converted in pieces: the UTF-8 of a line of runs of spaces
+            // is a hundred times its size.
+            LineCheck check(static_cast<long>(separator.size()));
+            check.feed(std::string_view(data, size));
+            const ConvertError error = check.finish();
+            if (error != ConvertError::None)
+                return fail(LogFailure::Kind::ConvertFailed, number, convertErrorReason(error));
+            addCheckedLine(std::string_view(data, size), check.producesText(), true);
+            return true;
+        }
         const ConvertError error = appendConvertedLine(m_r.text, separator, std::string_view(data, size));
         if (error != ConvertError::None)
             return fail(LogFailure::Kind::ConvertFailed, number, convertErrorReason(error));
@@ -49,6 +99,13 @@ public:
     // Hands the text built so far to the sink, when there is one and enough has gathered.
     void flush(bool all)
     {
+        if (m_utf8Sink) {
+            if (m_used > 0 && (all || m_used >= m_pieceSize)) {
+                (*m_utf8Sink)(std::string_view(m_block.get(), m_used));
+                m_used = 0;
+            }
+            return;
+        }
         if (m_sink && !m_r.text.empty() && (all || m_r.text.size() >= m_pieceSize)) {
             (*m_sink)(m_r.text);
             m_r.text.clear();
@@ -57,28 +114,115 @@ public:
 
     // Converts a long line that LineCheck has passed (repaired, changed in place) in pieces,
     // handing each to the sink as it goes; with `keep` false only counts it.
-    void addCheckedLine(std::string& raw, bool producesText, bool keep)
+    void addCheckedLine(std::string_view raw, bool producesText, bool keep)
     {
         const std::string_view separator = m_started ? LineSeparator : std::string_view();
         if (keep) {
-            constexpr size_t Piece = 1 << 20;
+            // Small pieces for UTF-8, whose scratch text they bound.
+            const size_t piece = m_utf8Sink ? 16 << 10 : 1 << 20;
             bool first = true;
             for (size_t at = 0; first || at < raw.size(); first = false) {
-                size_t end = std::min(raw.size(), at + Piece);
+                size_t end = std::min(raw.size(), at + piece);
                 // A run of spaces stays whole: its count character goes with its code 1
                 // (a count character is never 1 itself in a line that passed).
                 if (end < raw.size() && raw[end - 1] == '\x01')
                     ++end;
                 // Each piece converts as in its line: the check has passed, and positions in
                 // a piece are no further on than in the line.
-                appendConvertedLine(m_r.text, first ? separator : std::string_view(),
-                                    std::string_view(raw).substr(at, end - at));
+                const std::string_view part = raw.substr(at, end - at);
+                const std::string_view before = first ? separator : std::string_view();
+                if (m_utf8Sink) {
+                    m_scratch.clear();
+                    appendConvertedLine(m_scratch, before, part);
+                    m_scratchUtf8.clear();
+                    appendDisplayTextUtf8(m_scratchUtf8, m_scratch, m_lineEnds);
+                    put(m_scratchUtf8);
+                } else {
+                    appendConvertedLine(m_r.text, before, part);
+                }
                 at = end;
                 flush(false);
             }
         }
         m_started = m_started || !separator.empty() || producesText;
         ++m_r.lines;
+    }
+
+    // Converts the short lines of b[pos, size) straight into UTF-8, in one pass over each; a
+    // longer line, or one that fails, goes through addLine. Stops at a line that has not
+    // ended in b (a CR that is its last byte only ends a line at the end of the input). Returns
+    // false on a failed line; `pos` and `scanned` as for takeLines.
+    bool takeLinesUtf8(char* b, size_t size, size_t& pos, size_t& scanned, bool atEnd)
+    {
+        static const ShortLineTable table;
+        const auto* in = reinterpret_cast<const unsigned char*>(b);
+        size_t at = pos;
+        while (at < size) {
+            char* const lineOut = room(ShortLineRoom);
+            char* o = lineOut;
+            if (m_started) {
+                std::memcpy(o, m_lineEnd.data(), m_lineEnd.size());
+                o += m_lineEnd.size();
+            }
+            const unsigned char* p = in + at;
+            const unsigned char* const limit = in + std::min(size, at + ShortLine + 1);
+            bool ended = false;
+            while (p < limit) {
+                const unsigned char c = *p;
+                const unsigned length = table.length[c];
+                if (length != 0) {
+                    std::memcpy(o, table.text[c], 16);
+                    o += length;
+                    ++p;
+                    continue;
+                }
+                if (c == '\r') {
+                    ended = true;
+                    break;
+                }
+                // Code 1: a run of spaces, its count character next.
+                if (p + 1 >= limit)
+                    break;
+                const unsigned count = table.repaired[p[1]];
+                if (count < CountBase)
+                    break;
+                static constexpr char Spaces[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                                    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+                const unsigned spaces = count - CountBase;
+                for (unsigned k = 0; k < spaces; k += 16)
+                    std::memcpy(o + k, Spaces, 16);
+                o += spaces;
+                p += 2;
+            }
+            const size_t stop = static_cast<size_t>(p - in);
+            if (ended) {
+                if (stop + 1 == size && !atEnd) {
+                    pos = at;
+                    scanned = stop; // an LF may follow in the next read
+                    return true;
+                }
+                m_used = static_cast<size_t>(o - m_block.get());
+                m_started = m_started || o != lineOut;
+                ++m_r.lines;
+                at = afterCr(b, size, stop);
+                continue;
+            }
+            // Longer than a short line, failing, or not ended here: nothing of it was kept.
+            const size_t from = std::max(stop, scanned);
+            const auto* cr = from < size ? static_cast<const char*>(std::memchr(b + from, '\r', size - from)) : nullptr;
+            const size_t end = cr ? static_cast<size_t>(cr - b) : size;
+            if (!cr || (end + 1 == size && !atEnd)) {
+                pos = at;
+                scanned = end;
+                return true;
+            }
+            if (!addLine(b + at, end - at))
+                return false;
+            at = afterCr(b, size, end);
+        }
+        pos = at;
+        scanned = at;
+        return true;
     }
 
     // Converts a part of a long line not yet known to pass and hands it on; the part must not
@@ -114,6 +258,20 @@ public:
         m_pieceSize = pieceSize;
     }
 
+    // Makes the builder hand its text on as UTF-8 with the given line ends.
+    void setUtf8Sink(const TextBytesSink* sink, LineEnds lineEnds, size_t pieceSize)
+    {
+        static const TextBytesSink none = [](std::string_view) {};
+        m_utf8Sink = sink && *sink ? sink : &none;
+        m_lineEnds = lineEnds;
+        m_lineEnd = lineEnds == LineEnds::CrLf ? std::string_view("\r\n") : std::string_view("\n");
+        m_pieceSize = pieceSize;
+        // Not cleared: only what is written is handed on.
+        m_blockSize = pieceSize + ShortLineRoom;
+        m_block.reset(new char[m_blockSize]);
+    }
+    bool writesUtf8() const { return m_utf8Sink != nullptr; }
+
     bool fail(LogFailure::Kind kind, std::int64_t line, const std::string& reason)
     {
         m_r.failure = LogFailure{kind, m_file, line, reason};
@@ -121,21 +279,55 @@ public:
     }
 
 private:
+    // Where the next `size` bytes (at most the block's size) of UTF-8 go: the output block,
+    // handed on first when it has no room left. Written through the pointer; m_used moves past
+    // what is kept.
+    char* room(size_t size)
+    {
+        if (m_blockSize - m_used < size)
+            flush(true);
+        return m_block.get() + m_used;
+    }
+
+    void put(std::string_view bytes)
+    {
+        while (!bytes.empty()) {
+            const size_t part = std::min(bytes.size(), m_blockSize);
+            std::memcpy(room(part), bytes.data(), part);
+            m_used += part;
+            bytes.remove_prefix(part);
+            flush(false);
+        }
+    }
+
+    // The first byte after the line end whose CR is at b[cr].
+    static size_t afterCr(const char* b, size_t size, size_t cr)
+    {
+        return cr + 1 < size && b[cr + 1] == '\n' ? cr + 2 : cr + 1;
+    }
+
     LogRead& m_r;
     std::string m_file;
     bool m_started = false;
     const LogTextSink* m_sink = nullptr;
     size_t m_pieceSize = 0;
+    // UTF-8 output.
+    const TextBytesSink* m_utf8Sink = nullptr;
+    LineEnds m_lineEnds = LineEnds::CrLf;
+    std::string_view m_lineEnd;
+    std::unique_ptr<char[]> m_block;   // m_used bytes of it hold text not yet handed on
+    size_t m_blockSize = 0;
+    size_t m_used = 0;
+    std::string m_scratch;
+    std::string m_scratchUtf8;
 };
 
 // Splits `buffer` from `pos` into lines. CR LF or a lone CR end a line; a CR that is the last
 // byte only ends a line at the end of the input, since an LF may follow in the next chunk.
 // Returns false on a failed line. `pos` is left at the first byte not yet used, `scanned`
 // at the first byte not yet searched for a CR.
-bool takeLines(LogTextBuilder& builder, std::string& buffer, size_t& pos, size_t& scanned, bool atEnd)
+bool takeLines(LogTextBuilder& builder, char* b, size_t size, size_t& pos, size_t& scanned, bool atEnd)
 {
-    char* b = buffer.data();
-    const size_t size = buffer.size();
     while (scanned < size) {
         auto* cr = static_cast<char*>(std::memchr(b + scanned, '\r', size - scanned));
         if (!cr) {
@@ -182,11 +374,9 @@ size_t afterLineEnd(const char* b, size_t c)
 // Once the display has text, a large stretch of complete lines is converted in two halves at
 // once, the second on another thread; the text is the same as converting them in order.
 // Returns false on a failed line; `pos` moves past the lines converted.
-bool takeLinesInParallel(LogTextBuilder& builder, std::string& buffer, size_t& pos, const std::string& file)
+bool takeLinesInParallel(LogTextBuilder& builder, char* b, size_t size, size_t& pos, const std::string& file)
 {
     constexpr size_t MinHalf = 256 * 1024;
-    char* b = buffer.data();
-    const size_t size = buffer.size();
     if (!builder.started() || size - pos < 2 * MinHalf || std::thread::hardware_concurrency() < 2)
         return true;
     // The last CR whose next byte is here to tell whether an LF follows.
@@ -265,7 +455,7 @@ LogRead convertLog(std::string_view bytes, const std::string& fileName)
     std::string buffer(bytes);
     size_t pos = 0;
     size_t scanned = 0;
-    if (!takeLines(builder, buffer, pos, scanned, true))
+    if (!takeLines(builder, buffer.data(), buffer.size(), pos, scanned, true))
         return result;
     if (pos < buffer.size())
         builder.addLine(buffer.data() + pos, buffer.size() - pos);
@@ -279,6 +469,7 @@ enum class TextUse {
     Stream, // handed to a sink in pieces
     PassOn, // handed to a sink in pieces, a long line's before it is known to pass
     None,   // only checked
+    Utf8,   // handed to a sink in pieces as UTF-8
 };
 
 // Reads on a line that has grown past LongLine without a line end; `buffer` holds its start.
@@ -290,7 +481,7 @@ bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffe
                   bool& skipLf, bool& atEnd)
 {
     const std::int64_t number = builder.result().lines + 1;
-    const bool keep = use == TextUse::Keep || use == TextUse::Stream;
+    const bool keep = use == TextUse::Keep || use == TextUse::Stream || use == TextUse::Utf8;
     LineCheck check(builder.started() ? static_cast<long>(LineSeparator.size()) : 0);
     std::string raw;
     size_t length = 0;
@@ -368,7 +559,8 @@ bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffe
     return true;
 }
 
-LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink, size_t pieceSize)
+LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink, size_t pieceSize,
+                  const TextBytesSink* utf8Sink = nullptr, LineEnds lineEnds = LineEnds::CrLf)
 {
     LogRead result;
     LogTextBuilder builder(result, path);
@@ -391,57 +583,75 @@ LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink,
         const std::int64_t fileSize = file.size();
         // Runs of spaces make the text longer than the file. Room that is reserved but never
         // written costs no memory, while growing later would hold the text twice for a moment.
-        if (use != TextUse::Keep)
+        if (use == TextUse::Utf8)
+            builder.setUtf8Sink(utf8Sink, lineEnds, pieceSize);
+        else if (use != TextUse::Keep)
             result.text.reserve(pieceSize + 2 * ReadChunk);
         else if (fileSize > 0)
             result.text.reserve(static_cast<size_t>(fileSize) * 2);
 
+        const size_t readSize = use == TextUse::Utf8 ? Utf8ReadChunk : ReadChunk;
+        // Its first `filled` bytes are read and not yet used; the rest is room, so that a read
+        // does not first clear the room it fills.
         std::string buffer;
+        size_t filled = 0;
         size_t pos = 0;
         size_t scanned = 0;
         bool atEnd = false;
         bool skipLf = false;
         for (;;) {
-            const bool fine = takeLinesInParallel(builder, buffer, pos, path)
-                && (scanned = std::max(scanned, pos), takeLines(builder, buffer, pos, scanned, atEnd));
+            char* b = buffer.data();
+            const bool fine = builder.writesUtf8()
+                ? builder.takeLinesUtf8(b, filled, pos, scanned, atEnd)
+                : takeLinesInParallel(builder, b, filled, pos, path)
+                    && (scanned = std::max(scanned, pos), takeLines(builder, b, filled, pos, scanned, atEnd));
             builder.flush(!fine);
             if (!fine)
                 return result;
             if (atEnd)
                 break;
             // Keep the unfinished line, read the next chunk behind it.
-            buffer.erase(0, pos);
+            std::memmove(b, b + pos, filled - pos);
+            filled -= pos;
             scanned -= pos;
             pos = 0;
-            if (scanned == buffer.size() && buffer.size() >= LongLine) {
+            if (scanned == filled && filled >= LongLine) {
+                buffer.resize(filled);
                 const bool lineFine = takeLongLine(builder, file, buffer, use, skipLf, atEnd);
                 builder.flush(!lineFine);
                 if (!lineFine)
                     return result;
+                filled = buffer.size();
                 scanned = 0;
                 if (atEnd)
                     break;
                 continue;
             }
-            const size_t kept = buffer.size();
-            buffer.resize(kept + ReadChunk);
-            const std::int64_t got = file.read(buffer.data() + kept, ReadChunk);
+            // A small file gets a small buffer; one that grows while it is read is read on.
+            const size_t want = static_cast<size_t>(
+                std::min<std::int64_t>(static_cast<std::int64_t>(readSize), std::max<std::int64_t>(file.remaining() + 1, 4096)));
+            if (buffer.size() < filled + want)
+                buffer.resize(filled + want);
+            const size_t kept = filled;
+            const std::int64_t got = file.read(buffer.data() + kept, want);
             if (got < 0) {
                 builder.fail(LogFailure::Kind::ReadFailed, result.lines + 1, systemReason(errno));
                 builder.flush(true);
                 return result;
             }
-            buffer.resize(kept + static_cast<size_t>(got));
+            filled += static_cast<size_t>(got);
             if (skipLf && got > 0) {
                 // The LF of a long line's CR LF came with this read.
-                if (buffer[kept] == '\n')
-                    buffer.erase(kept, 1);
+                if (buffer[kept] == '\n') {
+                    std::memmove(buffer.data() + kept, buffer.data() + kept + 1, filled - kept - 1);
+                    --filled;
+                }
                 skipLf = false;
             }
             atEnd = got == 0;
         }
-        if (pos < buffer.size())
-            builder.addLine(buffer.data() + pos, buffer.size() - pos);
+        if (pos < filled)
+            builder.addLine(buffer.data() + pos, filled - pos);
         else if (result.lines == 0)
             builder.fail(LogFailure::Kind::Empty, 0, {});
         builder.flush(true);
@@ -466,6 +676,11 @@ LogRead streamLog(const std::string& path, const LogTextSink& sink, size_t piece
     if (!sink)
         return readLogAs(path, TextUse::Keep, sink, pieceSize);
     return readLogAs(path, longLines == LongLines::PassedOn ? TextUse::PassOn : TextUse::Stream, sink, pieceSize);
+}
+
+LogRead streamLogUtf8(const std::string& path, LineEnds lineEnds, const TextBytesSink& sink, size_t pieceSize)
+{
+    return readLogAs(path, TextUse::Utf8, {}, pieceSize, &sink, lineEnds);
 }
 
 LogRead checkLog(const std::string& path)

@@ -4,6 +4,7 @@
 // tests call the same functions.
 
 #include "core/LogFailure.h"
+#include "core/Windows1252.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,17 @@ enum class LongLines { Held, PassedOn };
 // lines before the failing one has been handed on. Without a sink it is readLog.
 LogRead streamLog(const std::string& path, const LogTextSink& sink, size_t pieceSize = 4 << 20,
                   LongLines longLines = LongLines::Held);
+
+// Receives text as bytes in pieces, in order; each piece follows the previous one.
+using TextBytesSink = std::function<void(std::string_view piece)>;
+
+// Reads a log as streamLog does (long lines held) and hands its display text on as UTF-8, byte
+// for byte what displayTextToUtf8 makes of readLog's text, in pieces of about pieceSize bytes.
+// The lines go straight from the file's bytes into UTF-8, in memory that does not grow with the
+// file; only a line too long to convert at once is held whole, as streamLog holds it. On a
+// failure the text of the lines before the failing one has been handed on.
+LogRead streamLogUtf8(const std::string& path, LineEnds lineEnds, const TextBytesSink& sink,
+                      size_t pieceSize = 1 << 18);
 
 // Reads a log as readLog does only to learn whether it converts and how many lines it has:
 // no text is kept, and memory stays the same whatever the length of a line.

@@ -4,7 +4,8 @@
 // the same rules built on the literal conversion, and by counting line ends: a successful
 // read converts one line per line end plus a final unterminated line, and the text holds one
 // CR LF per line after the first line that converts to something. The display text then goes
-// through both decoders, which must agree.
+// through both decoders, which must agree. The same bytes read from a file straight into
+// UTF-8 (streamLogUtf8) must give that text's UTF-8, the same lines and the same failure.
 //
 // An input that starts with the bytes 00 00 'P' 'A' 'D' and one more byte b has its first
 // line lengthened by 32700 + b letters, so the 32767 limits of repair and conversion are
@@ -19,9 +20,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace vrx;
 
@@ -117,6 +123,30 @@ void checkDecoders(const std::string& text)
                "UTF-8 text with LF differs for " + fuzz::escaped(text));
 }
 
+// The bytes as a log file, read straight into UTF-8 with small pieces, against the model.
+void checkUtf8Stream(const std::string& bytes, const Model& m)
+{
+    // One file per process, removed when it ends.
+    static const struct ScratchLog {
+        std::string path = (std::filesystem::temp_directory_path()
+                            / ("vrx-fuzz-" + std::to_string(::getpid()) + ".log")).string();
+        ~ScratchLog() { std::remove(path.c_str()); }
+    } scratch;
+    const std::string& file = scratch.path;
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    const LineEnds ends = bytes.size() % 2 ? LineEnds::Lf : LineEnds::CrLf;
+    std::string utf8;
+    const LogRead read = streamLogUtf8(file, ends, [&utf8](std::string_view piece) { utf8 += piece; }, 512);
+    const std::string what = "input " + fuzz::escaped(bytes) + "\n*** UTF-8 stream " + fuzz::escaped(utf8);
+    FUZZ_CHECK(utf8 == displayTextToUtf8(m.text, ends), what);
+    FUZZ_CHECK(read.lines == m.lines, what);
+    FUZZ_CHECK(read.failure.has_value() == m.failure.has_value(), what);
+    if (read.failure && m.failure) {
+        FUZZ_CHECK(read.failure->kind == *m.failure, what);
+        FUZZ_CHECK(read.failure->line == m.failedLine, what);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -159,6 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(at + 1 < r.text.size() && r.text[at + 1] == '\n', "CR without LF in " + fuzz::escaped(r.text));
         FUZZ_CHECK(r.text.rfind("\r\n", 0) != 0, "text starts with a separator");
     }
+    checkUtf8Stream(bytes, m);
     // The decoders are linear and table-driven; short texts cover them, and keep the runs fast.
     if (r.text.size() <= 4096)
         checkDecoders(r.text);

@@ -43,6 +43,11 @@ LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t
     return fromCore(streamLog(nativePathBytes(path).toStdString(), sink, pieceSize, longLines), path);
 }
 
+LogReadResult streamLogFileUtf8(const QString& path, LineEnds lineEnds, const TextBytesSink& sink, size_t pieceSize)
+{
+    return fromCore(streamLogUtf8(nativePathBytes(path).toStdString(), lineEnds, sink, pieceSize), path);
+}
+
 LogReadResult checkLogFile(const QString& path)
 {
     return fromCore(checkLog(nativePathBytes(path).toStdString()), path);

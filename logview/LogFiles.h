@@ -55,6 +55,10 @@ LogReadResult readLogLines(const QString& path, DisplayLines& lines);
 LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize = 4 << 20,
                             LongLines longLines = LongLines::Held);
 
+// streamLogUtf8 (the display text as UTF-8, handed on in pieces) on a path as Qt names it.
+LogReadResult streamLogFileUtf8(const QString& path, LineEnds lineEnds, const TextBytesSink& sink,
+                                size_t pieceSize = 1 << 18);
+
 // Reads a log as readLogFile does only to learn whether it converts and how many lines it has:
 // no text is kept, and memory stays the same whatever the length of a line.
 LogReadResult checkLogFile(const QString& path);

@@ -394,7 +394,8 @@ private slots:
     // leave no hidden temporary behind.
     void hostileOutputs_data()
     {
-        QTest::addColumn<QString>("setup");     // what %node is: "", "file", "readonly", "link", "fifo", "mknod 1 3", "latin1"
+        QTest::addColumn<QString>("setup");     // what %node is: "", "file", "readonly", "link", "fifo", "mknod 1 3", "latin1",
+                                                // "big" (a log of 100 samples, written in large blocks)
         QTest::addColumn<QString>("command");   // shell words after vrxlog; %log, %tst, %node, %dir
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");   // standard error matches this pattern
@@ -431,6 +432,12 @@ private slots:
                                              << "^vrxlog: write error: No space left on device\n$" << noOutput;
         QTest::newRow("text with standard output closed") << "" << "text %log >&-" << 1
                                                           << "^vrxlog: write error: Bad file descriptor\n$" << noOutput;
+        QTest::newRow("large text to /dev/full") << "big" << "text %node >/dev/full" << 1
+                                                 << "^vrxlog: write error: No space left on device\n$" << noOutput;
+        QTest::newRow("large text with standard output closed") << "big" << "text %node >&-" << 1
+                                                                << "^vrxlog: write error: Bad file descriptor\n$" << noOutput;
+        QTest::newRow("large text through a pipe") << "big" << "text %node | wc -lc" << 0 << "^$"
+                                                   << "^ *4298 +313298\n$";
         // Names: Qt's options, '-', Latin-1 bytes.
         QTest::newRow("Qt options as file names") << "" << "status -- -platform -reverse -plugin %log" << 1
                                                   << "^vrxlog: The log file \"-platform\" could not be opened\\.\nNo such file"
@@ -477,6 +484,10 @@ private slots:
             const QStringList numbers = setup.split(QLatin1Char(' '));
             QCOMPARE(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666,
                              makedev(numbers[1].toUInt(), numbers[2].toUInt())), 0);
+        } else if (setup == QLatin1String("big")) {
+            QFile sampleLog(log);
+            QVERIFY(sampleLog.open(QIODevice::ReadOnly));
+            writeFile(node, sampleLog.readAll().repeated(100));
         } else if (setup == QLatin1String("latin1")) {
             // Names that are no UTF-8 cannot pass through QString: written by their bytes.
             for (const auto& [from, to] : {std::pair{log, QByteArray("/caf\xE9.log")}, std::pair{tst, QByteArray("/caf\xE9.TST")}}) {

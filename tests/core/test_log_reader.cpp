@@ -7,6 +7,8 @@
 #include "core/LogReader.h"
 #include "core/Windows1252.h"
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 using namespace vrx;
@@ -62,6 +64,15 @@ void checkHeldLog(const std::string& bytes, const LogRead& read)
     }
 }
 
+// n copies of a line, joined by `end`.
+std::string lines(const std::string& line, int n, const std::string& end)
+{
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += (i ? end : "") + line;
+    return out;
+}
+
 } // namespace
 
 CORE_TEST(lineModel)
@@ -97,9 +108,32 @@ CORE_TEST(lineModel)
          int(Kind::ConvertFailed), 257},
         {"long line converted in parts", "a\r\n\x01n" + std::string(5 << 20, 'z') + "\nq",
          "a\r\n" + std::string(80, ' ') + std::string(5 << 20, 'z') + "\nq", 2, -1, 0},
+        {"high bytes and NUL pass", "\x80\x81\0\xFF\r\n"s, "\x80\x81\0\xFF"s, 1, -1, 0},
+        {"repaired count character", "\x01\xE6|\r\n", std::string(151, ' ') + "|", 1, -1, 0},
+        {"256 bytes of the widest runs", lines("\x01\xFF", 128, "") + "\r\n", std::string(128 * 225, ' '), 1, -1, 0},
+        {"a word as byte 257", std::string(256, 'x') + "\x0f\r\n", std::string(256, 'x') + "PASS", 1, -1, 0},
+        {"bad run early in a long line", "x\r\n\x01\x05" + std::string(300, 'y'), "x", 1, int(Kind::ConvertFailed), 2},
+        {"bad run, then a repair beyond 32767", "x\r\n\x01\x05" + std::string(40000, 'y') + "\xE6", "x", 1,
+         int(Kind::RepairFailed), 2},
+        // 256 KiB into the file: between CR and LF, and a lone CR as the last byte of a read.
+        {"CR LF across reads", lines("ab\x0f", 60000, "\r\n"), lines("abPASS", 60000, "\r\n"), 60000, -1, 0},
+        {"lone CR ends a read", lines("ab\x0f", 70000, "\r"), lines("abPASS", 70000, "\r\n"), 70000, -1, 0},
+        {"line longer than held at once", "x\r\n" + std::string(5 << 20, '\xB5') + "\r\n\x10", 
+         "x\r\n" + std::string(5 << 20, '\xB5') + "\r\nFAIL", 3, -1, 0},
     };
+    const std::string file = (std::filesystem::temp_directory_path() / "vrx-test-log-reader.log").string();
     for (const auto& row : rows) {
         coretest::currentRow() = row.name;
+        // From a file, straight into UTF-8: the display text's UTF-8, the same lines and failure.
+        std::ofstream(file, std::ios::binary) << row.bytes;
+        for (const LineEnds ends : {LineEnds::CrLf, LineEnds::Lf}) {
+            std::string utf8;
+            const LogRead streamed = streamLogUtf8(file, ends, [&utf8](std::string_view piece) { utf8 += piece; }, 4096);
+            CHECK_EQ(utf8, displayTextToUtf8(row.text, ends));
+            CHECK_EQ(streamed.lines, row.lines);
+            CHECK_EQ(streamed.failure ? int(streamed.failure->kind) : -1, row.failure);
+            CHECK_EQ(streamed.failure ? streamed.failure->line : 0, row.failedLine);
+        }
         const LogRead read = convertLog(row.bytes, "RUN1.LOG");
         CHECK(read.opened);
         CHECK_EQ(read.text, row.text);
@@ -111,6 +145,7 @@ CORE_TEST(lineModel)
         }
         checkHeldLog(row.bytes, read);
     }
+    std::filesystem::remove(file);
 }
 
 CORE_TEST(failureMessages)
