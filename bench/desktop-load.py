@@ -128,7 +128,8 @@ def client_main():
         if display is None:
             return {"error": "no Display on the bus"}
         caret = Atspi.Text.get_caret_offset(display)
-        line = Atspi.Text.get_string_at_offset(display, caret, Atspi.TextGranularity.LINE)
+        # Qt 6.4 answers the older call only (GetTextAtOffset); screen readers fall back to it.
+        line = Atspi.Text.get_text_at_offset(display, caret, Atspi.TextBoundaryType.LINE_START)
         count = Atspi.Text.get_character_count(display)
         return {"seconds": time.perf_counter() - start, "caret": caret, "characters": count,
                 "line": line.content[:80]}
@@ -394,7 +395,8 @@ def main():
                   f"(median; [{min(heard):.2f}-{max(heard):.2f}])")
         print(f"    its peak {mib(reader['client_hwm']):.1f} MiB, CPU {reader['client_cpu']:.2f} s; "
               f"line at the caret read in {reader['query'].get('seconds', float('nan')) * 1000:.0f} ms "
-              f"({reader['query'].get('characters')} characters in Display)")
+              f"({reader['query'].get('characters')} characters in Display): "
+              f"{reader['query'].get('line', reader['query'].get('error'))!r}")
         # None: the program was no longer listed on the accessibility bus after the load.
         print("  Print through AT-SPI after each load (True enabled, None program not found on the bus): "
               + ", ".join(f"{c} {[r.get('print') for r in results[c]]}" for c in ("on", "reader")))
