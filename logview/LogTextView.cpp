@@ -940,6 +940,16 @@ void LogTextView::keyPressEvent(QKeyEvent* event)
                              : m.move == QKeySequence::MoveToNextPage     ? page
                                                                           : -page;
             to = rowsAway(m_caret, rows);
+            if (m.move == QKeySequence::MoveToNextPage || m.move == QKeySequence::MoveToPreviousPage) {
+                // The view turns the page with the caret.
+                size_t line = m_topLine;
+                int row = m_topRow + rows;
+                while (row < 0 && line > 0)
+                    row += rowsOf(--line);
+                while (row > 0 && row >= rowsOf(line) && line + 1 < lineCount())
+                    row -= rowsOf(line++);
+                setTop(line, std::max(row, 0));
+            }
             break;
         }
         case QKeySequence::MoveToStartOfLine:

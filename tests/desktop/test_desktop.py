@@ -168,6 +168,8 @@ def log_shown(s, check, vrxlog, log, what, timeout):
         s.window_tree(CAPTION)), timeout)
     shown = window.find(role="text").text.replace("\u2028", "\n").replace("\r\n", "\n")
     check.equal(what + "Display read by the screen reader", shown, expected.rstrip("\n"))
+    check.equal(what + "the line at the caret read by the screen reader", window.find(role="text").caret_line,
+                expected.split("\n", 1)[0] + "\n")
     return window
 
 

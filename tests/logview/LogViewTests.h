@@ -53,3 +53,13 @@ private slots:
     void findNext_data();
     void findNext();
 };
+
+class TextViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void selection_data();
+    void selection();
+    void mouse();
+    void scrolling();
+    void accessibleText();
+};

@@ -23,5 +23,9 @@ int main(int argc, char** argv)
         FindTest t;
         status |= QTest::qExec(&t, argc, argv);
     }
+    {
+        TextViewTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
     return status;
 }
