@@ -43,22 +43,7 @@ struct Measure {
     bool lastIsLineFeed = false;
 };
 
-// Converts a checked line in parts (a run of spaces stays whole: its count character goes with
-// its code 1), handing each converted part to `part`.
-template <class Part>
-void convertInParts(std::string_view line, std::string& scratch, Part&& part)
-{
-    constexpr size_t Piece = 1 << 20;
-    for (size_t at = 0; at < line.size();) {
-        size_t end = std::min(line.size(), at + Piece);
-        if (end < line.size() && line[end - 1] == '\x01')
-            ++end;
-        scratch.clear();
-        appendConvertedLine(scratch, {}, line.substr(at, end - at));
-        part(std::string_view(scratch));
-        at = end;
-    }
-}
+constexpr size_t Piece = 1 << 20;
 
 // Converts a line that has passed its check: whole, or in parts when it is long.
 void appendChecked(std::string& out, std::string_view line, std::string& scratch)
@@ -66,7 +51,7 @@ void appendChecked(std::string& out, std::string_view line, std::string& scratch
     if (line.size() <= LongLine)
         appendConvertedLine(out, {}, line);
     else
-        convertInParts(line, scratch, [&out](std::string_view part) { out.append(part); });
+        convertCheckedLine(line, Piece, scratch, [&out](std::string_view part) { out.append(part); });
 }
 
 Measure measure(std::string_view converted)
@@ -132,7 +117,7 @@ DisplayLines DisplayLines::fromLog(std::string bytes, LogRead& result, const std
         char* data = bytes.data() + raw.begin;
         const size_t size = raw.end - raw.begin;
         if (!repairLogLine(data, size)) {
-            fail(LogFailure::Kind::RepairFailed, number, "A character to repair stands beyond position 32767.");
+            fail(LogFailure::Kind::RepairFailed, number, RepairFailedReason);
             break;
         }
         const std::string_view line(data, size);
@@ -154,7 +139,7 @@ DisplayLines DisplayLines::fromLog(std::string bytes, LogRead& result, const std
                 fail(LogFailure::Kind::ConvertFailed, number, convertErrorReason(error));
                 break;
             }
-            convertInParts(line, scratch, [&m](std::string_view part) {
+            convertCheckedLine(line, Piece, scratch, [&m](std::string_view part) {
                 const Measure p = measure(part);
                 m.length += p.length;
                 m.lineFeeds += p.lineFeeds;
@@ -196,14 +181,7 @@ DisplayLines DisplayLines::readLog(const std::string& path, LogRead& result)
     result = LogRead{};
     RegularFile file(path);
     if (!file.isOpen()) {
-        std::string reason;
-        if (file.isFolder())
-            reason = "It is a folder.";
-        else if (file.notRegular())
-            reason = "It is " + file.kind() + ", not a regular file.";
-        else
-            reason = systemReason(file.error());
-        result.failure = LogFailure{LogFailure::Kind::CannotOpen, path, 0, reason};
+        result.failure = LogFailure{LogFailure::Kind::CannotOpen, path, 0, file.openFailure()};
         return {};
     }
     try {

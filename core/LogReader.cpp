@@ -17,7 +17,6 @@ namespace vrx {
 
 namespace {
 
-const std::string RepairFailedReason = "A character to repair stands beyond position 32767.";
 
 constexpr std::int64_t ReadChunk = 4 << 20;
 // Reads for UTF-8 output are smaller: the bytes read and the text made of them stay in the
@@ -118,31 +117,20 @@ public:
     {
         const std::string_view separator = m_started ? LineSeparator : std::string_view();
         if (keep) {
-            // Small pieces for UTF-8, whose scratch text they bound.
-            const size_t piece = m_utf8Sink ? 16 << 10 : 1 << 20;
-            bool first = true;
-            for (size_t at = 0; first || at < raw.size(); first = false) {
-                size_t end = std::min(raw.size(), at + piece);
-                // A run of spaces stays whole: its count character goes with its code 1
-                // (a count character is never 1 itself in a line that passed).
-                if (end < raw.size() && raw[end - 1] == '\x01')
-                    ++end;
-                // Each piece converts as in its line: the check has passed, and positions in
-                // a piece are no further on than in the line.
-                const std::string_view part = raw.substr(at, end - at);
-                const std::string_view before = first ? separator : std::string_view();
+            const auto take = [this](std::string_view converted) {
                 if (m_utf8Sink) {
-                    m_scratch.clear();
-                    appendConvertedLine(m_scratch, before, part);
                     m_scratchUtf8.clear();
-                    appendDisplayTextUtf8(m_scratchUtf8, m_scratch, m_lineEnds);
+                    appendDisplayTextUtf8(m_scratchUtf8, converted, m_lineEnds);
                     put(m_scratchUtf8);
                 } else {
-                    appendConvertedLine(m_r.text, before, part);
+                    m_r.text.append(converted);
                 }
-                at = end;
                 flush(false);
-            }
+            };
+            if (!separator.empty())
+                take(separator);
+            // Small pieces for UTF-8, whose scratch text they bound.
+            convertCheckedLine(raw, m_utf8Sink ? 16 << 10 : 1 << 20, m_scratch, take);
         }
         m_started = m_started || !separator.empty() || producesText;
         ++m_r.lines;
@@ -437,6 +425,8 @@ bool repairLinePart(char* data, size_t size, size_t offset)
 
 } // namespace
 
+const std::string RepairFailedReason = "A character to repair stands beyond position 32767.";
+
 bool repairLogLine(char* data, size_t size)
 {
     return repairLinePart(data, size, 0);
@@ -568,14 +558,7 @@ LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink,
     builder.setSink(use == TextUse::None ? &discard : &sink, pieceSize);
     RegularFile file(path);
     if (!file.isOpen()) {
-        std::string reason;
-        if (file.isFolder())
-            reason = "It is a folder.";
-        else if (file.notRegular())
-            reason = "It is " + file.kind() + ", not a regular file.";
-        else
-            reason = systemReason(file.error());
-        builder.fail(LogFailure::Kind::CannotOpen, 0, reason);
+        builder.fail(LogFailure::Kind::CannotOpen, 0, file.openFailure());
         return result;
     }
     result.opened = true;

@@ -68,5 +68,7 @@ LogRead convertLog(std::string_view bytes, const std::string& fileName = {});
 // Repairs one raw line in place; false when a character to repair stands beyond position
 // 32767 (the line is then left partly repaired and must not be used).
 bool repairLogLine(char* data, size_t size);
+// The reason given when it fails.
+extern const std::string RepairFailedReason;
 
 } // namespace vrx

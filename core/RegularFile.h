@@ -112,6 +112,15 @@ public:
     bool isFolder() const { return S_ISDIR(m_mode); }
     std::string kind() const { return fileKind(m_mode); }
     std::int64_t size() const { return m_size; }
+    // Why it was not opened, one sentence for a message.
+    std::string openFailure() const
+    {
+        if (isFolder())
+            return "It is a folder.";
+        if (notRegular())
+            return "It is " + kind() + ", not a regular file.";
+        return systemReason(m_error);
+    }
 
     // Bytes read, 0 at the end, -1 on an error (errno set).
     std::int64_t read(char* data, size_t size)

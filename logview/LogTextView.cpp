@@ -497,6 +497,23 @@ int LogTextView::rowOf(const Place& place) const
     return 0;
 }
 
+int LogTextView::settleRow(size_t& line, int& row) const
+{
+    while (row < 0 && line > 0)
+        row += rowsOf(--line);
+    while (row >= rowsOf(line) && line + 1 < lineCount())
+        row -= rowsOf(line++);
+    if (row < 0) {
+        row = 0;
+        return -1;
+    }
+    if (row >= rowsOf(line)) {
+        row = rowsOf(line) - 1;
+        return 1;
+    }
+    return 0;
+}
+
 qsizetype LogTextView::lineLength(size_t line) const
 {
     return laid(line).length;
@@ -506,14 +523,14 @@ qsizetype LogTextView::lineLength(size_t line) const
 
 qint64 LogTextView::offsetOf(const Place& place) const
 {
-    if ((lineCount() == 0))
+    if (isEmpty())
         return 0;
     return qint64(lineStart(place.line)) + place.column;
 }
 
 LogTextView::Place LogTextView::placeOf(qint64 offset) const
 {
-    if ((lineCount() == 0))
+    if (isEmpty())
         return {};
     offset = std::clamp<qint64>(offset, 0, characterCount());
     const size_t line = lineOf(std::uint64_t(offset));
@@ -523,7 +540,7 @@ LogTextView::Place LogTextView::placeOf(qint64 offset) const
 
 LogTextView::Place LogTextView::placeAt(const QPoint& point) const
 {
-    if ((lineCount() == 0))
+    if (isEmpty())
         return {};
     // The row under the point, counted from the top row.
     int rows = (point.y() - Margin) / rowHeight() + m_topRow;
@@ -531,16 +548,7 @@ LogTextView::Place LogTextView::placeAt(const QPoint& point) const
         rows = m_topRow - 1 - (Margin - point.y()) / rowHeight();
     Place place{m_topLine, 0};
     int index = rows;
-    while (index < 0 && place.line > 0) {
-        --place.line;
-        index += rowsOf(place.line);
-    }
-    index = std::max(index, 0);
-    while (index >= rowsOf(place.line) && place.line + 1 < lineCount()) {
-        index -= rowsOf(place.line);
-        ++place.line;
-    }
-    index = std::min(index, rowsOf(place.line) - 1);
+    settleRow(place.line, index);
     const Row r = row(place.line, index);
     const QTextLine textLine = r.layout->lineAt(r.index);
     const int column = textLine.xToCursor(point.x() - Margin, QTextLine::CursorBetweenCharacters);
@@ -550,14 +558,14 @@ LogTextView::Place LogTextView::placeAt(const QPoint& point) const
 
 qint64 LogTextView::offsetAt(const QPoint& point) const
 {
-    if ((lineCount() == 0) || !viewport()->rect().contains(point))
+    if (isEmpty() || !viewport()->rect().contains(point))
         return -1;
     return offsetOf(placeAt(point));
 }
 
 QRect LogTextView::characterRect(qint64 offset) const
 {
-    if ((lineCount() == 0) || offset < 0 || offset >= characterCount())
+    if (isEmpty() || offset < 0 || offset >= characterCount())
         return {};
     const Place place = placeOf(offset);
     // Rows from the top of the view to the character's row.
@@ -605,7 +613,7 @@ void LogTextView::updateScrollBar()
 
 void LogTextView::setTop(size_t line, int row)
 {
-    if ((lineCount() == 0)) {
+    if (isEmpty()) {
         line = 0;
         row = 0;
     } else if (line > m_maxTop) {
@@ -613,7 +621,7 @@ void LogTextView::setTop(size_t line, int row)
         if (line != m_maxTop || m_maxTop + 1 != lineCount())
             line = m_maxTop;
     }
-    if (!(lineCount() == 0))
+    if (!isEmpty())
         row = std::clamp(row, 0, rowsOf(line) - 1);
     if (line == m_topLine && row == m_topRow)
         return;
@@ -641,7 +649,7 @@ void LogTextView::scrollToLine(size_t line)
 
 void LogTextView::ensureCursorVisible()
 {
-    if ((lineCount() == 0))
+    if (isEmpty())
         return;
     const int caretRow = rowOf(m_caret);
     if (m_caret.line < m_topLine || (m_caret.line == m_topLine && caretRow < m_topRow)) {
@@ -659,11 +667,8 @@ void LogTextView::ensureCursorVisible()
     // Below the view: the caret's row becomes the last one shown.
     size_t line = m_caret.line;
     int row = caretRow - (need - 1);
-    while (row < 0 && line > 0) {
-        --line;
-        row += rowsOf(line);
-    }
-    setTop(line, std::max(row, 0));
+    settleRow(line, row);
+    setTop(line, row);
 }
 
 void LogTextView::resizeEvent(QResizeEvent* event)
@@ -700,7 +705,7 @@ void LogTextView::paintEvent(QPaintEvent*)
 
 void LogTextView::paintLines(QPainter& painter)
 {
-    if ((lineCount() == 0)) {
+    if (isEmpty()) {
         if (hasFocus())
             painter.fillRect(QRect(Margin, Margin, 1, rowHeight()), palette().text());
         return;
@@ -789,7 +794,7 @@ void LogTextView::setSelection(qint64 anchor, qint64 position)
 
 void LogTextView::selectAll()
 {
-    if ((lineCount() == 0))
+    if (isEmpty())
         return;
     const size_t last = lineCount() - 1;
     m_anchor = Place{};
@@ -809,17 +814,11 @@ LogTextView::Place LogTextView::rowsAway(const Place& from, int rows) const
 {
     int index = rowOf(from) + rows;
     Place to{from.line, 0};
-    while (index < 0 && to.line > 0) {
-        --to.line;
-        index += rowsOf(to.line);
-    }
-    if (index < 0)
-        return {to.line, 0};
-    while (index >= rowsOf(to.line) && to.line + 1 < lineCount()) {
-        index -= rowsOf(to.line);
-        ++to.line;
-    }
-    if (index >= rowsOf(to.line))
+    // Past the first row the caret goes to the start, past the last to the end.
+    const int beyond = settleRow(to.line, index);
+    if (beyond < 0)
+        return to;
+    if (beyond > 0)
         return {to.line, lineLength(to.line)};
     const Row r = row(to.line, index);
     const QTextLine textLine = r.layout->lineAt(r.index);
@@ -855,7 +854,7 @@ void LogTextView::keyPressEvent(QKeyEvent* event)
         selectAll();
         return;
     }
-    if ((lineCount() == 0)) {
+    if (isEmpty()) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
@@ -944,11 +943,8 @@ void LogTextView::keyPressEvent(QKeyEvent* event)
                 // The view turns the page with the caret.
                 size_t line = m_topLine;
                 int row = m_topRow + rows;
-                while (row < 0 && line > 0)
-                    row += rowsOf(--line);
-                while (row > 0 && row >= rowsOf(line) && line + 1 < lineCount())
-                    row -= rowsOf(line++);
-                setTop(line, std::max(row, 0));
+                settleRow(line, row);
+                setTop(line, row);
             }
             break;
         }
@@ -1064,7 +1060,7 @@ void LogTextView::mouseReleaseEvent(QMouseEvent* event)
 
 void LogTextView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || (lineCount() == 0)) {
+    if (event->button() != Qt::LeftButton || isEmpty()) {
         QAbstractScrollArea::mouseDoubleClickEvent(event);
         return;
     }
@@ -1101,7 +1097,7 @@ QMenu* LogTextView::createStandardContextMenu(const QPoint&)
                                        QKeySequence::NativeText),
                                    this, &LogTextView::selectAll);
     all->setObjectName(QStringLiteral("select-all"));
-    all->setEnabled(!(lineCount() == 0));
+    all->setEnabled(!isEmpty());
     return menu;
 }
 

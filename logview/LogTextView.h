@@ -44,8 +44,7 @@ public:
     {
         return Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
     }
-    void setTabChangesFocus(bool) {} // Tab always leaves a read-only text box
-    bool tabChangesFocus() const { return true; }
+    bool tabChangesFocus() const { return true; } // Tab always leaves a read-only text box
 
     // A text that ends with a line end shows an empty line after it, and counts that line end.
     qint64 characterCount() const { return qint64(m_lines->characters()) + (m_lines->endsWithLineEnd() ? 1 : 0); }
@@ -131,6 +130,9 @@ private:
     // Characters in a row of a long line.
     qsizetype rowCharacters() const;
     qsizetype lineLength(size_t line) const;
+    // Brings a row counted from a line's first (negative, or past its last) onto the line that
+    // holds it, clamped to the text: -1 when clamped at its start, 1 at its end, else 0.
+    int settleRow(size_t& line, int& row) const;
     int rowHeight() const;
     int textWidth() const;
     int visibleRows() const;
