@@ -105,9 +105,11 @@ def main():
         t_ens, m_ens = measure([["enscript", "-q", "-B", "-f", "Courier10", "-L", "48", "-p", "-", text],
                                ["ps2pdf", "-", os.path.join(tmp, "ens.pdf")]], os.devnull, repeats=1)
         t_pdf, m_pdf = measure([[vrxlog, "pdf", "-o", os.path.join(tmp, "vrx.pdf"), log]], os.devnull)
-        print("  enscript|ps2pdf %6.3f s  %7.1f MiB  %6.0f pages/s" % (t_ens, m_ens, pages / t_ens))
-        print("  vrxlog pdf      %6.3f s  %7.1f MiB  %6.0f pages/s (target < 1 s for the %d pages, >= %d pages/s)"
-              % (t_pdf, m_pdf, pages / t_pdf, pages, pages))
+        size = lambda name: os.path.getsize(os.path.join(tmp, name)) / 1e6
+        print("  enscript|ps2pdf %6.3f s  %7.1f MiB  %6.0f pages/s  %5.1f MB file"
+              % (t_ens, m_ens, pages / t_ens, size("ens.pdf")))
+        print("  vrxlog pdf      %6.3f s  %7.1f MiB  %6.0f pages/s  %5.1f MB file (target < 1 s for the %d pages, >= %d pages/s)"
+              % (t_pdf, m_pdf, pages / t_pdf, size("vrx.pdf"), pages, pages))
         print("  ratio vrxlog pdf / (enscript|ps2pdf) = %.2f (target < 1)" % (t_pdf / t_ens))
 
 if __name__ == "__main__":

@@ -22,6 +22,9 @@ constexpr std::int64_t ReadChunk = 4 << 20;
 // Reads for UTF-8 output are smaller: the bytes read and the text made of them stay in the
 // processor's cache until they are written.
 constexpr std::int64_t Utf8ReadChunk = 256 << 10;
+// Text handed on in pieces is read in smaller chunks too, still large enough to be converted
+// in two halves at once: the pieces stay in the cache, and the same memory serves every chunk.
+constexpr std::int64_t StreamReadChunk = 1 << 20;
 // A line longer than this is checked as it is read and, where its text is wanted, converted
 // in pieces, so that no more than its raw bytes are held at once (and nothing in checkLogFile).
 constexpr size_t LongLine = ReadChunk;
@@ -569,11 +572,12 @@ LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink,
         if (use == TextUse::Utf8)
             builder.setUtf8Sink(utf8Sink, lineEnds, pieceSize);
         else if (use != TextUse::Keep)
-            result.text.reserve(pieceSize + 2 * ReadChunk);
+            result.text.reserve(pieceSize + 2 * StreamReadChunk);
         else if (fileSize > 0)
             result.text.reserve(static_cast<size_t>(fileSize) * 2);
 
-        const size_t readSize = use == TextUse::Utf8 ? Utf8ReadChunk : ReadChunk;
+        const size_t readSize = use == TextUse::Utf8 ? Utf8ReadChunk
+            : use == TextUse::Stream || use == TextUse::PassOn ? StreamReadChunk : ReadChunk;
         // Its first `filled` bytes are read and not yet used; the rest is room, so that a read
         // does not first clear the room it fills.
         std::string buffer;
