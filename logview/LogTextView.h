@@ -39,13 +39,6 @@ public:
     // The lines joined by '\n'.
     QString toPlainText() const;
 
-    bool isReadOnly() const { return true; }
-    Qt::TextInteractionFlags textInteractionFlags() const
-    {
-        return Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
-    }
-    bool tabChangesFocus() const { return true; } // Tab always leaves a read-only text box
-
     // A text that ends with a line end shows an empty line after it, and counts that line end.
     qint64 characterCount() const { return qint64(m_lines->characters()) + (m_lines->endsWithLineEnd() ? 1 : 0); }
     size_t lineCount() const;

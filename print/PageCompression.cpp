@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#if defined(__ELF__) && !defined(_WIN32)
+#if defined(__ELF__)
 #include <zlib.h>
 #define VRX_QUICK_PAGES 1
 #endif
