@@ -1,5 +1,5 @@
 #pragma once
-// The platform layer on Qt: real dialogs, QSettings, QDesktopServices, Qt Network.
+// The platform layer on Qt: real dialogs, QSettings, QDesktopServices; the download on libcurl.
 
 #include "platform/Platform.h"
 

@@ -1,5 +1,5 @@
 // The update check: its messages, and the whole check as the About window runs it against a
-// real HTTP server on loopback.
+// real HTTP server on loopback, also through a proxy there and over TLS.
 
 #include "about/AboutForm.h"
 #include "about/Author.h"
@@ -45,7 +45,7 @@ void checkForUpdate(Platform& platform, const DownloadOptions& options = {})
     QVERIFY(QTest::qWaitFor([&] { return form.isEnabled(); }, 30000));
 }
 
-// One download through the real code, waited for; the environment holds the proxy variables.
+// One download through the real code, with no proxy variables set, waited for.
 DownloadResult fetch(const QUrl& url, const QString& target, const DownloadOptions& options = {})
 {
     const QMap<QString, QString> environment;
@@ -371,8 +371,6 @@ private slots:
         QTest::newRow("https: CONNECT")   // the proxy refuses the tunnel
             << "https://vrx.invalid" << QStringList{"https_proxy=127.0.0.1:%1", "http_proxy=127.0.0.1:1"}
             << QByteArray("CONNECT vrx.invalid:443 HTTP/1.1\r\n") << "Web Datafile not found." + Question;
-        QTest::newRow("HTTP_PROXY") << "http://vrx.invalid" << QStringList{"HTTP_PROXY=127.0.0.1:%1"}
-                                    << QByteArray("GET http://vrx.invalid/dl/swv.txt HTTP/1.1\r\n") << newerText("1.4");
         QTest::newRow("no_proxy: straight to the server")
             << "http://127.0.0.1:%1" << QStringList{"http_proxy=127.0.0.1:1", "no_proxy=localhost, 127.0.0.0/8"}
             << QByteArray("GET /dl/swv.txt HTTP/1.1\r\n") << newerText("1.4");
