@@ -32,8 +32,9 @@ bench: build
 	cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen bench/run-benchmarks $(BUILD_DIR)
 
+# Every build folder this Makefile makes.
 clean:
-	rm -rf $(BUILD_DIR) $(WINDOWS_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)
 
 # The parts that need no Qt (the Windows default-printer code), cross-built for 64-bit Windows
 # with MinGW-w64 as console programs, and their tests run under Wine in a prefix of their own
@@ -50,8 +51,9 @@ package: build
 	cmake --build $(BUILD_DIR) --target package
 
 # Every fuzz target for a fixed number of executions (fuzz/run-fuzz; FUZZ_RUNS overrides).
+FUZZ_DIR ?= build-fuzz
 fuzz: deps
-	fuzz/run-fuzz $(if $(FUZZ_RUNS),--runs $(FUZZ_RUNS))
+	FUZZ_BUILD_DIR=$(abspath $(FUZZ_DIR)) fuzz/run-fuzz $(if $(FUZZ_RUNS),--runs $(FUZZ_RUNS))
 
 # The test suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer; the package
 # and desktop checks look at the program from outside and run once, in the plain build.

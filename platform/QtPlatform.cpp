@@ -1,5 +1,6 @@
 #include "platform/QtPlatform.h"
 
+#include "platform/Download.h"
 #include "platform/NativePath.h"
 
 #include <QApplication>
@@ -146,9 +147,11 @@ void QtPlatform::openUrl(const QUrl& url)
     QDesktopServices::openUrl(url);
 }
 
-DownloadResult QtPlatform::download(const QUrl& url, const QString& targetFile, const DownloadOptions& options)
+void QtPlatform::download(const QUrl& url, const QString& targetFile, const DownloadOptions& options,
+                          QObject* context, DownloadDone done)
 {
-    return downloadToFile(url, targetFile, options);
+    startDownload(url, targetFile, options, [this](const QString& name) { return environment(name); },
+                  context, std::move(done));
 }
 
 QString QtPlatform::homeFolder()
