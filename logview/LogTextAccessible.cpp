@@ -87,8 +87,11 @@ void LogTextAccessible::selection(int selectionIndex, int* startOffset, int* end
 {
     *startOffset = *endOffset = 0;
     if (selectionIndex == 0 && view()->hasSelection()) {
-        *startOffset = clampToInt(view()->selectionStart());
-        *endOffset = clampToInt(view()->selectionEnd());
+        guarded(0, [&] {
+            *startOffset = clampToInt(view()->selectionStart());
+            *endOffset = clampToInt(view()->selectionEnd());
+            return 0;
+        });
     }
 }
 
@@ -116,7 +119,7 @@ void LogTextAccessible::setSelection(int selectionIndex, int startOffset, int en
 
 int LogTextAccessible::cursorPosition() const
 {
-    return clampToInt(view()->cursorPosition());
+    return guarded(0, [this] { return clampToInt(view()->cursorPosition()); });
 }
 
 void LogTextAccessible::setCursorPosition(int position)

@@ -73,6 +73,19 @@ std::string lines(const std::string& line, int n, const std::string& end)
     return out;
 }
 
+// A log of pieces picked at random (seeded): words, runs, tokens and every kind of line end,
+// LF alone often, so that blocks begin at log lines and inside them in every way.
+std::string randomLog(unsigned seed, int pieces)
+{
+    static const char* const kinds[] = {"ab", "\n", "\n", "\r\n", "\r", "\x0f", "\x01(", "\xF1", "", "\n\n"};
+    std::string out;
+    for (int i = 0; i < pieces; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        out += kinds[(seed >> 16) % 10];
+    }
+    return out;
+}
+
 } // namespace
 
 CORE_TEST(lineModel)
@@ -129,6 +142,7 @@ CORE_TEST(lineModel)
          int(Kind::ConvertFailed), 2},
         {"LF alone, longer than converted at once", lines("ab", 1500000, "\n") + "\r\n\x0f",
          lines("ab", 1500000, "\n") + "\r\nPASS", 2, -1, 0},
+        {"random pieces over many blocks", randomLog(7, 20000), convertLog(randomLog(7, 20000), "").text, 3961, -1, 0},
         {"line longer than held at once", "x\r\n" + std::string(5 << 20, '\xB5') + "\r\n\x10", 
          "x\r\n" + std::string(5 << 20, '\xB5') + "\r\nFAIL", 3, -1, 0},
     };
