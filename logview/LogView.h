@@ -106,6 +106,9 @@ private:
     bool m_statusShown = false;
 };
 
+// What the user is told when Copy is refused for a selection of this many characters.
+QString copyRefusedText(qint64 characters);
+
 // The folder of a path: everything before its last separator ("/" for a file in the root);
 // empty when the path has no separator.
 QString folderOfPath(const QString& fullPath);

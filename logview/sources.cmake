@@ -7,7 +7,12 @@ set(VRX_LOGVIEW_SOURCES
   ${VRX_LOGVIEW_CORE_SOURCES}
   FindForm.cpp FindForm.h
   FindText.cpp FindText.h
+  CaretNavigation.cpp CaretNavigation.h
+  LogTextAccessible.cpp LogTextAccessible.h
   LogTextView.cpp LogTextView.h
+  ScrollBarMapping.h
+  SelectedText.cpp SelectedText.h
+  TextRows.cpp TextRows.h
   LogView.cpp LogView.h)
 list(TRANSFORM VRX_LOGVIEW_CORE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 list(TRANSFORM VRX_LOGVIEW_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

@@ -34,6 +34,12 @@ QByteArray longLog()
     return log;
 }
 
+// The same with LF alone, as a file transfer leaves a log: one log line of 60,000 display lines.
+QByteArray lineFeedLog()
+{
+    return longLog().replace("\r\n", "\n");
+}
+
 } // namespace
 
 void FindTest::findNext_data()
@@ -80,6 +86,12 @@ void FindTest::findNext_data()
     QTest::newRow("long log, short text up") << l << -1 << -1 << "a" << false << false << marker + 6;
     QTest::newRow("long log, down after the match") << l << marker + 1 << marker + 1 << "Late Marker" << true
                                                     << true << -1;
+    const QByteArray lf = lineFeedLog();
+    QTest::newRow("LF alone, down") << lf << 0 << 0 << "late marker" << false << true << int(lf.indexOf("Late Marker"));
+    QTest::newRow("LF alone, up from the end") << lf << -1 << -1 << "Record 3" << true << false
+                                               << int(lf.lastIndexOf("Record 3"));
+    QTest::newRow("LF alone, up from the middle") << lf << 400000 << 400000 << "ok" << false << false
+                                                  << int(lf.lastIndexOf("ok", 400000 - 2));
 }
 
 void FindTest::findNext()
