@@ -323,14 +323,27 @@ def main(argv):
         return 1 if os.environ.get("CI") == "true" else 77
     os.makedirs(out, exist_ok=True)
     check = Check()
-    # Answers on the command line need no display; the menu entry that starts it is valid.
-    no_display = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    for args, code, stream in ((["--version"], 0, "stdout"), (["--help"], 0, "stdout"), (["--bogus"], 2, "stderr")):
-        done = subprocess.run([vrxpv] + args, capture_output=True, text=True, env=no_display, timeout=20)
-        check.equal(f"vrxpv {args[0]}: exit status", done.returncode, code)
-        check.true(f"vrxpv {args[0]}: answer on {stream}",
-                   getattr(done, stream).startswith("vrxpv 1.3" if args == ["--version"] else "vrxpv: Unknown option"
-                                                    if code else "Usage: vrxpv"), getattr(done, stream))
+    # Answers on the command line need no display; without one the window's start says so in
+    # one line. The menu entry that starts it is valid.
+    no_display = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    start_failed = "vrxpv: cannot open the display \":4711\"; start it in a desktop session\n"
+    for args, env, code, stream, answer in (
+            (["--version"], {}, 0, "stdout", "vrxpv 1.3\n"),
+            (["-reverse", "--version"], {}, 0, "stdout", "vrxpv 1.3\n"),
+            (["--help"], {}, 0, "stdout", "Usage: vrxpv"),
+            (["--bogus"], {}, 2, "stderr", "vrxpv: Unknown option"),
+            (["--version=3"], {}, 2, "stderr", "vrxpv: Unexpected value after '--version'."),
+            (["--help=x"], {}, 2, "stderr", "vrxpv: Unexpected value after '--help'."),
+            ([], {"DISPLAY": ":4711"}, 1, "stderr", start_failed),
+            (["-display", ":4711", "run.log"], {}, 1, "stderr", start_failed),
+            ([], {}, 1, "stderr", "vrxpv: cannot open a display: DISPLAY is not set; start it in a desktop session\n"),
+            ([], {"QT_QPA_PLATFORM": "nosuch"}, 1, "stderr", "vrxpv: there is no Qt platform plugin \"nosuch\"; the ")):
+        what = "vrxpv " + " ".join(args + [f"{k}={v}" for k, v in env.items()])
+        done = subprocess.run([vrxpv] + args, capture_output=True, text=True, env=dict(no_display, **env), timeout=20)
+        check.equal(f"{what}: exit status", done.returncode, code)
+        check.true(f"{what}: answer on {stream}", getattr(done, stream).startswith(answer), getattr(done, stream))
+        if code == 1:
+            check.equal(f"{what}: one line", getattr(done, stream).count("\n"), 1)
     entry = os.path.join(samples, os.pardir, "dist", "vrxpv.desktop")
     valid = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
     check.equal("desktop entry valid", valid.returncode, 0)
