@@ -276,6 +276,15 @@ bool LogView::findNext(const FindRequest& request, QWidget* dialogParent)
     return true;
 }
 
+QRect LogView::selectedRowOnScreen() const
+{
+    const QRect character = Display->characterRect(Display->selectionStart());
+    if (character.isEmpty())
+        return {};
+    return QRect(Display->viewport()->mapToGlobal(QPoint(0, character.top())),
+                 QSize(Display->viewport()->width(), character.height()));
+}
+
 QString LogView::displayText() const
 {
     return decodeWindows1252(Display->lines().text());

@@ -1,6 +1,7 @@
 #include "platform/QtPlatform.h"
 
 #include "platform/NativePath.h"
+#include "platform/Twips.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -8,12 +9,17 @@
 #include <QFileDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
+#include <QTreeView>
 
 #include <sys/stat.h>
 
@@ -49,8 +55,29 @@ std::optional<OpenFileResult> QtPlatform::openFile(QWidget* parent, const OpenFi
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, false);
-    if (!request.fileName.isEmpty() && !request.fileName.contains(QLatin1Char('*')))
+    // Large enough for the file list to show each file's whole name, size and date side by
+    // side, which is how a user tells one run from another (800 x 500 pixels at 96 DPI).
+    const qreal scale = logicalDpi(parent) / 96.0;
+    dialog.resize(qRound(800 * scale), qRound(500 * scale));
+    auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (auto* files = dialog.findChild<QFileSystemModel*>(); files && list)
+        QObject::connect(files, &QFileSystemModel::directoryLoaded, list, [list] {
+            // Each column as wide as its widest entry; room to spare goes to the names.
+            QHeaderView* header = list->header();
+            header->resizeSections(QHeaderView::ResizeToContents);
+            const int spare = list->viewport()->width() - header->length();
+            if (spare > 0)
+                header->resizeSection(0, header->sectionSize(0) + spare);
+        });
+    // The preset name (a pattern such as "*.log") stands selected in the name box, so that a
+    // name typed over it replaces it.
+    if (!request.fileName.isEmpty()) {
         dialog.selectFile(request.fileName);
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->selectAll();
+        });
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QString path = QDir::toNativeSeparators(resolveReplacedPath(dialog.selectedFiles().constFirst()));

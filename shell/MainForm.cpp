@@ -274,7 +274,7 @@ void MainForm::FindInLog_Click()
     if (!m_findForm) {
         m_findForm = new FindForm(this);
         connect(m_findForm, &FindForm::findNextRequested, this,
-                [this](const FindRequest& request) { m_logView->findNext(request, m_findForm); });
+                [this](const FindRequest& request) { findNext(request, m_findForm); });
     }
     m_findForm->showFind();
 }
@@ -285,7 +285,14 @@ void MainForm::FindAgain_Click()
     if (request.text.isEmpty())
         FindInLog_Click();
     else
-        m_logView->findNext(request);
+        findNext(request, nullptr);
+}
+
+void MainForm::findNext(const FindRequest& request, QWidget* dialogParent)
+{
+    // The find window never hides the line it has just selected.
+    if (m_logView->findNext(request, dialogParent) && m_findForm)
+        m_findForm->keepClearOf(m_logView->selectedRowOnScreen());
 }
 
 } // namespace vrx

@@ -107,6 +107,7 @@ private:
     void Form_Load();
     void Form_Activate();
     void Form_Unload();
+    void findNext(const FindRequest& request, QWidget* dialogParent);
 
     Platform& m_platform;
     LogView* m_logView = nullptr;

@@ -478,18 +478,32 @@ private slots:
         QCOMPARE(find->windowType(), Qt::Tool);
         QCOMPARE(find->parentWidget(), w.get());
         QVERIFY(!find->isModal());
-        QCOMPARE(find->MatchCase->text(), QStringLiteral("Match case"));
-        QCOMPARE(find->Up->text(), QStringLiteral("Up"));
-        QCOMPARE(find->Down->text(), QStringLiteral("Down"));
-        QCOMPARE(find->FindNext->text(), QStringLiteral("Find Next"));
-        QCOMPARE(find->Cancel->text(), QStringLiteral("Cancel"));
+        // Each control has an access key of its own, none of them a menu's of the main window,
+        // whose keys stay live while the find window is active.
+        QCOMPARE(find->FindWhatLabel->text(), QStringLiteral("Find &what:"));
+        QCOMPARE(find->MatchCase->text(), QStringLiteral("&Match case"));
+        QCOMPARE(find->Up->text(), QStringLiteral("&Up"));
+        QCOMPARE(find->Down->text(), QStringLiteral("&Down"));
+        QCOMPARE(find->FindNext->text(), QStringLiteral("Find &Next"));
+        QCOMPARE(find->Cancel->text(), QStringLiteral("&Cancel"));
+        QSet<QChar> keys;
+        for (const QString& text : {find->FindWhatLabel->text(), find->MatchCase->text(), find->Up->text(),
+                                    find->Down->text(), find->FindNext->text(), find->Cancel->text(),
+                                    w->F->title(), w->V->title(), w->AboutProg->text()})
+            keys.insert(text.at(text.indexOf(QLatin1Char('&')) + 1).toLower());
+        QCOMPARE(keys.size(), 9);
         QVERIFY(find->Down->isChecked());
         QVERIFY(!find->MatchCase->isChecked());
         QVERIFY(!find->FindNext->isEnabled());
         QCOMPARE(test::misreadControls(find), QString());
         QCOMPARE(test::fontsNotAsNamed(find), QString());
-        QTest::keyClick(find, Qt::Key_Escape);
-        QVERIFY(!find->isVisible());
+        // Escape closes it wherever the focus is in it.
+        for (QWidget* control : QList<QWidget*>{find->FindWhat, find->MatchCase, find->Up, find->Down, find->Cancel}) {
+            find->showFind();
+            control->setFocus();
+            QTest::keyClick(control, Qt::Key_Escape);
+            QVERIFY2(!find->isVisible(), qPrintable(control->objectName()));
+        }
 
         // Ctrl+F; Enter goes down match by match and stops at the end.
         w->activateWindow();
@@ -501,6 +515,9 @@ private slots:
         QTest::keyClick(find->FindWhat, Qt::Key_Return);
         QCOMPARE(w->Display->selectionStart(), 4);
         QCOMPARE(w->Display->selectedText(), QStringLiteral("beta"));
+        // The find window does not cover the line it selected.
+        QVERIFY(!w->logView().selectedRowOnScreen().isEmpty());
+        QVERIFY(!find->frameGeometry().intersects(w->logView().selectedRowOnScreen()));
         QTest::keyClick(find->FindWhat, Qt::Key_Return);
         QCOMPARE(w->Display->selectedText(), QStringLiteral("BETA"));
         QVERIFY(h.platform.messages.isEmpty());
