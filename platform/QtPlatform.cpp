@@ -23,6 +23,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace vrx {
 
 MessageResult QtPlatform::messageBox(QWidget* parent, const QString& text, const QString& title,
@@ -51,7 +53,13 @@ MessageResult QtPlatform::messageBox(QWidget* parent, const QString& text, const
 
 std::optional<OpenFileResult> QtPlatform::openFile(QWidget* parent, const OpenFileRequest& request)
 {
-    QFileDialog dialog(parent, request.title, request.initialDir, request.filter);
+    // Qt's dialog names folders by UTF-8 text: a folder whose name holds other bytes (Latin-1
+    // from DOS media) is opened at its nearest parent that it can name, where it is listed.
+    QString initialDir = request.initialDir;
+    while (std::any_of(initialDir.cbegin(), initialDir.cend(),
+                       [](QChar c) { return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF; }))
+        initialDir = QFileInfo(initialDir).path();
+    QFileDialog dialog(parent, request.title, initialDir, request.filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, false);
@@ -149,7 +157,15 @@ QString QtPlatform::environment(const QString& name)
 
 bool QtPlatform::exists(const QString& path)
 {
-    return !path.isEmpty() && QFileInfo::exists(path);
+    if (path.isEmpty())
+        return false;
+#ifdef Q_OS_WIN
+    return QFileInfo::exists(path);
+#else
+    // By the name's own bytes: Qt's text for a Latin-1 name would name another file.
+    struct stat info {};
+    return ::stat(nativePathBytes(path).constData(), &info) == 0;
+#endif
 }
 
 void QtPlatform::setBusy(bool busy)

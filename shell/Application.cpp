@@ -1,6 +1,7 @@
 #include "shell/Application.h"
 
 #include "platform/Identity.h"
+#include "platform/NativePath.h"
 #include "platform/Platform.h"
 
 #include <QCommandLineParser>
@@ -20,10 +21,29 @@ QString mainCaption()
         + QStringLiteral(" / QX");
 }
 
+// The settings file is UTF-8 text, which cannot hold a folder whose name is no UTF-8 (a
+// Latin-1 name from DOS media): its bytes would come back as U+FFFD and name no folder. Such
+// a folder is stored by its bytes (QSettings writes @ByteArray(...)) and read back from them;
+// every other folder is stored as text, as before.
+static QVariant settingOfFolder(const QString& folder)
+{
+    const QByteArray bytes = nativePathBytes(folder);
+    if (QString::fromUtf8(bytes) == folder)
+        return folder;
+    return bytes;
+}
+
+static QString folderOfSetting(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QByteArray)
+        return pathFromNativeBytes(value.toByteArray());
+    return value.toString();
+}
+
 QString establishDefaultDir(Platform& platform)
 {
     const QString dataFolder = platform.userDataFolder();
-    QString folder = platform.readSetting(SettingsAppName, SettingsSection, DefaultPathKey, dataFolder).toString();
+    QString folder = folderOfSetting(platform.readSetting(SettingsAppName, SettingsSection, DefaultPathKey, dataFolder));
     if (!platform.exists(folder)) {
         folder = dataFolder;
         if (!platform.exists(folder))
@@ -36,7 +56,7 @@ bool saveDefaultDirIfChanged(Platform& platform, const QString& savedDefaultDir,
 {
     if (defaultDir == savedDefaultDir)
         return false;
-    platform.writeSetting(SettingsAppName, SettingsSection, DefaultPathKey, defaultDir);
+    platform.writeSetting(SettingsAppName, SettingsSection, DefaultPathKey, settingOfFolder(defaultDir));
     return true;
 }
 

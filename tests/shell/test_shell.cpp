@@ -195,8 +195,10 @@ private slots:
         QTest::addColumn<QStringList>("dropped");     // names in the temporary folder, or URLs
         QTest::addColumn<bool>("opens");
         QTest::newRow("one log") << QStringList{"run1.log"} << true;
-        QTest::newRow("several: the first opens") << QStringList{"run1.log", "other.log"} << true;
+        QTest::newRow("several: refused") << QStringList{"run1.log", "other.log"} << false;
         QTest::newRow("web address") << QStringList{"http://example.com/run1.log"} << false;
+        QTest::newRow("this host by name") << QStringList{"file://localhost%1/run1.log"} << true;
+        QTest::newRow("another host") << QStringList{"file://otherhost%1/run1.log"} << false;
         QTest::newRow("folder") << QStringList{"logs"} << false;
         QTest::newRow("missing file") << QStringList{"gone.log"} << false;
         QTest::newRow("Latin-1 name") << QStringList{"latin1"} << true;
@@ -232,15 +234,22 @@ private slots:
                 urls += QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(h.temp.path(), "/") + "/r%E9s.log");
                 continue;
             }
-            urls += d.contains(QLatin1String("://")) ? QUrl(d) : QUrl::fromLocalFile(h.temp.filePath(d));
+            urls += d.contains(QLatin1String("://")) ? QUrl(QString(d).replace(QLatin1String("%1"), h.temp.path())) : QUrl::fromLocalFile(h.temp.filePath(d));
         }
         QMimeData mime;
         mime.setUrls(urls);
-        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        // The file manager offers a move (Shift held); the log is only ever copied.
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+        enter.setDropAction(Qt::MoveAction);
         QApplication::sendEvent(w.get(), &enter);
         QCOMPARE(enter.isAccepted(), opens);
-        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ShiftModifier);
+        drop.setDropAction(Qt::MoveAction);
         QApplication::sendEvent(w.get(), &drop);
+        if (opens) {
+            QCOMPARE(enter.dropAction(), Qt::CopyAction);
+            QCOMPARE(drop.dropAction(), Qt::CopyAction);
+        }
 
         if (opens) {
             QCOMPARE(w->logView().displayText(), reference->logView().displayText());
