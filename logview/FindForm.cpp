@@ -4,13 +4,13 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QScreen>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>

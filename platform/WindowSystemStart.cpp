@@ -1,10 +1,13 @@
 #include "platform/WindowSystemStart.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QMessageLogContext>
 #include <QRegularExpression>
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace vrx {
 

@@ -5,11 +5,8 @@
 // error saying what is missing, and exit status 1. Qt's other messages of the start are held
 // back and passed on once the start has succeeded (finished()).
 
-#include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringList>
-#include <QtGlobal>
 
 namespace vrx {
 
