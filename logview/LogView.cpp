@@ -275,8 +275,18 @@ bool LogView::findNext(const FindRequest& request, QWidget* dialogParent)
         const std::optional<std::uint64_t> match =
             findInLines(Display->lines(), request.text, std::uint64_t(from), request.matchCase, request.down);
         if (!match) {
+            // A long text (the field takes 32,767 characters) is shown by its start, so that the
+            // message stays a line or two and its button on the screen.
+            constexpr qsizetype Shown = 80;
+            QString text = request.text;
+            if (text.size() > Shown) {
+                qsizetype cut = Shown - 1;
+                if (text.at(cut - 1).isHighSurrogate())
+                    --cut;
+                text = text.left(cut) + QChar(0x2026);
+            }
             m_platform.messageBox(dialogParent ? dialogParent : window(),
-                                  QStringLiteral("Cannot find \"") + request.text + QLatin1Char('"'), ProgramTitle,
+                                  QStringLiteral("Cannot find \"") + text + QLatin1Char('"'), ProgramTitle,
                                   MessageButtons::Ok, MessageIcon::Information);
             return false;
         }
@@ -289,6 +299,15 @@ bool LogView::findNext(const FindRequest& request, QWidget* dialogParent)
                               MessageButtons::Ok, MessageIcon::Information);
         return false;
     }
+}
+
+QRect LogView::selectedRowOnScreen() const
+{
+    const QRect character = Display->characterRect(Display->selectionStart());
+    if (character.isEmpty())
+        return {};
+    return QRect(Display->viewport()->mapToGlobal(QPoint(0, character.top())),
+                 QSize(Display->viewport()->width(), character.height()));
 }
 
 QString LogView::displayText() const

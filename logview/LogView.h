@@ -69,6 +69,9 @@ public:
     // selects the match; when there is none, says so in a message box over dialogParent
     // (the view's window when null). Returns whether it found one.
     bool findNext(const FindRequest& request, QWidget* dialogParent = nullptr);
+    // The row of Display that holds the start of the selection, on the screen (global
+    // coordinates); empty when it is not shown.
+    QRect selectedRowOnScreen() const;
 
     // The display text: the converted log, lines joined by CR LF (decoded from the bytes).
     QString displayText() const;

@@ -11,6 +11,7 @@ set(VRX_PLATFORM_SOURCES
   Twips.cpp Twips.h
   FormStyle.cpp FormStyle.h
   QtPlatform.cpp QtPlatform.h
+  WindowSystemStart.cpp WindowSystemStart.h
   Download.cpp Download.h)
 list(TRANSFORM VRX_PLATFORM_CORE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 list(TRANSFORM VRX_PLATFORM_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

@@ -4,6 +4,7 @@
 #include "shell/MainForm.h"
 #include "platform/NativePath.h"
 #include "platform/QtPlatform.h"
+#include "platform/WindowSystemStart.h"
 
 #include <QApplication>
 
@@ -53,10 +54,14 @@ int main(int argc, char* argv[])
     // --help, --version and a wrong command line show no window: they are answered before
     // anything needs a display, so they work over ssh as well.
     vrx::CommandLine line = vrx::parseCommandLine(argumentList(argc, argv));
-    if (line.action != vrx::CommandLine::Action::Run && !line.qtOptionsOnly)
+    if (line.action != vrx::CommandLine::Action::Run)
         return answer(line);
 
+    // Without a display Qt would abort with a page of advice; this says in one line what is
+    // missing and ends with status 1.
+    vrx::WindowSystemStart start;
     QApplication app(argc, argv);
+    start.finished();
     QApplication::setApplicationName(QStringLiteral("vrxpv"));
     // No application display name: Qt would append it to every window title, and each title
     // bar is to read exactly its own caption. The desktop entry names the program instead.

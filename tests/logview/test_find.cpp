@@ -76,6 +76,9 @@ void FindTest::findNext_data()
     QTest::newRow("short, Windows-1252 letter, match case") << s << 0 << 0 << "ä" << true << true << -1;
     QTest::newRow("short, up stops at the start") << s << 11 << 11 << "x" << false << false << -1;
     QTest::newRow("empty display") << QByteArray() << 0 << 0 << "alpha" << false << true << -1;
+    // The message shows such a text by its first 79 characters and an ellipsis.
+    QTest::newRow("32,000 characters not in the log") << s << 0 << 0 << QString(32000, QLatin1Char('x')) << false
+                                                     << true << -1;
 
     const QByteArray l = longLog();
     const int marker = int(QString::fromLatin1(l).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
@@ -132,7 +135,8 @@ void FindTest::findNext()
         QVERIFY(h.display->characterRect(expected).isValid() || !h.window.isVisible());
     } else {
         QCOMPARE(h.platform.messages.size(), 1);
-        QCOMPARE(h.platform.messages[0].text, QStringLiteral("Cannot find \"") + text + QLatin1Char('"'));
+        const QString shown = text.size() > 80 ? text.left(79) + QChar(0x2026) : text;
+        QCOMPARE(h.platform.messages[0].text, QStringLiteral("Cannot find \"") + shown + QLatin1Char('"'));
         QCOMPARE(h.platform.messages[0].title, ProgramTitle);
         QCOMPARE(h.platform.messages[0].buttons, MessageButtons::Ok);
         QCOMPARE(h.platform.messages[0].icon, MessageIcon::Information);

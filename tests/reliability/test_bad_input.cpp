@@ -4,6 +4,7 @@
 
 #include "platform/Identity.h"
 #include "logview/LogFiles.h"
+#include "shell/Application.h"
 #include "shell/MainForm.h"
 #include "tests/support/FolderListing.h"
 #include "platform/QtPlatform.h"
@@ -261,6 +262,7 @@ private slots:
     void windowUnderMemoryLimit_data();
     void windowUnderMemoryLimit();
     void settingsFileNotRegular();
+    void latin1FolderSetting();
 };
 
 namespace {
@@ -748,6 +750,31 @@ void TestBadInput::settingsFileNotRegular()
     delete platform;
     struct stat info {};
     QVERIFY(::stat(QFile::encodeName(settings).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+}
+
+// A folder whose name is no UTF-8 (Latin-1 from DOS media) is the one the next run starts in:
+// the setting keeps its bytes instead of turning them into U+FFFD, which names no folder.
+void TestBadInput::latin1FolderSetting()
+{
+    QTemporaryDir temp;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(temp.path()));
+    const QString folder = pathFromNativeBytes(QFile::encodeName(temp.path()) + "/caf\xe9");
+    QVERIFY(::mkdir(nativePathBytes(folder).constData(), 0700) == 0);
+    {
+        QtPlatform platform;
+        QVERIFY(platform.exists(folder));
+        QVERIFY(saveDefaultDirIfChanged(platform, QString(), folder));
+    }
+    // As the next run reads it: from the file, not from what this process keeps of it.
+    QFile stored(temp.filePath(QStringLiteral("VB and VBA Program Settings/")) + SettingsAppName + QStringLiteral(".conf"));
+    QVERIFY(stored.open(QIODevice::ReadWrite));
+    QVERIFY(stored.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    stored.close();
+    QtPlatform platform;
+    QCOMPARE(establishDefaultDir(platform), folder);
+    ::rmdir(nativePathBytes(folder).constData());
     qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
