@@ -1,6 +1,7 @@
 #include "cli/OutputFile.h"
 
-#include "logview/LogFiles.h"
+#include "platform/NativePath.h"
+#include "platform/SystemReason.h"
 
 #include <QList>
 #include <QString>
@@ -55,11 +56,6 @@ extern "C" void removeTemporariesAndDie(int signal)
     }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
-}
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 mode_t currentUmask()

@@ -2,7 +2,8 @@
 
 #include "print/DevicePrinter.h"
 #include "platform/Identity.h"
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
+#include "platform/SystemReason.h"
 #include "cli/OutputFile.h"
 #include "print/PrintModule.h"
 
@@ -11,8 +12,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QPageLayout>
 #include <QPageSize>
-#include <QPrinter>
+#include <QPainter>
+#include <QPdfWriter>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,6 +43,9 @@ struct Options {
 };
 
 const QByteArray StandardStream = "-";
+
+// Dots per inch of the PDF's drawing: what Qt's printer draws PDF files at in high resolution.
+constexpr int PdfResolution = 1200;
 
 void writeText(std::FILE* stream, const QString& text)
 {
@@ -137,11 +143,6 @@ QString parseOptions(const QByteArrayList& words, Options& options)
             return QStringLiteral("'pdf' prints one log; %1 were given").arg(options.logs.size());
     }
     return {};
-}
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 QString descriptorPath(int fd)
@@ -246,20 +247,20 @@ private:
 
 // The message for a log that failed, worded from the failure's value: the lines before a
 // failing line were written out (text), or nothing of the log was (status, pdf).
-void reportLogError(const LogReadResult& read, const LogInput& log, std::FILE* err,
+void reportLogError(const LogRead& read, const LogInput& log, std::FILE* err,
                     EarlierLines earlierLines = EarlierLines::None)
 {
-    const LogReadError error = read.error.value_or(LogReadError{LogReadError::Kind::CannotOpen, log.path(), 0, log.problem()});
-    LogFailure failure = logFailureOf(error);
+    LogFailure failure = read.failure.value_or(
+        LogFailure{LogFailure::Kind::CannotOpen, {}, 0, log.problem().toStdString()});
     failure.earlierLines = earlierLines;
     const std::string message = logFailureMessage(failure, shownPath(log.shown()).toStdString());
     writeText(err, QStringLiteral("vrxlog: ") + QString::fromStdString(message) + QLatin1Char('\n'));
 }
 
-LogReadResult cannotOpen(const LogInput& log)
+LogRead cannotOpen(const LogInput& log)
 {
-    LogReadResult read;
-    read.error = LogReadError{LogReadError::Kind::CannotOpen, log.shown(), 0, log.problem()};
+    LogRead read;
+    read.failure = LogFailure{LogFailure::Kind::CannotOpen, {}, 0, log.problem().toStdString()};
     return read;
 }
 
@@ -315,8 +316,8 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
         const LogInput log(argument);
         // The text goes out as it is converted, so a log of any size needs little memory.
         bool written = false;
-        const LogReadResult read = !log.problem().isEmpty() ? cannotOpen(log)
-                                                            : streamLogFileUtf8(log.path(), lineEnds, [&](std::string_view piece) {
+        const LogRead read = !log.problem().isEmpty() ? cannotOpen(log)
+                                                      : streamLogUtf8(nativePathBytes(log.path()).toStdString(), lineEnds, [&](std::string_view piece) {
                                                                   output.write(piece.data(), piece.size());
                                                                   written = true;
                                                               });
@@ -350,7 +351,7 @@ int runStatus(const Options& options, OutputFile& output, std::FILE* err)
         const LogInput log(argument);
         // As in the window, a status file is only read for a log that reads whole; the text
         // itself is not needed here and is not kept.
-        const LogReadResult read = log.problem().isEmpty() ? checkLogFile(log.path()) : cannotOpen(log);
+        const LogRead read = log.problem().isEmpty() ? checkLogFile(log.path()) : cannotOpen(log);
         if (!read.ok()) {
             reportLogError(read, log, err);
             status = ExitLogFailed;
@@ -410,7 +411,7 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
     qsizetype lineCount = 0;
     LineSplitter lines(0);
     const auto countLine = [&lineCount](std::string_view, LineEnd) { ++lineCount; };
-    const LogReadResult check = log.problem().isEmpty()
+    const LogRead check = log.problem().isEmpty()
         ? streamLogFile(log.path(), [&](const std::string& piece) { lines.add(piece, countLine); }, 1 << 20,
                         LongLines::PassedOn)
         : cannotOpen(log);
@@ -420,7 +421,7 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
     }
     lines.finish(countLine);
     const TextPieces displayText = [&log](const std::function<void(QStringView)>& take) {
-        const LogReadResult read = streamLogFile(log.path(), [&take](const std::string& piece) {
+        const LogRead read = streamLogFile(log.path(), [&take](const std::string& piece) {
             take(decodeWindows1252(piece));
         }, 1 << 20, LongLines::PassedOn);
         if (!read.ok())
@@ -434,7 +435,6 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
     // complete. Either way a failed run leaves no half document under the target's name.
     std::unique_ptr<ScratchFile> scratch;
     int drawFd = output.fd();
-    QByteArray drawPath = output.temporaryPath();
     if (!output.replacesFile()) {
         scratch = std::make_unique<ScratchFile>();
         if (!scratch->isOpen()) {
@@ -442,41 +442,45 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
             return ExitLogFailed;
         }
         drawFd = scratch->fd();
-        drawPath = scratch->path();
     }
-    // The printer opens the file by name; through the descriptor when the name is no text.
-    // Qt's PDF writer takes its file by text; a name that is no valid text goes by descriptor.
-    const bool spellsAsText = QFile::encodeName(QFile::decodeName(drawPath)) == drawPath;
-    const QString drawName = spellsAsText ? QFile::decodeName(drawPath) : descriptorPath(drawFd);
-    auto setUp = [&](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(drawName);
-        printer.setPageSize(paperFor(options.paper));
+    // Qt's PDF writer draws into the open file, whatever its name; the file is written
+    // unbuffered, so that a failed write is known with the system's reason.
+    QFile drawFile;
+    if (!drawFile.open(drawFd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
+        writeText(err, QStringLiteral("vrxlog: cannot write \"%1\": %2\n").arg(output.displayName(), drawFile.errorString()));
+        return ExitLogFailed;
+    }
+    auto setUp = [&](QPdfWriter& writer) {
         // A PDF page has no unprintable edge: the layout's positions are from the paper's edge.
-        printer.setFullPage(true);
-        printer.setDocName(QFileInfo(log.shown()).fileName());
-        printer.setCreator(ProgramTitle);
+        QPageLayout layout(paperFor(options.paper), QPageLayout::Portrait, QMarginsF());
+        layout.setMode(QPageLayout::FullPageMode);
+        writer.setPageLayout(layout);
+        writer.setResolution(PdfResolution);
+        writer.setTitle(QFileInfo(log.shown()).fileName());
+        writer.setCreator(ProgramTitle);
     };
     {
-        QPrinter printer(QPrinter::HighResolution);
-        setUp(printer);
+        QPdfWriter writer(&drawFile);
+        setUp(writer);
         try {
-            DevicePrinter device(printer);
+            DevicePrinter device(writer, output.displayName());
             PrintDocument(device, displayText, lineCount);
         } catch (const PrintError& e) {
-            // The printer's sentence names the file it drew into; the user knows the output.
-            QString reason = QString::fromUtf8(e.what());
-            reason.replace(drawName, output.displayName());
+            const QString reason = drawFile.error() != QFileDevice::NoError ? drawFile.errorString()
+                                                                            : QString::fromUtf8(e.what());
             writeText(err, QStringLiteral("vrxlog: cannot print \"%1\": %2\n").arg(log.shown(), reason));
             return ExitLogFailed;
         }
     }
-    struct stat st {};
-    if (::fstat(drawFd, &st) == 0 && st.st_size == 0) {
+    if (drawFile.size() == 0 && drawFile.error() == QFileDevice::NoError) {
         // An empty log has no page; its document is still a (blank) PDF file.
-        QPrinter printer(QPrinter::HighResolution);
-        setUp(printer);
-        QPainter painter(&printer);
+        QPdfWriter writer(&drawFile);
+        setUp(writer);
+        QPainter painter(&writer);
+    }
+    if (drawFile.error() != QFileDevice::NoError) {
+        writeText(err, QStringLiteral("vrxlog: cannot write \"%1\": %2\n").arg(output.displayName(), drawFile.errorString()));
+        return ExitLogFailed;
     }
     if (!pdfIsComplete(drawFd)) {
         writeText(err, QStringLiteral("vrxlog: cannot write \"%1\": %2\n").arg(output.displayName(), incompleteReason(drawFd)));

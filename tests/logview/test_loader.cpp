@@ -3,7 +3,7 @@
 
 #include "tests/logview/Harness.h"
 #include "platform/Identity.h"
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
 #include "tests/logview/LogViewTests.h"
 
 #include <QApplication>
@@ -523,39 +523,39 @@ void LoaderTest::largeLogAsInOrder()
     QFETCH(QByteArray, log);
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("large.log"), log);
-    const LogReadResult inOrder = convertLogBytes(std::string_view(log.constData(), size_t(log.size())), path);
-    const LogReadResult read = readLogFile(path);
+    const LogRead inOrder = convertLogBytes(std::string_view(log.constData(), size_t(log.size())), path);
+    const LogRead read = readLogFile(path);
     QCOMPARE(read.lines, inOrder.lines);
-    QCOMPARE(read.error.has_value(), inOrder.error.has_value());
-    if (read.error) {
-        QCOMPARE(read.error->line, inOrder.error->line);
-        QCOMPARE(int(read.error->kind), int(inOrder.error->kind));
+    QCOMPARE(read.failure.has_value(), inOrder.failure.has_value());
+    if (read.failure) {
+        QCOMPARE(read.failure->line, inOrder.failure->line);
+        QCOMPARE(int(read.failure->kind), int(inOrder.failure->kind));
     }
     QVERIFY(read.text == inOrder.text);
 
     // Handed on in pieces, the text is the same.
     std::string pieces;
-    const LogReadResult streamed = streamLogFile(path, [&](const std::string& piece) { pieces += piece; }, 1 << 20);
+    const LogRead streamed = streamLogFile(path, [&](const std::string& piece) { pieces += piece; }, 1 << 20);
     QVERIFY(streamed.text.empty());
     QCOMPARE(streamed.lines, inOrder.lines);
     QVERIFY(pieces == inOrder.text);
 
     // Passed on as read, long lines included, the text is the same where the log converts.
     std::string passedOn;
-    const LogReadResult passed = streamLogFile(path, [&](const std::string& piece) { passedOn += piece; }, 1 << 20,
+    const LogRead passed = streamLogFile(path, [&](const std::string& piece) { passedOn += piece; }, 1 << 20,
                                                LongLines::PassedOn);
     QCOMPARE(passed.lines, inOrder.lines);
-    QCOMPARE(passed.error.has_value(), inOrder.error.has_value());
-    if (!passed.error)
+    QCOMPARE(passed.failure.has_value(), inOrder.failure.has_value());
+    if (!passed.failure)
         QVERIFY(passedOn == inOrder.text);
 
     // Only checked, the verdict is the same.
-    const LogReadResult checked = checkLogFile(path);
+    const LogRead checked = checkLogFile(path);
     QVERIFY(checked.text.empty());
     QCOMPARE(checked.lines, inOrder.lines);
-    QCOMPARE(checked.error.has_value(), inOrder.error.has_value());
-    if (checked.error) {
-        QCOMPARE(checked.error->line, inOrder.error->line);
-        QCOMPARE(checked.error->reason, inOrder.error->reason);
+    QCOMPARE(checked.failure.has_value(), inOrder.failure.has_value());
+    if (checked.failure) {
+        QCOMPARE(checked.failure->line, inOrder.failure->line);
+        QCOMPARE(checked.failure->reason, inOrder.failure->reason);
     }
 }

@@ -3,7 +3,7 @@
 // nothing, and leave the log and its status file exactly as they were.
 
 #include "platform/Identity.h"
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
 #include "shell/MainForm.h"
 #include "tests/support/FolderListing.h"
 #include "platform/QtPlatform.h"
@@ -540,7 +540,7 @@ void TestBadInput::readerFindings()
     QVERIFY(ConvertLogLine({}).ok());
     // Line numbers past 2^31 stay right; names keep no control character and no raw byte,
     // and a name of no valid UTF-8 comes back to the same bytes.
-    QVERIFY(logReadMessage({LogReadError::Kind::ConvertFailed, QStringLiteral("x"), 3000000000LL, {}})
+    QVERIFY(logReadMessage({LogFailure::Kind::ConvertFailed, "x", 3000000000LL, {}})
                 .contains(QStringLiteral("from line 3000000000 on")));
     QCOMPARE(shownPath(QStringLiteral("a\nb\x1b[1m\tc\x7f")), QStringLiteral("a\\nb\\x1b[1m\\tc\\x7f"));
     const QByteArray latin1("/m\xe9s/caf\xe9\xff\xc3.log \xc3\xa9");

@@ -1,4 +1,4 @@
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
 
 
 #include <algorithm>
@@ -12,61 +12,44 @@ namespace vrx {
 
 namespace {
 
-LogReadResult fromCore(LogRead&& read, const QString& path)
+std::string systemName(const QString& path)
 {
-    LogReadResult result;
-    result.opened = read.opened;
-    result.text = std::move(read.text);
-    result.lines = read.lines;
-    if (read.failure)
-        result.error = LogReadError{read.failure->kind, path, read.failure->line,
-                                    QString::fromLocal8Bit(read.failure->reason)};
-    return result;
+    return nativePathBytes(path).toStdString();
 }
 
 } // namespace
 
-LogReadResult readLogFile(const QString& path)
+LogRead readLogFile(const QString& path)
 {
-    return fromCore(readLog(nativePathBytes(path).toStdString()), path);
+    return readLog(systemName(path));
 }
 
-LogReadResult readLogLines(const QString& path, DisplayLines& lines)
+LogRead readLogLines(const QString& path, DisplayLines& lines)
 {
     LogRead read;
-    lines = DisplayLines::readLog(nativePathBytes(path).toStdString(), read);
-    return fromCore(std::move(read), path);
+    lines = DisplayLines::readLog(systemName(path), read);
+    return read;
 }
 
-LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize, LongLines longLines)
+LogRead streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize, LongLines longLines)
 {
-    return fromCore(streamLog(nativePathBytes(path).toStdString(), sink, pieceSize, longLines), path);
+    return streamLog(systemName(path), sink, pieceSize, longLines);
 }
 
-LogReadResult streamLogFileUtf8(const QString& path, LineEnds lineEnds, const TextBytesSink& sink, size_t pieceSize)
+LogRead checkLogFile(const QString& path)
 {
-    return fromCore(streamLogUtf8(nativePathBytes(path).toStdString(), lineEnds, sink, pieceSize), path);
+    return checkLog(systemName(path));
 }
 
-LogReadResult checkLogFile(const QString& path)
+LogRead convertLogBytes(std::string_view bytes, const QString& fileName)
 {
-    return fromCore(checkLog(nativePathBytes(path).toStdString()), path);
+    return convertLog(bytes, systemName(fileName));
 }
 
-LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName)
+QString logReadMessage(const LogFailure& failure)
 {
-    return fromCore(convertLog(bytes, nativePathBytes(fileName).toStdString()), fileName);
-}
-
-LogFailure logFailureOf(const LogReadError& error)
-{
-    return LogFailure{error.kind, nativePathBytes(error.file).toStdString(), error.line, error.reason.toStdString(),
-                      EarlierLines::Shown};
-}
-
-QString logReadMessage(const LogReadError& error)
-{
-    return QString::fromStdString(logFailureMessage(logFailureOf(error), shownPath(error.file).toStdString()));
+    const QString shown = shownPath(pathFromNativeBytes(QByteArray::fromStdString(failure.file)));
+    return QString::fromStdString(logFailureMessage(failure, shown.toStdString()));
 }
 
 // ---- Test status file ----
