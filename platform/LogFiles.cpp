@@ -87,19 +87,29 @@ QString statusFilePath(const QString& logPath, FolderListings& listings)
 {
     const QString derived = derivedStatusPath(logPath);
     struct stat info {};
-    if (::stat(nativePathBytes(derived).constData(), &info) == 0)
+    const auto isFolder = [&info](const QString& path) {
+        return ::stat(nativePathBytes(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    };
+    if (::stat(nativePathBytes(derived).constData(), &info) == 0 && !S_ISDIR(info.st_mode))
         return derived;
+#ifndef _WIN32
+    // DOS media carry upper-case names: a file whose name differs only in case is the status
+    // file, but never a folder, which holds no values (a folder "a.tst" beside "A.TST").
     const qsizetype slash = derived.lastIndexOf(QLatin1Char('/'));
     const QString name = derived.mid(slash + 1);
     const QString folder = slash < 0 ? QString() : derived.left(slash + 1);
     for (const QString& entry : listings.names(nativePathBytes(folder))) {
         if (entry.compare(name, Qt::CaseInsensitive) != 0)
             continue;
-        // Any entry but a folder, as the listing of files has always taken it.
         const QString candidate = folder + entry;
-        if (::stat(nativePathBytes(candidate).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        if (!isFolder(candidate))
             return candidate;
     }
+#else
+    // Windows' names ignore case already.
+    (void)listings;
+    (void)isFolder;
+#endif
     return derived;
 }
 

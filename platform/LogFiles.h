@@ -58,7 +58,8 @@ QString derivedStatusPath(const QString& logPath);
 
 // derivedStatusPath(), or, when no file of exactly that name exists, the file in the same
 // folder whose name matches it without regard to case (DOS media carry upper-case names).
-// The derived path when neither exists.
+// A folder is never taken for a status file when a file of a matching name is there. The
+// derived path when neither exists.
 QString statusFilePath(const QString& logPath);
 
 // Remembers the names in each folder once listed, so that finding the status files of many

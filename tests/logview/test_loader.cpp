@@ -197,7 +197,7 @@ void LoaderTest::logFailures_data()
         << QByteArray("\x01\x10x\r\nb")
         << QStringLiteral("The log file %1 cannot be shown from line 1 on.\n"
                           "A run of spaces has no valid count character.\n"
-                          "Only the lines before line 1 are shown.")
+                          "No lines are shown.")
         << QString();
     QTest::newRow("word beyond 32767 on line 2")
         << "ok\r\n" + QByteArray(32766, 'x') + "\x0f"
@@ -340,12 +340,14 @@ void LoaderTest::statusFileCase_data()
 {
     QTest::addColumn<QString>("logName");
     QTest::addColumn<QString>("statusName");
-    QTest::addColumn<QString>("otherName"); // a second file that must not be taken; may be empty
+    QTest::addColumn<QString>("otherName"); // a second file that must not be taken; may be empty;
+                                            // a folder when it ends with "/"
 
     QTest::newRow("upper-case names") << "RUN1.LOG" << "RUN1.TST" << "";
     QTest::newRow("lower-case log, upper-case status") << "run1.log" << "RUN1.TST" << "";
     QTest::newRow("mixed") << "Run1.Log" << "run1.TST" << "";
     QTest::newRow("exact name first") << "RUN1.LOG" << "RUN1.tst" << "RUN1.TST";
+    QTest::newRow("a folder of the exact name is no status file") << "run1.log" << "RUN1.TST" << "run1.tst/";
 }
 
 void LoaderTest::statusFileCase()
@@ -356,7 +358,9 @@ void LoaderTest::statusFileCase()
     QTemporaryDir dir;
     const QString log = writeFile(dir, logName, "x");
     writeFile(dir, statusName, "1,-1");
-    if (!otherName.isEmpty())
+    if (otherName.endsWith(QLatin1Char('/')))
+        QVERIFY(QDir(dir.path()).mkdir(otherName.chopped(1)));
+    else if (!otherName.isEmpty())
         writeFile(dir, otherName, "0");
     QCOMPARE(statusFilePath(log), dir.filePath(statusName));
 
