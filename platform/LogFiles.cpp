@@ -5,8 +5,9 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "core/RegularFile.h"
+
 #include <dirent.h>
-#include <sys/stat.h>
 
 namespace vrx {
 
@@ -86,11 +87,12 @@ QString statusFilePath(const QString& logPath)
 QString statusFilePath(const QString& logPath, FolderListings& listings)
 {
     const QString derived = derivedStatusPath(logPath);
-    struct stat info {};
+    // By the name's bytes, as the readers open it (and in UTF-16 on Windows).
+    file::Status info {};
     const auto isFolder = [&info](const QString& path) {
-        return ::stat(nativePathBytes(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+        return file::status(nativePathBytes(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
     };
-    if (::stat(nativePathBytes(derived).constData(), &info) == 0 && !S_ISDIR(info.st_mode))
+    if (file::status(nativePathBytes(derived).constData(), &info) == 0 && !S_ISDIR(info.st_mode))
         return derived;
 #ifndef _WIN32
     // DOS media carry upper-case names: a file whose name differs only in case is the status
