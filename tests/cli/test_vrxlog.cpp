@@ -537,6 +537,12 @@ private slots:
         QTest::newRow("- from where the caller left it")
             << "" << "{ dd bs=1 count=10 of=/dev/null 2>/dev/null; exec \"$VRXLOG\" text -; } <%log" << 0 << "^$"
             << "^RIFICATION LOG ";
+        // Ended while it writes (a pipe that has not ended yet): the temporary goes with it.
+        QTest::newRow("text -o ended by a signal")
+            << "" << "(cat %log; exec sleep 3) 2>/dev/null | \"$VRXLOG\" text -o %dir/out.txt - & sleep 1; "
+                     "ls -A %dir | grep -c '^[.]out[.]txt[.]'; kill $!; { wait $!; } 2>/dev/null; "
+                     "ls -A %dir | grep -c 'out[.]txt'; exit 0"
+            << 0 << "^$" << "^1\n0\n$";
         // Names the temporary's suffix made too long once; the output is written.
         QTest::newRow("text -o a 255-byte name") << "" << "text -o %dir/" + QString(255, QLatin1Char('n')) + " %log" << 0
                                                  << "^$" << "^$";
