@@ -12,8 +12,9 @@ namespace {
 // to a command-line user; only what vrxlog itself says goes to standard error.
 void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
+    // As every message of vrxlog: a line behind "vrxlog: ", any further ones indented.
     if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "vrxlog: %s\n", qPrintable(message));
+        std::fprintf(stderr, "vrxlog: %s\n", qPrintable(QString(message).replace(QLatin1Char('\n'), QStringLiteral("\n  "))));
 }
 
 } // namespace
