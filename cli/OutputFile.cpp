@@ -125,15 +125,15 @@ bool OutputFile::write(const char* data, size_t size)
                 files::widenPipe(fd);
                 m_pipeWidened = true;
             }
-            errno = 0;
+            files::clearStreamError();
             if (std::fflush(m_stream) != 0)
-                return fail(files::Error(errno ? errno : EIO, std::generic_category()));
+                return fail(files::streamError());
             const files::Error error = files::writeAll(fd, data, size);
             return !error || fail(error);
         }
-        errno = 0;
+        files::clearStreamError();
         if (std::fwrite(data, 1, size, m_stream) != size)
-            return fail(files::Error(errno ? errno : EIO, std::generic_category()));
+            return fail(files::streamError());
         return true;
     }
     if (m_fd < 0)
@@ -161,9 +161,9 @@ bool OutputFile::commit()
         return false;
     }
     if (m_stream) {
-        errno = 0;
+        files::clearStreamError();
         if (std::fflush(m_stream) != 0 || std::ferror(m_stream))
-            return fail(files::Error(errno ? errno : EIO, std::generic_category()));
+            return fail(files::streamError());
         return true;
     }
     if (m_fd < 0)

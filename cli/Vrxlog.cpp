@@ -338,9 +338,10 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
             continue;
         }
         if (headers) {
-            const QString header = (firstHeader ? QString() : QStringLiteral("\n")) + QStringLiteral("==> %1 <==\n").arg(log.shown());
+            const QByteArray header = (firstHeader ? QByteArray() : lineEnd)
+                + QStringLiteral("==> %1 <==").arg(log.shown()).toUtf8() + lineEnd;
             firstHeader = false;
-            if (!output.write(header.toUtf8()))
+            if (!output.write(header))
                 return writeFailed(output, err);
         }
         // The text goes out as it is converted, so a log of any size needs little memory.

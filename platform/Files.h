@@ -71,6 +71,12 @@ Error createTemporaryBeside(const std::string& target, std::string& temporary, i
 // the program ends. Open for reading and writing.
 Error createScratchFile(int& fd);
 
+// The failure of the C library's last stream operation, as the system gave it (on Windows the
+// C library's errno says little: a closed pipe is "Invalid argument"); clearStreamError()
+// comes first.
+void clearStreamError();
+Error streamError();
+
 // Writes every byte, resuming after signals and partial writes.
 Error writeAll(int fd, const char* data, size_t size);
 // Reads up to size bytes at an offset, without moving the file's position for other reads;

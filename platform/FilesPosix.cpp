@@ -220,6 +220,16 @@ Error createScratchFile(int& fd)
     return {};
 }
 
+void clearStreamError()
+{
+    errno = 0;
+}
+
+Error streamError()
+{
+    return Error(errno ? errno : EIO, std::generic_category());
+}
+
 Error writeAll(int fd, const char* data, size_t size)
 {
     while (size > 0) {

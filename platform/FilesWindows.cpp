@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -329,6 +330,20 @@ Error createScratchFile(int& fd)
         return Error(ERROR_TOO_MANY_OPEN_FILES, std::system_category());
     }
     return {};
+}
+
+void clearStreamError()
+{
+    errno = 0;
+    _doserrno = 0;
+}
+
+Error streamError()
+{
+    // The C library keeps Windows' own error of a failed read or write beside its errno.
+    if (_doserrno != 0)
+        return Error(static_cast<int>(_doserrno), std::system_category());
+    return Error(errno ? errno : EIO, std::generic_category());
 }
 
 Error writeAll(int fd, const char* data, size_t size)

@@ -378,6 +378,8 @@ private slots:
         QTest::newRow("two logs") << "text LOG1 LOG2" << 0 << QByteArray("==> LOG1 <==\none\n\n==> LOG2 <==\ntwo\n");
         QTest::newRow("-q") << "text -q LOG1 LOG2" << 0 << QByteArray("one\ntwo\n");
         QTest::newRow("--quiet after them, CR LF") << "text LOG1 LOG2 --quiet --crlf" << 0 << QByteArray("one\r\ntwo\r\n");
+        QTest::newRow("CR LF") << "text --crlf LOG1 LOG2" << 0
+                               << QByteArray("==> LOG1 <==\r\none\r\n\r\n==> LOG2 <==\r\ntwo\r\n");
         QTest::newRow("one log") << "text LOG2" << 0 << QByteArray("two\n");
         QTest::newRow("standard input among them") << "text LOG1 - <LOG2" << 0
                                                    << QByteArray("==> LOG1 <==\none\n\n==> standard input <==\ntwo\n");
