@@ -2,8 +2,9 @@
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QPagedPaintDevice>
 #include <QPainterPath>
-#include <QPrinter>
+#include <QPdfWriter>
 
 namespace vrx {
 
@@ -25,9 +26,27 @@ double subUnits(double deviceUnits)
     return double(int(deviceUnits * SubUnits));
 }
 
+// Qt's PDF writer: it has no state to ask and nothing to abort; a document left unfinished is
+// the caller's file to throw away.
+class PdfWriterDevice : public DevicePrinter::Device {
+public:
+    PdfWriterDevice(QPdfWriter& writer, const QString& name) : m_writer(writer), m_name(name) {}
+    QPagedPaintDevice& paintDevice() override { return m_writer; }
+    QString name() const override { return m_name; }
+
+private:
+    QPdfWriter& m_writer;
+    QString m_name;
+};
+
 } // namespace
 
-DevicePrinter::DevicePrinter(QPrinter& printer) : m_printer(printer)
+DevicePrinter::DevicePrinter(QPdfWriter& writer, const QString& name)
+    : DevicePrinter(std::make_unique<PdfWriterDevice>(writer, name))
+{
+}
+
+DevicePrinter::DevicePrinter(std::unique_ptr<Device> device) : m_device(std::move(device)), m_paper(m_device->paintDevice())
 {
     // Courier New where it is installed; otherwise a metric-compatible fixed-pitch face.
     m_font.setStyleHint(QFont::TypeWriter);
@@ -45,7 +64,7 @@ void DevicePrinter::abandonDocument()
     m_pendingPositions.clear();
     if (!m_painter.isActive())
         return;
-    m_printer.abort();
+    m_device->abort();
     m_painter.end();
     m_drawing.reset();
 }
@@ -88,7 +107,7 @@ void DevicePrinter::setForeColor(QRgb colour)
 
 void DevicePrinter::beginDocument()
 {
-    if (!m_painter.begin(&m_printer))
+    if (!m_painter.begin(&m_paper))
         throw PrintError("The printer \"" + deviceName().toStdString() + "\" could not be started.");
     m_drawing.emplace();
     m_painter.setFont(m_font);
@@ -98,12 +117,12 @@ void DevicePrinter::beginDocument()
 
 void DevicePrinter::prepareFont()
 {
-    m_unitsPerTwipX = m_printer.logicalDpiX() / TwipsPerInch;
-    m_unitsPerTwipY = m_printer.logicalDpiY() / TwipsPerInch;
-    m_metrics.emplace(m_font, &m_printer);
+    m_unitsPerTwipX = m_paper.logicalDpiX() / TwipsPerInch;
+    m_unitsPerTwipY = m_paper.logicalDpiY() / TwipsPerInch;
+    m_metrics.emplace(m_font, &m_paper);
     m_rawFont = QRawFont::fromFont(m_font);
     if (m_rawFont.isValid()) {
-        const double pixels = m_font.pointSizeF() * m_printer.logicalDpiY() / 72.0;
+        const double pixels = m_font.pointSizeF() * m_paper.logicalDpiY() / 72.0;
         m_rawFont.setPixelSize(pixels);
         m_runFont = m_rawFont;
         m_runFont.setPixelSize(pixels * SubUnits);
@@ -203,7 +222,7 @@ void DevicePrinter::newPage()
     if (!m_painter.isActive())
         beginDocument();   // a new page before anything printed leaves page 1 blank
     drawPendingGlyphs();
-    if (!m_printer.newPage())
+    if (!m_paper.newPage())
         throw PrintError("A new page could not be started on the printer \"" + deviceName().toStdString() + "\".");
     m_x = 0;
     m_y = 0;
@@ -218,15 +237,13 @@ void DevicePrinter::endDoc()
     drawPendingGlyphs();
     const bool ended = m_painter.end();
     m_drawing.reset();
-    if (!ended || m_printer.printerState() == QPrinter::Error)
+    if (!ended || m_device->failed())
         throw PrintError("The document could not be handed to the printer \"" + deviceName().toStdString() + "\".");
 }
 
 QString DevicePrinter::deviceName() const
 {
-    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
-        return m_printer.outputFileName();
-    return m_printer.printerName();
+    return m_device->name();
 }
 
 } // namespace vrx

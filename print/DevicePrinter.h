@@ -1,5 +1,7 @@
 #pragma once
-// The printer object on a real QPrinter: a CUPS queue, or a PDF file for tests and benchmarks.
+// The printer object on a real paged device: a QPrinter (a CUPS queue, or a PDF file for tests
+// and benchmarks), or Qt's PDF writer on its own, which needs no printing module and so no
+// widgets (vrxlog).
 
 #include "print/PageCompression.h"
 #include "print/PrintModule.h"
@@ -11,9 +13,12 @@
 #include <QRawFont>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
+class QPagedPaintDevice;
+class QPdfWriter;
 class QPrinter;
 
 namespace vrx {
@@ -25,7 +30,23 @@ namespace vrx {
 // something is printed, so ending an empty document produces no page and no job.
 class DevicePrinter : public Printer {
 public:
+    // What the drawing needs of its device beyond painting on it.
+    class Device {
+    public:
+        virtual ~Device() = default;
+        virtual QPagedPaintDevice& paintDevice() = 0;
+        virtual QString name() const = 0;
+        // Drops what was drawn of an unfinished document.
+        virtual void abort() {}
+        // Whether the device reported a failure once the document was ended.
+        virtual bool failed() const { return false; }
+    };
+
+    // Defined with the print command (it needs Qt's printing module).
     explicit DevicePrinter(QPrinter& printer);
+    // A PDF file; name is how messages call it.
+    DevicePrinter(QPdfWriter& writer, const QString& name);
+    explicit DevicePrinter(std::unique_ptr<Device> device);
     ~DevicePrinter() override;
 
     void setFontName(const QString& name) override;
@@ -58,7 +79,8 @@ private:
     const Glyph* glyphFor(char16_t c);
     void drawPendingGlyphs();
 
-    QPrinter& m_printer;
+    std::unique_ptr<Device> m_device;
+    QPagedPaintDevice& m_paper;
     QPainter m_painter;
     QFont m_font;
     QRgb m_colour = qRgb(0, 0, 0);

@@ -57,6 +57,21 @@ void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
+// Every message is a line behind "vrxlog: ", or an indented line that goes on with the one
+// before it, so that a script can tell where each message begins.
+bool wellFormedMessages(const QString& err)
+{
+    if (err.isEmpty())
+        return true;
+    if (!err.startsWith(QStringLiteral("vrxlog: ")) || !err.endsWith(QLatin1Char('\n')))
+        return false;
+    const QStringList lines = err.chopped(1).split(QLatin1Char('\n'));
+    for (const QString& line : lines)
+        if (!line.startsWith(QStringLiteral("vrxlog: ")) && !(line.startsWith(QStringLiteral("  ")) && line.size() > 2))
+            return false;
+    return true;
+}
+
 // The display text the main window shows after opening the log.
 QString windowDisplayText(const QString& log)
 {
@@ -226,6 +241,7 @@ private slots:
         const Run run = vrxlog({command, log, good}, dir.path());
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY2(wellFormedMessages(run.err), qPrintable(run.err));
         QVERIFY2(run.err.contains(log), qPrintable(run.err));
         QVERIFY(run.out.contains(command == QLatin1String("text") ? QByteArray("VRX VERIFICATION LOG") : QByteArray("Test # 1  - PASS")));
         QCOMPARE(test::folderListing(dir.path()), before);
@@ -246,7 +262,7 @@ private slots:
         QCOMPARE(run.out, QByteArray("first line\n"));
         QVERIFY2(run.err.contains(log), qPrintable(run.err));
         QVERIFY2(run.err.contains(QStringLiteral("from line 2 on")), qPrintable(run.err));
-        QVERIFY2(run.err.contains(QStringLiteral("Only the lines before line 2 were written.")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("\n  Only the lines before line 2 were written.\n")), qPrintable(run.err));
 
         // Into a file, a failed log leaves no file behind.
         const QString out = dir.filePath(QStringLiteral("binary.txt"));
@@ -287,7 +303,7 @@ private slots:
         const Run run = vrxlog(arguments);
         QCOMPARE(run.exitCode, 2);
         QVERIFY(run.out.isEmpty());
-        QVERIFY(run.err.startsWith(QStringLiteral("vrxlog: ")));
+        QVERIFY2(wellFormedMessages(run.err), qPrintable(run.err));
     }
 
     // The options' spellings, each taken or refused with the message it has always had.
@@ -354,7 +370,8 @@ private slots:
         if (err.isEmpty())
             QVERIFY2(exitCode != 0 || run.err.isEmpty(), qPrintable(run.err));
         else
-            QCOMPARE(run.err, err.replace(QStringLiteral("OUT"), out) + QStringLiteral("\nTry 'vrxlog --help'.\n"));
+            QCOMPARE(run.err, err.replace(QStringLiteral("OUT"), out)
+                                  + QStringLiteral("\n  Try 'vrxlog %1 --help'.\n").arg(arguments.constFirst()));
         if (exitCode == 0) {
             QFile written(out);
             QVERIFY(written.open(QIODevice::ReadOnly));
@@ -370,6 +387,72 @@ private slots:
         const Run run = vrxlog({QStringLiteral("--help")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.out.startsWith("Usage: vrxlog text"));
+    }
+
+    // A command's own help, wherever --help stands before "--"; after it, or as an option's
+    // value, it is a name.
+    void commandHelp_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");   // what standard output starts with
+        QTest::newRow("text --help") << QStringList{"text", "--help"} << 0 << QByteArray("Usage: vrxlog text [--crlf]");
+        QTest::newRow("status -h") << QStringList{"status", "-h"} << 0 << QByteArray("Usage: vrxlog status LOG...\n");
+        QTest::newRow("pdf --help") << QStringList{"pdf", "--help"} << 0 << QByteArray("Usage: vrxlog pdf [--paper");
+        QTest::newRow("after a log and a wrong option") << QStringList{"text", "a.log", "--bad", "--help"} << 0
+                                                         << QByteArray("Usage: vrxlog text");
+        QTest::newRow("after --, a log") << QStringList{"text", "--", "--help"} << 1 << QByteArray();
+        QTest::newRow("as -o's value, a file") << QStringList{"status", "-o", "--help", "a.log"} << 2 << QByteArray();
+    }
+    void commandHelp()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QTemporaryDir dir;
+        const Run run = vrxlog(arguments, dir.path());
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.out.startsWith(out), run.out.constData());
+        QVERIFY2(exitCode != 0 || run.err.isEmpty(), qPrintable(run.err));
+        QVERIFY2(wellFormedMessages(run.err), qPrintable(run.err));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("--help"))));
+    }
+
+    // With several logs, a line before each says which one follows, as head and tail write it;
+    // -q leaves it out, and one log has none. LOG1 and LOG2 are logs of one line, NONE is missing.
+    void severalLogs_data()
+    {
+        QTest::addColumn<QString>("command");   // shell words after vrxlog
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");
+        QTest::newRow("two logs") << "text LOG1 LOG2" << 0 << QByteArray("==> LOG1 <==\none\n\n==> LOG2 <==\ntwo\n");
+        QTest::newRow("-q") << "text -q LOG1 LOG2" << 0 << QByteArray("one\ntwo\n");
+        QTest::newRow("--quiet after them, CR LF") << "text LOG1 LOG2 --quiet --crlf" << 0 << QByteArray("one\r\ntwo\r\n");
+        QTest::newRow("CR LF") << "text --crlf LOG1 LOG2" << 0
+                               << QByteArray("==> LOG1 <==\r\none\r\n\r\n==> LOG2 <==\r\ntwo\r\n");
+        QTest::newRow("one log") << "text LOG2" << 0 << QByteArray("two\n");
+        QTest::newRow("standard input among them") << "text LOG1 - <LOG2" << 0
+                                                   << QByteArray("==> LOG1 <==\none\n\n==> standard input <==\ntwo\n");
+        QTest::newRow("a log that cannot be opened has none") << "text LOG1 NONE LOG2" << 1
+                                                                << QByteArray("==> LOG1 <==\none\n\n==> LOG2 <==\ntwo\n");
+    }
+    void severalLogs()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("LOG1")), "one\r\n");
+        writeFile(dir.filePath(QStringLiteral("LOG2")), "two");
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"%1\" %2").arg(QStringLiteral(VRXLOG_PATH), command)});
+        QVERIFY(process.waitForFinished(60000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), exitCode);
+        QCOMPARE(process.readAllStandardOutput(), out);
+        QVERIFY2(exitCode != 0 || err.isEmpty(), qPrintable(err));
+        QVERIFY2(wellFormedMessages(err), qPrintable(err));
     }
 
     void pdfHasThePrintLayout_data()
@@ -490,13 +573,33 @@ private slots:
                                                    << "^ *4298 +275198\n$";
         // Names: Qt's options, '-', Latin-1 bytes.
         QTest::newRow("Qt options as file names") << "" << "status -- -platform -reverse -plugin %log" << 1
-                                                  << "^vrxlog: The log file \"-platform\" could not be opened\\.\nNo such file"
+                                                  << "^vrxlog: The log file \"-platform\" could not be opened\\.\n  No such file"
                                                   << "^%log:\nTest # 1  - PASS\n";
         QTest::newRow("- reads standard input") << "" << "text - <%log" << 0 << "^$" << text;
         QTest::newRow("-o - writes standard output") << "" << "text -o - %log" << 0 << "^$" << text;
         QTest::newRow("pdf -o - writes standard output") << "" << "pdf -o - %log" << 0 << "^$" << "^%PDF-";
         QTest::newRow("Latin-1 name") << "latin1" << "status \"$(printf '%dir/caf\\351.log')\"" << 0 << "^$"
                                       << "^%dir/caf\\\\xe9.log:\nTest # 1  - PASS\n(.*\n)*Pass: 23  Fail: 3  N/A: 1\n$";
+        // Standard input streams: a pipe is not copied anywhere first (no temporary folder is
+        // needed), an endless one gives its lines at once, and a file is read from where the
+        // caller left it.
+        QTest::newRow("- streams a pipe") << "" << "cat %log | TMPDIR=%dir/none \"$VRXLOG\" text -" << 0 << "^$" << text;
+        QTest::newRow("- of an endless pipe") << "" << "yes \"$(printf 'x\\r')\" | \"$VRXLOG\" text - | head -2" << 0
+                                              << "^$" << "^x\nx\n$";
+        QTest::newRow("- from where the caller left it")
+            << "" << "{ dd bs=1 count=10 of=/dev/null 2>/dev/null; exec \"$VRXLOG\" text -; } <%log" << 0 << "^$"
+            << "^RIFICATION LOG ";
+        // Ended while it writes (a pipe that has not ended yet): the temporary goes with it.
+        QTest::newRow("text -o ended by a signal")
+            << "" << "(cat %log; exec sleep 3) 2>/dev/null | \"$VRXLOG\" text -o %dir/out.txt - & sleep 1; "
+                     "ls -A %dir | grep -c '^[.]out[.]txt[.]'; kill $!; { wait $!; } 2>/dev/null; "
+                     "ls -A %dir | grep -c 'out[.]txt'; exit 0"
+            << 0 << "^$" << "^1\n0\n$";
+        // Names the temporary's suffix made too long once; the output is written.
+        QTest::newRow("text -o a 255-byte name") << "" << "text -o %dir/" + QString(255, QLatin1Char('n')) + " %log" << 0
+                                                 << "^$" << "^$";
+        // An existing target keeps its owner, group and permissions, also when root writes it.
+        QTest::newRow("text -o another user's file") << "owned" << "text -o %node %log" << 0 << "^$" << "^$";
     }
     void hostileOutputs()
     {
@@ -518,10 +621,16 @@ private slots:
             for (const char* name : {"/caf\xE9.log", "/caf\xE9.TST"})
                 ::unlink((QFile::encodeName(dir.path()) + name).constData());
         });
-        if (setup == QLatin1String("file") || setup == QLatin1String("readonly")) {
+        if (setup == QLatin1String("file") || setup == QLatin1String("readonly") || setup == QLatin1String("owned")) {
             writeFile(node, nodeBytes);
             if (setup == QLatin1String("readonly"))
                 QVERIFY(QFile::setPermissions(node, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+            if (setup == QLatin1String("owned")) {
+                if (geteuid() != 0)
+                    QSKIP("files of another user are made only as root");
+                QCOMPARE(::chown(QFile::encodeName(node).constData(), 65534, 65534), 0);
+                QCOMPARE(::chmod(QFile::encodeName(node).constData(), 0604), 0);
+            }
         } else if (setup == QLatin1String("link")) {
             QVERIFY(QFile::link(log, node));
         } else if (setup == QLatin1String("fifo")) {
@@ -572,13 +681,17 @@ private slots:
         env.insert(QStringLiteral("VRXLOG"), QStringLiteral(VRXLOG_PATH));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
-        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$VRXLOG\" ") + expand(command)});
+        // A command that names $VRXLOG itself (a pipeline) runs as it stands.
+        const QString line = command.contains(QStringLiteral("$VRXLOG")) ? expand(command)
+                                                                         : QStringLiteral("exec \"$VRXLOG\" ") + expand(command);
+        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), line});
         process.closeWriteChannel();
         QVERIFY2(process.waitForFinished(60000), "vrxlog did not end within 60 s");
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         const QString err = QString::fromUtf8(process.readAllStandardError());
         const QString output = QString::fromUtf8(process.readAllStandardOutput());
         QVERIFY2(QRegularExpression(expand(message)).match(err).hasMatch(), qPrintable(err));
+        QVERIFY2(wellFormedMessages(err), qPrintable(err));
         QVERIFY2(QRegularExpression(expand(out)).match(output).hasMatch(), qPrintable(output.left(300)));
         QCOMPARE(process.exitCode(), exitCode);
 
@@ -588,6 +701,19 @@ private slots:
                  QStringList());
         struct stat st {};
         QCOMPARE(::lstat(QFile::encodeName(node).constData(), &st) == 0, !setup.isEmpty() && setup != QLatin1String("latin1"));
+        if (setup == QLatin1String("owned")) {
+            QCOMPARE(st.st_uid, uid_t(65534));
+            QCOMPARE(st.st_gid, gid_t(65534));
+            QCOMPARE(st.st_mode & 07777, mode_t(0604));
+            QFile replaced(node);
+            QVERIFY(replaced.open(QIODevice::ReadOnly));
+            QVERIFY(replaced.readAll().startsWith("VRX VERIFICATION LOG"));
+        }
+        if (qstrcmp(QTest::currentDataTag(), "text -o a 255-byte name") == 0) {
+            QFile written(dir.filePath(QString(255, QLatin1Char('n'))));
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QVERIFY(written.readAll().startsWith("VRX VERIFICATION LOG"));
+        }
         if (setup.startsWith(QLatin1String("mknod")))
             QVERIFY(S_ISCHR(st.st_mode));
         if (setup == QLatin1String("fifo")) {
