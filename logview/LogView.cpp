@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -169,6 +170,7 @@ void LogView::open(const QString& fullPath)
         return;
     }
 
+    m_logFileName = QFileInfo(fullPath).fileName();
     m_platform.processEvents();
     Display->setFocus();
     emit printableChanged(true);
@@ -247,6 +249,7 @@ bool LogView::clearScreenQuery()
 void LogView::resetDisplay()
 {
     Display->clear();
+    m_logFileName.clear();
     emit printableChanged(false);
 }
 

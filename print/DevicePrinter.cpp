@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QPageLayout>
 #include <QPainterPath>
 #include <QPrinter>
 
@@ -227,6 +228,29 @@ QString DevicePrinter::deviceName() const
     if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
         return m_printer.outputFileName();
     return m_printer.printerName();
+}
+
+void DevicePrinter::setJobName(const QString& name)
+{
+    // Taken when the next document begins.
+    m_printer.setDocName(name);
+}
+
+QSizeF DevicePrinter::printableSize() const
+{
+    // Positions start at the page layout's margins, which may be wider than the printer needs;
+    // the text is lost only past the paper's edge less the printer's own unprintable border.
+    const QPageLayout layout = m_printer.pageLayout();
+    const QRectF paper = layout.fullRectPoints();
+    const QRectF inUnits = layout.fullRect();
+    if (paper.isEmpty() || inUnits.isEmpty())
+        return {};
+    const double pointsPerUnit = paper.width() / inUnits.width();
+    const QMarginsF origin = m_printer.fullPage() ? QMarginsF() : QMarginsF(layout.marginsPoints());
+    const QMarginsF border = layout.minimumMargins() * pointsPerUnit;
+    constexpr double TwipsPerPoint = 20;
+    return QSizeF(paper.width() - origin.left() - border.right(), paper.height() - origin.top() - border.bottom())
+        * TwipsPerPoint;
 }
 
 } // namespace vrx

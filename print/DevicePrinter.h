@@ -39,6 +39,8 @@ public:
     void newPage() override;
     void endDoc() override;
     QString deviceName() const override;
+    void setJobName(const QString& name) override;
+    QSizeF printableSize() const override;
 
     // Drops a document left unfinished by a failure, so no partial job reaches the printer.
     void abandonDocument();

@@ -103,6 +103,14 @@ QString pageFooter(qsizetype page, qsizetype pageCount)
     return QString::fromStdString(footerText(page, pageCount));
 }
 
+bool pageHoldsLayout(const QSizeF& printableArea, qsizetype pageCount)
+{
+    if (printableArea.isEmpty())
+        return true;
+    const LayoutExtent needed = layoutExtent(pageCount);
+    return printableArea.width() >= needed.width && printableArea.height() >= needed.height;
+}
+
 namespace {
 
 // Sets the busy pointer for its lifetime, so that a failing printer puts it back as well.
@@ -136,7 +144,7 @@ using PrintedLines = std::function<void(const std::function<void(const QString&)
 // Lays the lines out and prints them as one document. The lines are gone through twice, once
 // to count the pages for the footers and once to print, so they need not all be held at once.
 void printLines(Printer& printer, const PrintedLines& lines, qsizetype lineCount,
-                const std::function<void(bool)>& busy)
+                const std::function<void(bool)>& busy, const PageSelection& pages)
 {
     BusyPointer busyPointer(busy);
     const LargeBlocksKept largeBlocks;
@@ -146,7 +154,7 @@ void printLines(Printer& printer, const PrintedLines& lines, qsizetype lineCount
         lineCount = 0;
         lines([&lineCount](const QString&) { ++lineCount; });
     }
-    PageLayout layout(lineCount);
+    PageLayout layout(lineCount, pages);
 
     printer.setFontName(PrintFontName);
     printer.setFontSize(PrintFontSize);
@@ -181,7 +189,7 @@ void PrintDocument(Printer& printer, const TextPieces& displayText, const std::f
 }
 
 void PrintDocument(Printer& printer, const TextPieces& displayText, qsizetype lineCount,
-                   const std::function<void(bool)>& busy)
+                   const std::function<void(bool)>& busy, const PageSelection& pages)
 {
     const PrintedLines lines = [&displayText](const std::function<void(const QString&)>& line) {
         // One character past the laid-out ones is kept: it may be the CR before the LF.
@@ -192,17 +200,18 @@ void PrintDocument(Printer& printer, const TextPieces& displayText, qsizetype li
         displayText([&](QStringView piece) { splitter.add(utf16View(piece), take); });
         splitter.finish(take);
     };
-    printLines(printer, lines, lineCount, busy);
+    printLines(printer, lines, lineCount, busy, pages);
 }
 
-void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy)
+void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy,
+                   const PageSelection& pages)
 {
     const PrintedLines lines = [&displayText](const std::function<void(const QString&)>& line) {
         displayText.forEach([&line](std::string_view text, LineEnd) {
             line(decodeWindows1252(text.substr(0, size_t(MaxPrintedLineLength))));
         });
     };
-    printLines(printer, lines, qsizetype(displayText.count()), busy);
+    printLines(printer, lines, qsizetype(displayText.count()), busy, pages);
 }
 
 void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& platform)

@@ -7,6 +7,7 @@
 #include "core/PageLayout.h"
 
 #include <QRgb>
+#include <QSizeF>
 #include <QString>
 
 #include <QStringView>
@@ -55,6 +56,13 @@ public:
     virtual void endDoc() = 0;
 
     virtual QString deviceName() const = 0;
+
+    // Names the documents begun from now on, as the printer's queue lists them.
+    virtual void setJobName(const QString& name) = 0;
+
+    // How far the printer can print to the right of and below position 0, 0, in twips; empty
+    // when not known.
+    virtual QSizeF printableSize() const = 0;
 };
 
 // Characters of a line that are laid out: far more than the widest paper holds at the print
@@ -97,6 +105,10 @@ inline qsizetype countPages(qsizetype lines) { return pageCountOf(lines); }
 // The footer of page n of m: "Page n of m".
 QString pageFooter(qsizetype page, qsizetype pageCount);
 
+// Whether the room a printer has (printableSize) holds a document's pages whole: the 48 lines
+// and the footer. Room of unknown size is taken to hold them.
+bool pageHoldsLayout(const QSizeF& printableArea, qsizetype pageCount);
+
 // Prints the display text as one document: 48 lines a page, the footer on every page,
 // then ends the document, also when the text is empty. busy(true) is called at the start
 // and busy(false) at the end, also when a printer operation fails.
@@ -110,12 +122,13 @@ void PrintDocument(Printer& printer, const QString& displayText,
 void PrintDocument(Printer& printer, const TextPieces& displayText, const std::function<void(bool)>& busy = {});
 
 // The same when the number of lines is known (counted while the text was checked), so that
-// the text is gone through once only.
+// the text is gone through once only; only the selected pages are printed.
 void PrintDocument(Printer& printer, const TextPieces& displayText, qsizetype lineCount,
-                   const std::function<void(bool)>& busy = {});
+                   const std::function<void(bool)>& busy = {}, const PageSelection& pages = {});
 
 // The same on the lines the window holds, decoded one at a time.
-void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy = {});
+void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy = {},
+                   const PageSelection& pages = {});
 
 // The same, showing the platform's busy pointer while it prints.
 void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& platform);

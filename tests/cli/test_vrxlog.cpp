@@ -386,6 +386,12 @@ private slots:
             QVERIFY(qAbs(footer.y() - 270 * twipsMm - cellGap) < 0.3);
         }
         QVERIFY(html.contains(QStringLiteral(">2</word>")));
+
+        // Titled after the log, as the window's print jobs are named.
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), {pdf});
+        QVERIFY(info.waitForFinished(30000));
+        QVERIFY(QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("Title:           sixty.log\n")));
     }
 
     // Outputs and command lines that once lost data or aborted. Every row runs through the

@@ -52,6 +52,8 @@ private slots:
     void dialogRequest();
     void runs_data();
     void runs();
+    void askedOrTold_data();
+    void askedOrTold();
     void cancel();
     void noPrinterInstalled();
     void failureBeforeDialogIsQuiet();
@@ -65,5 +67,6 @@ private slots:
     void initTestCase();
     void selectDefaultPrinter();
     void twoCopiesOnAnotherPrinter();
+    void dialogChoicesTakeEffect();
     void unknownPrinterIsReported();
 };
