@@ -403,7 +403,6 @@ QString incompleteReason(int fd)
 int runPdf(const Options& options, OutputFile& output, std::FILE* err)
 {
     const LogInput log(options.logs.constFirst());
-    const LargeBlocksKept largeBlocks;
     // The log is read twice instead of being kept: checked whole before any output, counting
     // its lines for the footers on the way, then printed a piece at a time, so a log of any
     // size prints in little memory.

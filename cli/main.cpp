@@ -1,5 +1,8 @@
 #include "cli/OutputFile.h"
 #include "cli/Vrxlog.h"
+#ifdef VRXLOG_QUICK_PDF
+#include "cli/QuickPdf.h"
+#endif
 
 #include <QGuiApplication>
 #include <cerrno>
@@ -53,9 +56,12 @@ int main(int argc, char* argv[])
     // Only the PDF is drawn with Qt's graphics (fonts, painter, printer); text and status do
     // without them, and so without the font set-up that would take most of their start.
     std::unique_ptr<QCoreApplication> app;
-    if (argc > 1 && std::strcmp(argv[1], "pdf") == 0)
+    if (argc > 1 && std::strcmp(argv[1], "pdf") == 0) {
+#ifdef VRXLOG_QUICK_PDF
+        vrx::keepLargeBlocks();
+#endif
         app = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
-    else
+    } else
         app = std::make_unique<QCoreApplication>(qtArgc, qtArgv);
     QCoreApplication::setApplicationName(QStringLiteral("vrxlog"));
     QByteArrayList arguments;

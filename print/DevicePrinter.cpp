@@ -48,7 +48,6 @@ void DevicePrinter::abandonDocument()
         return;
     m_printer.abort();
     m_painter.end();
-    m_drawing.reset();
 }
 
 void DevicePrinter::setFontName(const QString& name)
@@ -91,7 +90,6 @@ void DevicePrinter::beginDocument()
 {
     if (!m_painter.begin(&m_printer))
         throw PrintError("The printer \"" + deviceName().toStdString() + "\" could not be started.");
-    m_drawing.emplace();
     m_painter.setFont(m_font);
     m_painter.setPen(QColor::fromRgb(m_colour));
     m_metrics.reset();
@@ -218,7 +216,6 @@ void DevicePrinter::endDoc()
         return;
     drawPendingGlyphs();
     const bool ended = m_painter.end();
-    m_drawing.reset();
     if (!ended || m_printer.printerState() == QPrinter::Error)
         throw PrintError("The document could not be handed to the printer \"" + deviceName().toStdString() + "\".");
 }

@@ -1,7 +1,6 @@
 #pragma once
 // The printer object on a real QPrinter: a CUPS queue, or a PDF file for tests and benchmarks.
 
-#include "print/PageCompression.h"
 #include "print/PrintModule.h"
 
 #include <QFont>
@@ -81,13 +80,6 @@ private:
     // the PDF writer's cost is largely per drawing call, so a page goes out in a few of them.
     std::vector<quint32> m_pendingGlyphs;
     std::vector<QPointF> m_pendingPositions;
-    // While a document is drawn: the PDF writer's big buffers stay in the heap, and its
-    // pages are compressed at a quicker level.
-    struct Drawing {
-        LargeBlocksKept largeBlocks;
-        QuickPageCompression quickPages;
-    };
-    std::optional<Drawing> m_drawing;
 };
 
 } // namespace vrx

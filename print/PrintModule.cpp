@@ -5,11 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <mutex>
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 namespace vrx {
 
@@ -45,42 +40,6 @@ void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t 
         printer.setForeColor(paletteColour(colour));
         printer.print(text);
     }
-}
-
-namespace {
-
-std::mutex largeBlocksMutex;
-int largeBlocksScopes = 0;
-
-void keepLargeBlocks(bool keep)
-{
-#if defined(__GLIBC__)
-    // Up to 32 MB a block comes from the heap (glibc's upper limit for it), and up to 64 MB
-    // free at the heap's top stays there; glibc's defaults are 128 KiB for both.
-    constexpr int DefaultThreshold = 128 * 1024;
-    mallopt(M_MMAP_THRESHOLD, keep ? 32 * 1024 * 1024 : DefaultThreshold);
-    mallopt(M_TRIM_THRESHOLD, keep ? 64 * 1024 * 1024 : DefaultThreshold);
-    if (!keep)
-        malloc_trim(0);
-#else
-    (void)keep;
-#endif
-}
-
-} // namespace
-
-LargeBlocksKept::LargeBlocksKept()
-{
-    const std::lock_guard lock(largeBlocksMutex);
-    if (largeBlocksScopes++ == 0)
-        keepLargeBlocks(true);
-}
-
-LargeBlocksKept::~LargeBlocksKept()
-{
-    const std::lock_guard lock(largeBlocksMutex);
-    if (--largeBlocksScopes == 0)
-        keepLargeBlocks(false);
 }
 
 static std::u16string_view utf16View(QStringView text)
@@ -147,7 +106,6 @@ void printLines(Printer& printer, const PrintedLines& lines, qsizetype lineCount
                 const std::function<void(bool)>& busy, const PageSelection& pages)
 {
     BusyPointer busyPointer(busy);
-    const LargeBlocksKept largeBlocks;
 
     // Counters are wide: a log of any length prints whole, with the right page count.
     if (lineCount < 0) {

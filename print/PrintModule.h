@@ -83,19 +83,6 @@ void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t 
 // is not part of the line; a text ending with LF has no empty line after it.
 qsizetype countLines(const QString& displayText);
 
-// For its lifetime, memory blocks of up to tens of megabytes that the program frees stay with
-// it instead of going back to the system. Qt's PDF writer compresses every page through two
-// fresh 10 MB buffers, and the log is read in pieces of megabytes; with glibc's usual settings
-// each of them was faulted in anew, which took more time than the drawing itself. Scopes may
-// nest; when the last one ends, the usual settings return and the free memory is given back.
-class LargeBlocksKept {
-public:
-    LargeBlocksKept();
-    ~LargeBlocksKept();
-    LargeBlocksKept(const LargeBlocksKept&) = delete;
-    LargeBlocksKept& operator=(const LargeBlocksKept&) = delete;
-};
-
 // The display text in pieces: calls take with each piece in order, as often as it is called.
 using TextPieces = std::function<void(const std::function<void(QStringView)>& take)>;
 

@@ -2,11 +2,13 @@
 
 #include "tests/support/FolderListing.h"
 #include "logview/LogView.h"
+#include "print/DevicePrinter.h"
 #include "shell/MainForm.h"
 #include "tests/support/ScriptedPlatform.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -66,6 +68,23 @@ QString windowDisplayText(const QString& log)
     window.setEndProgram([] {});
     window.LoadLogFile_Click();
     return window.logView().displayText();
+}
+
+// The level fields of the zlib headers of a PDF file's compressed streams.
+QSet<int> flateLevels(const QString& pdf)
+{
+    QFile file(pdf);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    static const QRegularExpression flate(QStringLiteral("/Filter /FlateDecode\\s*>>\\s*stream\\r?\\n"));
+    QSet<int> levels;
+    for (auto it = flate.globalMatch(QString::fromLatin1(bytes)); it.hasNext();) {
+        const qsizetype at = it.next().capturedEnd();
+        if (at + 2 <= bytes.size() && (quint8(bytes[at]) & 0x0F) == 8)   // deflate
+            levels.insert(quint8(bytes[at + 1]) >> 6);
+    }
+    return levels;
 }
 
 } // namespace
@@ -571,6 +590,32 @@ private slots:
         QCOMPARE(run.exitCode, 1);
         QVERIFY(!QFileInfo::exists(pdf));
         QVERIFY(!QFileInfo::exists(pdf + QStringLiteral(".part")));
+    }
+
+    // vrxlog alone has its PDF pages compressed at a quicker level: the print library, which the
+    // window links too, leaves zlib as it is.
+    void quickCompressionInVrxlogOnly()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("two.log"));
+        writeFile(log, "A\r\nB\r\n");
+        const QString byVrxlog = dir.filePath(QStringLiteral("vrxlog.pdf"));
+        QCOMPARE(vrxlog({QStringLiteral("pdf"), QStringLiteral("-o"), byVrxlog, log}).exitCode, 0);
+        const QString byLibrary = dir.filePath(QStringLiteral("library.pdf"));
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(byLibrary);
+            DevicePrinter device(printer);
+            PrintDocument(device, QStringLiteral("A\r\nB"));
+        }
+#ifdef VRXLOG_QUICK_PDF
+        const int vrxlogLevel = 1;   // the level field of the zlib header: "fast", levels 2 to 5
+#else
+        const int vrxlogLevel = 2;
+#endif
+        QCOMPARE(flateLevels(byVrxlog), QSet<int>{vrxlogLevel});
+        QCOMPARE(flateLevels(byLibrary), QSet<int>{2});   // zlib's default
     }
 };
 

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -107,11 +108,6 @@ QString pdfOutputFolder()
         out.replace(QStringLiteral("${USER}"), QString::fromLocal8Bit(user->pw_name));
     }
     return out;
-}
-
-QStringList pdfFiles(const QString& folder)
-{
-    return QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files);
 }
 
 QString lpstatDefault()
@@ -222,20 +218,21 @@ struct PrintedJobs {
     QStringList files;   // the PDFs cups-pdf wrote for them
 };
 
-// Waits until count jobs after afterId on the printer are done and their PDFs, which hold
-// the marker, are written.
+// Waits until count jobs after afterId on the printer are done and their PDFs, which hold the
+// marker, are written. A PDF printer may write a job over an earlier one of the same name, so
+// files are told by their time and content, not by their names.
 PrintedJobs waitForJobs(const QString& printer, int afterId, int count, const QString& marker,
-                        const QStringList& filesBefore)
+                        const QDateTime& since)
 {
-    const QString folder = pdfOutputFolder();
+    const QDir folder(pdfOutputFolder());
     QDeadlineTimer deadline(JobTimeoutMs);
     PrintedJobs done;
     for (;;) {
         done.jobs = jobsAfter(printer, afterId);
         done.files.clear();
-        for (const QString& f : pdfFiles(folder))
-            if (!filesBefore.contains(f) && pdfText(QDir(folder).filePath(f)).contains(marker))
-                done.files << QDir(folder).filePath(f);
+        for (const QFileInfo& f : folder.entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
+            if (f.lastModified() >= since && pdfText(f.filePath()).contains(marker))
+                done.files << f.filePath();
         const bool jobsDone = done.jobs.size() >= count
             && std::all_of(done.jobs.begin(), done.jobs.end(),
                            [](const JobState& j) { return j.state >= IPP_JSTATE_STOPPED; });
@@ -298,7 +295,7 @@ void TestPrintCups::twoCopiesOnAnotherPrinter()
     QVERIFY2(!before.isEmpty(), "no default printer (scripts/start-cups makes one)");
     const QString target = otherTestPrinter(before);
 
-    const QStringList filesBefore = pdfFiles(pdfOutputFolder());
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-2);
     const int lastTarget = lastJobId(target);
     const int lastDefault = lastJobId(before);
 
@@ -318,7 +315,7 @@ void TestPrintCups::twoCopiesOnAnotherPrinter()
     QCOMPARE(cupsDefaultPrinterName(), before);
 
     // Two jobs on the picked printer, none on the default one, each named after the log.
-    const PrintedJobs printed = waitForJobs(target, lastTarget, 2, marker, filesBefore);
+    const PrintedJobs printed = waitForJobs(target, lastTarget, 2, marker, start);
     QCOMPARE(printed.jobs.size(), 2);
     QStringList names;
     for (const JobState& job : printed.jobs) {
@@ -358,7 +355,7 @@ void TestPrintCups::dialogChoicesTakeEffect()
     if (cupsGetNamedDest(CUPS_HTTP_DEFAULT, printerName.toUtf8().constData(), nullptr) == nullptr)
         QSKIP("the printer VRX-PDF-C is missing (scripts/start-cups adds it)");
     DefaultGuard guard;
-    const QStringList filesBefore = pdfFiles(pdfOutputFolder());
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-2);
     const int lastJob = lastJobId(printerName);
 
     QString marker;
@@ -395,7 +392,7 @@ void TestPrintCups::dialogChoicesTakeEffect()
                             "lines and the page number at the foot. Lines or page numbers would be lost.\r\n\r\n"
                             "Print anyway?"));
 
-    const PrintedJobs printed = waitForJobs(printerName, lastJob, 2, marker, filesBefore);
+    const PrintedJobs printed = waitForJobs(printerName, lastJob, 2, marker, start);
     QCOMPARE(printed.jobs.size(), 2);
     QStringList names;
     for (const JobState& job : printed.jobs) {
