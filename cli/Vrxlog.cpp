@@ -391,11 +391,17 @@ QPageSize paperFor(const QString& paper)
                                                                                : QPageSize(QPageSize::A4);
 }
 
-// Why a drawn PDF file came out incomplete: a full disk is the usual reason.
-QString incompleteReason(int fd)
+// Whether the disk holding a file is full: the usual reason why a PDF could not be written.
+bool diskFull(int fd)
 {
     struct statvfs disk {};
-    if (::fstatvfs(fd, &disk) == 0 && disk.f_bavail == 0)
+    return ::fstatvfs(fd, &disk) == 0 && disk.f_bavail == 0;
+}
+
+// Why a drawn PDF file came out incomplete.
+QString incompleteReason(int fd)
+{
+    if (diskFull(fd))
         return systemReason(ENOSPC);
     return QStringLiteral("The PDF document was not written completely.");
 }
@@ -407,8 +413,12 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
     // its lines for the footers on the way, then printed a piece at a time, so a log of any
     // size prints in little memory.
     qsizetype lineCount = 0;
-    LineSplitter lines(0);
-    const auto countLine = [&lineCount](std::string_view, LineEnd) { ++lineCount; };
+    qint64 printedCharacters = 0;   // for the size of the PDF
+    LineSplitter lines{size_t(MaxPrintedLineLength)};
+    const auto countLine = [&](std::string_view line, LineEnd) {
+        ++lineCount;
+        printedCharacters += qint64(std::count_if(line.begin(), line.end(), [](char c) { return c != ' '; }));
+    };
     const LogReadResult check = log.problem().isEmpty()
         ? streamLogFile(log.path(), [&](const std::string& piece) { lines.add(piece, countLine); }, 1 << 20,
                         LongLines::PassedOn)
@@ -418,6 +428,16 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
         return ExitLogFailed;
     }
     lines.finish(countLine);
+    // Qt's PDF writer cannot make files past 2 GiB: such a log is refused before any output.
+    const qint64 pdfBytes = estimatedPdfBytes(countPages(lineCount), printedCharacters);
+    if (pdfBytes > MaxPdfBytes) {
+        writeText(err, QStringLiteral("vrxlog: cannot print \"%1\": its %2 pages would make a PDF of about %3 GB, "
+                                      "and the PDF writer cannot make files past 2 GiB\n")
+                           .arg(log.shown())
+                           .arg(countPages(lineCount))
+                           .arg(double(pdfBytes) / 1e9, 0, 'f', 1));
+        return ExitLogFailed;
+    }
     const TextPieces displayText = [&log](const std::function<void(QStringView)>& take) {
         const LogReadResult read = streamLogFile(log.path(), [&take](const std::string& piece) {
             take(decodeWindows1252(piece));
@@ -463,6 +483,12 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
             DevicePrinter device(printer);
             PrintDocument(device, displayText, lineCount);
         } catch (const PrintError& e) {
+            // A full disk stops the PDF writer at a page; the system's reason tells the user why.
+            if (diskFull(drawFd)) {
+                writeText(err, QStringLiteral("vrxlog: cannot write \"%1\": %2\n")
+                                   .arg(output.displayName(), systemReason(ENOSPC)));
+                return ExitLogFailed;
+            }
             // The printer's sentence names the file it drew into; the user knows the output.
             QString reason = QString::fromUtf8(e.what());
             reason.replace(drawName, output.displayName());

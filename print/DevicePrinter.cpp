@@ -1,5 +1,10 @@
 #include "print/DevicePrinter.h"
 
+#ifndef _WIN32
+#include "print/CupsJob.h"
+#endif
+
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QPageLayout>
@@ -28,7 +33,7 @@ double subUnits(double deviceUnits)
 
 } // namespace
 
-DevicePrinter::DevicePrinter(QPrinter& printer) : m_printer(printer)
+DevicePrinter::DevicePrinter(QPrinter& printer) : m_printer(printer), m_maxDocumentBytes(MaxPdfBytes)
 {
     // Courier New where it is installed; otherwise a metric-compatible fixed-pitch face.
     m_font.setStyleHint(QFont::TypeWriter);
@@ -48,6 +53,7 @@ void DevicePrinter::abandonDocument()
         return;
     m_printer.abort();
     m_painter.end();
+    m_spool.reset();
 }
 
 void DevicePrinter::setFontName(const QString& name)
@@ -88,8 +94,15 @@ void DevicePrinter::setForeColor(QRgb colour)
 
 void DevicePrinter::beginDocument()
 {
-    if (!m_painter.begin(&m_printer))
+#ifndef _WIN32
+    if (m_printer.outputFormat() == QPrinter::NativeFormat && m_printer.outputFileName().isEmpty())
+        m_spool = std::make_unique<CupsJob>(m_printer);
+#endif
+    m_pagesBegun = 1;
+    if (!m_painter.begin(&m_printer)) {
+        m_spool.reset();
         throw PrintError("The printer \"" + deviceName().toStdString() + "\" could not be started.");
+    }
     m_painter.setFont(m_font);
     m_painter.setPen(QColor::fromRgb(m_colour));
     m_metrics.reset();
@@ -202,10 +215,30 @@ void DevicePrinter::newPage()
     if (!m_painter.isActive())
         beginDocument();   // a new page before anything printed leaves page 1 blank
     drawPendingGlyphs();
+    checkDocumentSize();
     if (!m_printer.newPage())
         throw PrintError("A new page could not be started on the printer \"" + deviceName().toStdString() + "\".");
+    ++m_pagesBegun;
     m_x = 0;
     m_y = 0;
+}
+
+qint64 DevicePrinter::documentBytes() const
+{
+    if (m_spool)
+        return m_spool->size();
+    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
+        return QFileInfo(m_printer.outputFileName()).size();
+    return 0;
+}
+
+void DevicePrinter::checkDocumentSize()
+{
+    // The page under way and the file's closing tables (some 100 bytes a page) follow what is
+    // written so far.
+    constexpr qint64 PageAndFont = 64 << 20;
+    if (documentBytes() > m_maxDocumentBytes - PageAndFont - 128 * m_pagesBegun)
+        throw PrintError(PdfTooLargeMessage);
 }
 
 void DevicePrinter::endDoc()
@@ -216,8 +249,14 @@ void DevicePrinter::endDoc()
         return;
     drawPendingGlyphs();
     const bool ended = m_painter.end();
+    const qint64 bytes = documentBytes();
+    const std::unique_ptr<DocumentSpool> spool = std::move(m_spool);
     if (!ended || m_printer.printerState() == QPrinter::Error)
         throw PrintError("The document could not be handed to the printer \"" + deviceName().toStdString() + "\".");
+    if (bytes > m_maxDocumentBytes)
+        throw PrintError(PdfTooLargeMessage);
+    if (spool)
+        spool->submit();
 }
 
 QString DevicePrinter::deviceName() const

@@ -10,6 +10,7 @@
 #include <QRawFont>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -17,11 +18,22 @@ class QPrinter;
 
 namespace vrx {
 
+// A document for a print queue that the program hands on itself (CupsJob), kept while it is drawn.
+class DocumentSpool {
+public:
+    virtual ~DocumentSpool() = default;
+    // Bytes drawn so far.
+    virtual qint64 size() const = 0;
+    // Hands the drawn document to the queue as one job; PrintError when it is not taken.
+    virtual void submit() = 0;
+};
+
 // Draws through QPainter on a QPrinter the caller has set up (printer name or output file,
 // copy count, page size). Positions are twips from the top-left corner of the printable
 // area; a text is drawn with the top of its line cell at the current vertical position.
 // Each document (from the first print to endDoc) is one job; the device is opened only when
-// something is printed, so ending an empty document produces no page and no job.
+// something is printed, so ending an empty document produces no page and no job. A document
+// that would pass what the PDF writer can make (MaxPdfBytes) fails with PrintError.
 class DevicePrinter : public Printer {
 public:
     explicit DevicePrinter(QPrinter& printer);
@@ -44,6 +56,9 @@ public:
     // Drops a document left unfinished by a failure, so no partial job reaches the printer.
     void abandonDocument();
 
+    // The size a document may reach; MaxPdfBytes unless a test makes it smaller.
+    void setMaxDocumentBytes(qint64 bytes) { m_maxDocumentBytes = bytes; }
+
 private:
     // One character as the raw font draws it.
     struct Glyph {
@@ -53,6 +68,8 @@ private:
     };
 
     void beginDocument();
+    qint64 documentBytes() const;
+    void checkDocumentSize();
     void fontChanged();
     void prepareFont();
     double drawGlyphs(QPointF baseline, const QString& text);
@@ -80,6 +97,10 @@ private:
     // the PDF writer's cost is largely per drawing call, so a page goes out in a few of them.
     std::vector<quint32> m_pendingGlyphs;
     std::vector<QPointF> m_pendingPositions;
+    // The document under way when the program hands it to the queue itself; null otherwise.
+    std::unique_ptr<DocumentSpool> m_spool;
+    qint64 m_maxDocumentBytes;
+    qint64 m_pagesBegun = 0;
 };
 
 } // namespace vrx

@@ -122,10 +122,12 @@ void printCommand(Platform& platform, QWidget* window, qsizetype lineCount, cons
     }
     printer.reset();
 
-    // The default printer is put back even when printing failed.
+    // The default printer is put back even when printing failed. A default that cannot be read
+    // now (the printing system went away meanwhile) is not taken for a changed one.
     QString restoreFailure;
     try {
-        if (!savedPrinterName.isEmpty() && printers.defaultPrinterName() != savedPrinterName) {
+        const QString currentPrinterName = savedPrinterName.isEmpty() ? QString() : printers.defaultPrinterName();
+        if (!currentPrinterName.isEmpty() && currentPrinterName != savedPrinterName) {
             printers.selectDefaultPrinter(savedPrinterName);
             if (printers.defaultPrinterName() != savedPrinterName)
                 restoreFailure = QStringLiteral("The default printer could not be set back to ") + savedPrinterName

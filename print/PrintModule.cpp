@@ -62,6 +62,13 @@ QString pageFooter(qsizetype page, qsizetype pageCount)
     return QString::fromStdString(footerText(page, pageCount));
 }
 
+qint64 estimatedPdfBytes(qint64 pages, qint64 printedCharacters)
+{
+    constexpr qint64 Fonts = 1 << 20;
+    constexpr qint64 BytesPerPage = 768;
+    return Fonts + pages * BytesPerPage + printedCharacters * 14 / 10;
+}
+
 bool pageHoldsLayout(const QSizeF& printableArea, qsizetype pageCount)
 {
     if (printableArea.isEmpty())

@@ -65,6 +65,17 @@ public:
     virtual QSizeF printableSize() const = 0;
 };
 
+// Qt's PDF writer, which draws every printed document, counts the offsets in its file in 32 bits:
+// past 2 GiB the file comes out broken.
+inline constexpr qint64 MaxPdfBytes = (qint64(1) << 31) - 1;
+inline constexpr const char* PdfTooLargeMessage =
+    "The document would pass 2 GiB, the largest the PDF writer can make.";
+
+// The size of the PDF of a number of pages that print a number of characters (blanks left
+// out), as Qt's PDF writer makes it from log text: some 0.75 KB a page and 1.4 bytes a
+// character, a little more than measured on logs. Random characters take up to 2 bytes each.
+qint64 estimatedPdfBytes(qint64 pages, qint64 printedCharacters);
+
 // Characters of a line that are laid out: far more than the widest paper holds at the print
 // font (about 200 on A3 landscape at 10 points); the rest of a longer line is not printed.
 inline constexpr qsizetype MaxPrintedLineLength = 4096;

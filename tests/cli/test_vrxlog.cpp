@@ -441,6 +441,10 @@ private slots:
         QTest::newRow("text -o a null device node") << "mknod 1 3" << "text -o %node %log" << 0 << "^$" << noOutput;
         QTest::newRow("pdf -o a full device node") << "mknod 1 7" << "pdf -o %node %log" << 1
                                                    << "^vrxlog: cannot write \"%node\": No space left on device\n$" << noOutput;
+        // A disk that fills up while the PDF is drawn, in a temporary beside the target.
+        QTest::newRow("pdf -o onto a full disk") << "full disk" << "pdf -o %dir/full/out.pdf %node" << 1
+                                                 << "^vrxlog: cannot write \"%dir/full/out.pdf\": No space left on device\n$"
+                                                 << noOutput;
         QTest::newRow("text -o /dev/full") << "" << "text -o /dev/full %log" << 1
                                            << "^vrxlog: cannot write \"/dev/full\": No space left on device\n$" << noOutput;
         QTest::newRow("text -o a FIFO") << "fifo" << "text -o %node %log" << 0 << "^$" << noOutput;
@@ -509,10 +513,10 @@ private slots:
             const QStringList numbers = setup.split(QLatin1Char(' '));
             QCOMPARE(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666,
                              makedev(numbers[1].toUInt(), numbers[2].toUInt())), 0);
-        } else if (setup == QLatin1String("big")) {
+        } else if (setup == QLatin1String("big") || setup == QLatin1String("full disk")) {
             QFile sampleLog(log);
             QVERIFY(sampleLog.open(QIODevice::ReadOnly));
-            writeFile(node, sampleLog.readAll().repeated(100));
+            writeFile(node, sampleLog.readAll().repeated(setup == QLatin1String("big") ? 100 : 40));
         } else if (setup == QLatin1String("latin1")) {
             // Names that are no UTF-8 cannot pass through QString: written by their bytes.
             for (const auto& [from, to] : {std::pair{log, QByteArray("/caf\xE9.log")}, std::pair{tst, QByteArray("/caf\xE9.TST")}}) {
@@ -525,6 +529,18 @@ private slots:
                 QCOMPARE(std::fclose(copy), 0);
             }
         }
+        // 16 KB of room: the log's PDF takes some 120 KB.
+        const QString full = dir.filePath(QStringLiteral("full"));
+        if (setup == QLatin1String("full disk")) {
+            if (geteuid() != 0)
+                QSKIP("file systems are mounted only as root");
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("full")));
+            QCOMPARE(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=16k", "vrxlog-test", full}), 0);
+        }
+        const auto unmount = qScopeGuard([&] {
+            if (setup == QLatin1String("full disk"))
+                QProcess::execute(QStringLiteral("umount"), {full});
+        });
         const auto expand = [&](QString pattern) {
             return pattern.replace(QStringLiteral("%log"), log).replace(QStringLiteral("%tst"), tst)
                 .replace(QStringLiteral("%node"), node).replace(QStringLiteral("%dir"), dir.path());

@@ -27,6 +27,7 @@ private slots:
     void wordsOnPaper();
     void printingAdvancesAcrossOnly();
     void emptyTextMakesNoFile();
+    void documentPastTheLimitFails();
 };
 
 class TestDefaultPrinter : public QObject {
@@ -58,6 +59,7 @@ private slots:
     void noPrinterInstalled();
     void failureBeforeDialogIsQuiet();
     void printingFailureIsReported();
+    void restoreFailureIsReported_data();
     void restoreFailureIsReported();
 };
 
@@ -68,5 +70,6 @@ private slots:
     void selectDefaultPrinter();
     void twoCopiesOnAnotherPrinter();
     void dialogChoicesTakeEffect();
+    void spoolFileHasNoName();
     void unknownPrinterIsReported();
 };

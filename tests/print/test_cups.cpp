@@ -2,6 +2,7 @@
 // scripts/start-cups sets up (VRX-PDF-A and VRX-PDF-B).
 
 #include "print/SystemDefaultPrinter.h"
+#include "print/DevicePrinter.h"
 #include "print/PrintCommand.h"
 #include "platform/QtPlatform.h"
 #include "tests/support/ScriptedPlatform.h"
@@ -19,7 +20,9 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QRegularExpression>
 #include <QThread>
@@ -416,6 +419,26 @@ void TestPrintCups::dialogChoicesTakeEffect()
         QFile::remove(path);
     }
     QCOMPARE(cupsDefaultPrinterName(), guard.saved());
+}
+
+void TestPrintCups::spoolFileHasNoName()
+{
+    // While a document is drawn for a queue, nothing of it has a name in the temporary folder,
+    // so a program killed meanwhile leaves nothing there.
+    QTemporaryDir temporary;
+    const QByteArray savedTemporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    const auto restore = qScopeGuard([&] { qputenv("TMPDIR", savedTemporary); });
+    QCOMPARE(QDir::tempPath(), temporary.path());
+    const int lastJob = lastJobId(PrinterA);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(PrinterA);
+    DevicePrinter device(printer);
+    device.print(QStringLiteral("drawn, never sent"));
+    QCOMPARE(QDir(temporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    device.abandonDocument();
+    QVERIFY(jobsAfter(PrinterA, lastJob).isEmpty());
+    QVERIFY(printer.outputFileName().isEmpty());   // the printer prints on its queue again
 }
 
 void TestPrintCups::unknownPrinterIsReported()

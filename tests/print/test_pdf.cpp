@@ -5,6 +5,7 @@
 #include "print/PrintModule.h"
 #include "tests/print/TestPrint.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QPrinter>
 #include <QProcess>
@@ -278,4 +279,33 @@ void TestPrintPdf::emptyTextMakesNoFile()
     PrintDocument(device, QString());
     device.endDoc();
     QVERIFY(!QFile::exists(file));
+}
+
+void TestPrintPdf::documentPastTheLimitFails()
+{
+    // A document growing past what the PDF writer can make stops with the reason, at the page
+    // that takes it there, not at its end.
+    QTemporaryDir dir;
+    QStringList lines;
+    for (int i = 1; i <= 48 * 100; ++i)
+        lines << QStringLiteral("Line %1 VERTICAL SCALE - CH1 5mV/div MEASURED 24.47 mV PASS").arg(i);
+    const auto print = [&](const QString& file, qint64 limit) {
+        QPrinter printer(QPrinter::HighResolution);
+        setUpPdf(printer, file);
+        DevicePrinter device(printer);
+        device.setMaxDocumentBytes(limit);
+        PrintDocument(device, lines.join(QStringLiteral("\r\n")));
+    };
+    const QString whole = dir.filePath(QStringLiteral("whole.pdf"));
+    print(whole, MaxPdfBytes);
+    const QString cut = dir.filePath(QStringLiteral("cut.pdf"));
+    try {
+        print(cut, (64 << 20) + 8000);   // the reserve for the page under way, and 8 KB
+        QFAIL("no failure");
+    } catch (const PrintError& error) {
+        QCOMPARE(QString::fromUtf8(error.what()),
+                 QStringLiteral("The document would pass 2 GiB, the largest the PDF writer can make."));
+    }
+    QVERIFY2(QFileInfo(cut).size() < QFileInfo(whole).size() / 2,
+             qPrintable(QStringLiteral("%1 of %2 bytes").arg(QFileInfo(cut).size()).arg(QFileInfo(whole).size())));
 }
