@@ -65,8 +65,8 @@ public:
     virtual QSizeF printableSize() const = 0;
 };
 
-// Qt's PDF writer, which draws every printed document, counts the offsets in its file in 32 bits:
-// past 2 GiB the file comes out broken.
+// Qt's PDF writer, which draws the documents for PDF files and CUPS queues, counts the offsets
+// in its file in 32 bits: past 2 GiB the file comes out broken.
 inline constexpr qint64 MaxPdfBytes = (qint64(1) << 31) - 1;
 inline constexpr const char* PdfTooLargeMessage =
     "The document would pass 2 GiB, the largest the PDF writer can make.";
