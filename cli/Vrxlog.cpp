@@ -430,7 +430,6 @@ QPageSize paperFor(const QString& paper)
 int runPdf(const Options& options, OutputFile& output, std::FILE* err)
 {
     LogInput log(options.logs.constFirst());
-    const LargeBlocksKept largeBlocks;
     // The log is read twice instead of being kept: checked whole before any output, counting
     // its lines for the footers on the way, then printed a piece at a time, so a log of any
     // size prints in little memory. A pipe cannot be read twice: it is kept in a scratch file.
@@ -441,8 +440,12 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
         return ExitLogFailed;
     }
     qsizetype lineCount = 0;
-    LineSplitter lines(0);
-    const auto countLine = [&lineCount](std::string_view, LineEnd) { ++lineCount; };
+    qint64 printedCharacters = 0;   // for the size of the PDF
+    LineSplitter lines{size_t(MaxPrintedLineLength)};
+    const auto countLine = [&](std::string_view line, LineEnd) {
+        ++lineCount;
+        printedCharacters += qint64(std::count_if(line.begin(), line.end(), [](char c) { return c != ' '; }));
+    };
     if (!check) {
         check = streamLog(log.file(), log.failureName(), [&](const std::string& piece) { lines.add(piece, countLine); },
                           1 << 20, LongLines::PassedOn);
@@ -452,6 +455,16 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
         return ExitLogFailed;
     }
     lines.finish(countLine);
+    // Qt's PDF writer cannot make files past 2 GiB: such a log is refused before any output.
+    const qint64 pdfBytes = estimatedPdfBytes(countPages(lineCount), printedCharacters);
+    if (pdfBytes > MaxPdfBytes) {
+        writeMessage(err, QStringLiteral("cannot print \"%1\": its %2 pages would make a PDF of about %3 GB, "
+                                         "and the PDF writer cannot make files past 2 GiB")
+                              .arg(log.shown())
+                              .arg(countPages(lineCount))
+                              .arg(double(pdfBytes) / 1e9, 0, 'f', 1));
+        return ExitLogFailed;
+    }
     const TextPieces displayText = [&log](const std::function<void(QStringView)>& take) {
         if (!log.rewind())
             throw PrintError("The log could not be read again: " + systemReason(errno).toStdString() + ".");
@@ -497,7 +510,7 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
         QPdfWriter writer(&drawFile);
         setUp(writer);
         try {
-            DevicePrinter device(writer, output.displayName());
+            DevicePrinter device(writer, output.displayName(), &drawFile);
             PrintDocument(device, displayText, lineCount);
         } catch (const PrintError& e) {
             if (!drawFile.flush())

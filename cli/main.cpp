@@ -1,5 +1,8 @@
 #include "cli/Vrxlog.h"
 #include "platform/Files.h"
+#ifdef VRXLOG_QUICK_PDF
+#include "cli/QuickPdf.h"
+#endif
 
 #include <QGuiApplication>
 #include <cstdio>
@@ -36,9 +39,12 @@ int main(int argc, char* argv[])
     // Only the PDF is drawn with Qt's graphics (fonts, painter, PDF writer); text and status do
     // without them, and so without the font set-up that would take most of their start.
     std::unique_ptr<QCoreApplication> app;
-    if (!words.empty() && words.front() == "pdf")
+    if (!words.empty() && words.front() == "pdf") {
+#ifdef VRXLOG_QUICK_PDF
+        vrx::keepLargeBlocks();
+#endif
         app = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
-    else
+    } else
         app = std::make_unique<QCoreApplication>(qtArgc, qtArgv);
     QCoreApplication::setApplicationName(QStringLiteral("vrxlog"));
     QByteArrayList arguments;

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -183,6 +184,7 @@ void LogView::open(const QString& fullPath)
         return;
     }
 
+    m_logFileName = QFileInfo(fullPath).fileName();
     m_platform.processEvents();
     Display->setFocus();
     emit printableChanged(true);
@@ -261,6 +263,7 @@ bool LogView::clearScreenQuery()
 void LogView::resetDisplay()
 {
     Display->clear();
+    m_logFileName.clear();
     emit printableChanged(false);
 }
 

@@ -4,6 +4,7 @@
 #include <QGlyphRun>
 #include <QPagedPaintDevice>
 #include <QPainterPath>
+#include <QPageLayout>
 #include <QPdfWriter>
 
 namespace vrx {
@@ -30,23 +31,38 @@ double subUnits(double deviceUnits)
 // the caller's file to throw away.
 class PdfWriterDevice : public DevicePrinter::Device {
 public:
-    PdfWriterDevice(QPdfWriter& writer, const QString& name) : m_writer(writer), m_name(name) {}
+    PdfWriterDevice(QPdfWriter& writer, const QString& name, const QIODevice* file)
+        : m_writer(writer), m_name(name), m_file(file)
+    {
+    }
     QPagedPaintDevice& paintDevice() override { return m_writer; }
     QString name() const override { return m_name; }
+    qint64 documentBytes() const override { return m_file ? m_file->pos() : 0; }
+    QSizeF printableSize() const override
+    {
+        // A PDF page has no unprintable border: the text has the paper less the page's margins.
+        const QPageLayout layout = m_writer.pageLayout();
+        const QRectF paper = layout.fullRectPoints();
+        const QMarginsF origin = layout.mode() == QPageLayout::FullPageMode ? QMarginsF() : layout.marginsPoints();
+        constexpr double TwipsPerPoint = 20;
+        return QSizeF(paper.width() - origin.left(), paper.height() - origin.top()) * TwipsPerPoint;
+    }
 
 private:
     QPdfWriter& m_writer;
     QString m_name;
+    const QIODevice* m_file;
 };
 
 } // namespace
 
-DevicePrinter::DevicePrinter(QPdfWriter& writer, const QString& name)
-    : DevicePrinter(std::make_unique<PdfWriterDevice>(writer, name))
+DevicePrinter::DevicePrinter(QPdfWriter& writer, const QString& name, const QIODevice* file)
+    : DevicePrinter(std::make_unique<PdfWriterDevice>(writer, name, file))
 {
 }
 
-DevicePrinter::DevicePrinter(std::unique_ptr<Device> device) : m_device(std::move(device)), m_paper(m_device->paintDevice())
+DevicePrinter::DevicePrinter(std::unique_ptr<Device> device)
+    : m_device(std::move(device)), m_paper(m_device->paintDevice()), m_maxDocumentBytes(MaxPdfBytes)
 {
     // Courier New where it is installed; otherwise a metric-compatible fixed-pitch face.
     m_font.setStyleHint(QFont::TypeWriter);
@@ -66,7 +82,7 @@ void DevicePrinter::abandonDocument()
         return;
     m_device->abort();
     m_painter.end();
-    m_drawing.reset();
+    m_device->dropDocument();
 }
 
 void DevicePrinter::setFontName(const QString& name)
@@ -107,9 +123,12 @@ void DevicePrinter::setForeColor(QRgb colour)
 
 void DevicePrinter::beginDocument()
 {
-    if (!m_painter.begin(&m_paper))
+    m_device->beginDocument();
+    m_pagesBegun = 1;
+    if (!m_painter.begin(&m_paper)) {
+        m_device->dropDocument();
         throw PrintError("The printer \"" + deviceName().toStdString() + "\" could not be started.");
-    m_drawing.emplace();
+    }
     m_painter.setFont(m_font);
     m_painter.setPen(QColor::fromRgb(m_colour));
     m_metrics.reset();
@@ -222,10 +241,21 @@ void DevicePrinter::newPage()
     if (!m_painter.isActive())
         beginDocument();   // a new page before anything printed leaves page 1 blank
     drawPendingGlyphs();
+    checkDocumentSize();
     if (!m_paper.newPage())
         throw PrintError("A new page could not be started on the printer \"" + deviceName().toStdString() + "\".");
+    ++m_pagesBegun;
     m_x = 0;
     m_y = 0;
+}
+
+void DevicePrinter::checkDocumentSize()
+{
+    // The page under way and the file's closing tables (some 100 bytes a page) follow what is
+    // written so far.
+    constexpr qint64 PageAndFont = 64 << 20;
+    if (m_device->documentBytes() > m_maxDocumentBytes - PageAndFont - 128 * m_pagesBegun)
+        throw PrintError(PdfTooLargeMessage);
 }
 
 void DevicePrinter::endDoc()
@@ -236,14 +266,31 @@ void DevicePrinter::endDoc()
         return;
     drawPendingGlyphs();
     const bool ended = m_painter.end();
-    m_drawing.reset();
-    if (!ended || m_device->failed())
+    const qint64 bytes = m_device->documentBytes();
+    if (!ended || m_device->failed()) {
+        m_device->dropDocument();
         throw PrintError("The document could not be handed to the printer \"" + deviceName().toStdString() + "\".");
+    }
+    if (bytes > m_maxDocumentBytes) {
+        m_device->dropDocument();
+        throw PrintError(PdfTooLargeMessage);
+    }
+    m_device->submitDocument();
 }
 
 QString DevicePrinter::deviceName() const
 {
     return m_device->name();
+}
+
+void DevicePrinter::setJobName(const QString& name)
+{
+    m_device->setJobName(name);
+}
+
+QSizeF DevicePrinter::printableSize() const
+{
+    return m_device->printableSize();
 }
 
 } // namespace vrx

@@ -2,11 +2,13 @@
 
 #include "tests/support/FolderListing.h"
 #include "logview/LogView.h"
+#include "print/DevicePrinter.h"
 #include "shell/MainForm.h"
 #include "tests/support/ScriptedPlatform.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -81,6 +83,23 @@ QString windowDisplayText(const QString& log)
     window.setEndProgram([] {});
     window.LoadLogFile_Click();
     return window.logView().displayText();
+}
+
+// The level fields of the zlib headers of a PDF file's compressed streams.
+QSet<int> flateLevels(const QString& pdf)
+{
+    QFile file(pdf);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    static const QRegularExpression flate(QStringLiteral("/Filter /FlateDecode\\s*>>\\s*stream\\r?\\n"));
+    QSet<int> levels;
+    for (auto it = flate.globalMatch(QString::fromLatin1(bytes)); it.hasNext();) {
+        const qsizetype at = it.next().capturedEnd();
+        if (at + 2 <= bytes.size() && (quint8(bytes[at]) & 0x0F) == 8)   // deflate
+            levels.insert(quint8(bytes[at + 1]) >> 6);
+    }
+    return levels;
 }
 
 } // namespace
@@ -519,6 +538,12 @@ private slots:
             QVERIFY(qAbs(footer.y() - 270 * twipsMm - cellGap) < 0.3);
         }
         QVERIFY(html.contains(QStringLiteral(">2</word>")));
+
+        // Titled after the log, as the window's print jobs are named.
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), {pdf});
+        QVERIFY(info.waitForFinished(30000));
+        QVERIFY(QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("Title:           sixty.log\n")));
     }
 
     // Outputs and command lines that once lost data or aborted. Every row runs through the
@@ -549,6 +574,10 @@ private slots:
         QTest::newRow("text -o a null device node") << "mknod 1 3" << "text -o %node %log" << 0 << "^$" << noOutput;
         QTest::newRow("pdf -o a full device node") << "mknod 1 7" << "pdf -o %node %log" << 1
                                                    << "^vrxlog: cannot write \"%node\": No space left on device\n$" << noOutput;
+        // A disk that fills up while the PDF is drawn, in a temporary beside the target.
+        QTest::newRow("pdf -o onto a full disk") << "full disk" << "pdf -o %dir/full/out.pdf %node" << 1
+                                                 << "^vrxlog: cannot write \"%dir/full/out.pdf\": No space left on device\n$"
+                                                 << noOutput;
         QTest::newRow("text -o /dev/full") << "" << "text -o /dev/full %log" << 1
                                            << "^vrxlog: cannot write \"/dev/full\": No space left on device\n$" << noOutput;
         QTest::newRow("text -o a FIFO") << "fifo" << "text -o %node %log" << 0 << "^$" << noOutput;
@@ -643,10 +672,10 @@ private slots:
             const QStringList numbers = setup.split(QLatin1Char(' '));
             QCOMPARE(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666,
                              makedev(numbers[1].toUInt(), numbers[2].toUInt())), 0);
-        } else if (setup == QLatin1String("big")) {
+        } else if (setup == QLatin1String("big") || setup == QLatin1String("full disk")) {
             QFile sampleLog(log);
             QVERIFY(sampleLog.open(QIODevice::ReadOnly));
-            writeFile(node, sampleLog.readAll().repeated(100));
+            writeFile(node, sampleLog.readAll().repeated(setup == QLatin1String("big") ? 100 : 40));
         } else if (setup == QLatin1String("latin1")) {
             // Names that are no UTF-8 cannot pass through QString: written by their bytes.
             for (const auto& [from, to] : {std::pair{log, QByteArray("/caf\xE9.log")}, std::pair{tst, QByteArray("/caf\xE9.TST")}}) {
@@ -659,6 +688,18 @@ private slots:
                 QCOMPARE(std::fclose(copy), 0);
             }
         }
+        // 16 KB of room: the log's PDF takes some 120 KB.
+        const QString full = dir.filePath(QStringLiteral("full"));
+        if (setup == QLatin1String("full disk")) {
+            if (geteuid() != 0)
+                QSKIP("file systems are mounted only as root");
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("full")));
+            QCOMPARE(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=16k", "vrxlog-test", full}), 0);
+        }
+        const auto unmount = qScopeGuard([&] {
+            if (setup == QLatin1String("full disk"))
+                QProcess::execute(QStringLiteral("umount"), {full});
+        });
         const auto expand = [&](QString pattern) {
             return pattern.replace(QStringLiteral("%log"), log).replace(QStringLiteral("%tst"), tst)
                 .replace(QStringLiteral("%node"), node).replace(QStringLiteral("%dir"), dir.path());
@@ -741,6 +782,32 @@ private slots:
         QCOMPARE(run.exitCode, 1);
         QVERIFY(!QFileInfo::exists(pdf));
         QVERIFY(!QFileInfo::exists(pdf + QStringLiteral(".part")));
+    }
+
+    // vrxlog alone has its PDF pages compressed at a quicker level: the print library, which the
+    // window links too, leaves zlib as it is.
+    void quickCompressionInVrxlogOnly()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("two.log"));
+        writeFile(log, "A\r\nB\r\n");
+        const QString byVrxlog = dir.filePath(QStringLiteral("vrxlog.pdf"));
+        QCOMPARE(vrxlog({QStringLiteral("pdf"), QStringLiteral("-o"), byVrxlog, log}).exitCode, 0);
+        const QString byLibrary = dir.filePath(QStringLiteral("library.pdf"));
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(byLibrary);
+            DevicePrinter device(printer);
+            PrintDocument(device, QStringLiteral("A\r\nB"));
+        }
+#ifdef VRXLOG_QUICK_PDF
+        const int vrxlogLevel = 1;   // the level field of the zlib header: "fast", levels 2 to 5
+#else
+        const int vrxlogLevel = 2;
+#endif
+        QCOMPARE(flateLevels(byVrxlog), QSet<int>{vrxlogLevel});
+        QCOMPARE(flateLevels(byLibrary), QSet<int>{2});   // zlib's default
     }
 };
 

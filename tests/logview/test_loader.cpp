@@ -125,6 +125,7 @@ void LoaderTest::logText()
     QVERIFY(h.clearTests.isEnabled());
     QVERIFY(h.showTestStatus.isEnabled());
     QVERIFY(h.display->hasFocus());
+    QCOMPARE(h.view->logFileName(), QStringLiteral("run1.log"));   // names the print jobs
     // The lines held as the file's bytes are the lines of the text.
     QCOMPARE(h.view->displayLines().count(), DisplayLines(expected.toStdString()).count());
 
@@ -240,6 +241,7 @@ void LoaderTest::logFailures()
     QCOMPARE(m.icon, MessageIcon::Information);
     QCOMPARE(h.display->toPlainText(), shown);
     QVERIFY(!h.printDisplay.isEnabled());
+    QVERIFY(h.view->logFileName().isEmpty());
     QVERIFY(h.clearTests.isEnabled());
     QVERIFY(h.showTestStatus.isEnabled());
     QCOMPARE(h.items(), QStringList{QStringLiteral("Test # 1  - FAIL")});
