@@ -4,10 +4,12 @@
 // empty line after it. A lone LF (kept inside a log line by the reader) ends a line as well,
 // so that a line on paper is a line on the screen.
 
-#include "core/LogReader.h"
+#include "core/LogScanner.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <memory>
 #include <cstdint>
 #include <cstddef>
 #include <string>
@@ -104,22 +106,24 @@ private:
 using LineSplitter = BasicLineSplitter<char>;
 
 // The lines of a display text, served a run at a time without going through the text before
-// them, at the same cost a line however the log's lines end. The window holds its log this way: as the file's bytes (repaired), with the display
-// made from them a block of lines at a time when it is asked for, since the display text is
-// nearly twice the size of the log. A display text given as such is held as it is.
+// them, at the same cost a line however the log's lines end. The window holds its log this
+// way: as an index of where each block of lines begins in the log's bytes (on disk), with the
+// display made from them a block at a time when it is asked for; a few bytes a line, however
+// large the log. A display text given as such is held as it is.
 //
 // Places in the text are also counted in characters of the lines joined by one character each
 // (as a text box shows them): the offset of a line is where it begins in that text.
+//
+// A copy shares the index and the bytes, and has a few blocks of its own at hand: one copy for
+// each thread that reads the lines.
 class DisplayLines {
 public:
     DisplayLines() = default;
     // A display text in Windows-1252, lines joined by CR LF, as the reader gives it.
     explicit DisplayLines(std::string text);
 
-    // Reads a log the way readLog does, with the same failures and the same lines, but keeps
-    // the file's bytes instead of the display text (see above); the result's text stays empty.
-    static DisplayLines readLog(const std::string& path, LogRead& result);
-    // The same on bytes in memory (the name only for a failure).
+    // Reads a log held in memory the way the window reads a file, with the same failures and
+    // the same lines as readLog (the result's text stays empty); the name only for a failure.
     static DisplayLines fromLog(std::string bytes, LogRead& result, const std::string& fileName = {});
 
     size_t count() const { return m_count; }
@@ -135,16 +139,23 @@ public:
     // A line's text; it stays valid until the next call of line() on this object.
     std::string_view line(size_t line) const;
 
+    // Whether every part of the log read again read as it did when its lines were found. A part
+    // that does not (the file changed on disk, or cannot be read any more) shows as empty lines,
+    // so that a text is never a mix of the old and the new; from then on this stays false, for
+    // every copy.
+    bool intact() const { return !m_broken || !m_broken->load(); }
+
     // Calls line(text, end, offset) for the lines from first on (0-based), offset being where
-    // the line begins, until it returns false. Each run of lines is converted once on the way.
+    // the line begins, until it returns false. Runs of lines are converted once on the way.
     template <class Line>
     void forEachFrom(size_t first, Line&& line) const
     {
         std::string scratch;
-        for (size_t b = blockOf(first); b < m_blocks.size(); ++b) {
-            const std::string_view text = blockText(b, scratch);
-            std::uint64_t offset = m_blocks[b].firstCharacter;
-            size_t number = m_blocks[b].firstLine;
+        for (size_t b = blockOf(first); b < blockCount();) {
+            size_t blocks = 0;
+            const std::string_view text = runText(b, scratch, blocks);
+            std::uint64_t offset = block(b).firstCharacter;
+            size_t number = block(b).firstLine;
             for (size_t at = 0; at < text.size(); ++number) {
                 const BasicLineAt<char> found = lineAt(text, at);
                 at = found.next;
@@ -152,6 +163,7 @@ public:
                     return;
                 offset += found.text.size() + 1;
             }
+            b += blocks;
         }
     }
 
@@ -172,29 +184,41 @@ public:
 
     // The first line of the run of lines that is converted with this one: a reader going
     // backwards a run at a time, from here, converts no run twice.
-    size_t runStart(size_t line) const { return m_blocks.empty() ? 0 : m_blocks[blockOf(line)].firstLine; }
+    size_t runStart(size_t line) const { return blockCount() == 0 ? 0 : block(blockOf(line)).firstLine; }
 
     // The whole display text, lines joined by CR LF, as the reader gives it.
     std::string text() const;
 
-private:
     // A run of LinesPerBlock display lines, the last one fewer. A log's block may begin inside
     // a log line, after a line feed the line holds: a log whose CR LF became LF alone is one
     // log line, and its display lines are found in runs all the same.
     struct Block {
-        size_t source = 0;                 // where its first line begins in m_source
-        size_t firstLine = 0;              // its first display line
+        std::int64_t source = 0;           // where its first line begins in the bytes
+        std::uint64_t firstLine = 0;       // its first display line
         std::uint64_t firstCharacter = 0;  // where that line begins
         bool started = false;              // a log: the display had text before it
         bool inLine = false;               // a log: it begins after a line feed inside a log line
     };
     static constexpr size_t LinesPerBlock = 256;
 
+private:
+    friend class LineIndex;
+
+    size_t blockCount() const { return m_blocks ? m_blocks->size() : 0; }
+    const Block& block(size_t b) const { return (*m_blocks)[b]; }
     // The block that holds a line (the last one for lines past the end).
     size_t blockOf(size_t line) const;
+    // Where the block after b begins: the next block, or the end of the lines' bytes.
+    const Block& after(size_t b) const { return b + 1 < blockCount() ? block(b + 1) : m_end; }
     // Its display text: the lines with their ends, up to where the next block's first line
     // begins; in scratch when it had to be converted or was converted lately.
     std::string_view blockText(size_t block, std::string& scratch) const;
+    // The text of a run of blocks from b on, as long as they are converted at once: how many in
+    // `blocks`.
+    std::string_view runText(size_t b, std::string& scratch, size_t& blocks) const;
+    // Converts the log's lines of blocks [b, end) into out; false when they do not read as
+    // they did.
+    bool convertBlocks(size_t b, size_t end, std::string& out) const;
 
     // A block of lines converted lately, with where its lines begin.
     struct Cached {
@@ -205,9 +229,12 @@ private:
     };
     const Cached& cached(size_t block) const;
 
-    std::string m_source;     // the display text, or the log's repaired bytes
-    bool m_log = false;
-    std::vector<Block> m_blocks;
+    std::shared_ptr<const std::string> m_text;   // a display text held as such
+    std::shared_ptr<const LogBytes> m_bytes;     // or a log's bytes
+    std::shared_ptr<const std::vector<Block>> m_blocks;
+    Block m_end;               // where the lines' bytes end, as the block after the last
+    bool m_more = false;       // more lines follow the last block (lines found so far)
+    std::shared_ptr<std::atomic<bool>> m_broken;
     size_t m_count = 0;
     std::uint64_t m_characters = 0;
     bool m_endsWithLineEnd = false;

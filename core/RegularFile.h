@@ -2,6 +2,8 @@
 // Opening a file for reading only when it is a regular file, for the log and status readers;
 // and standard input as a log, where it is a file or a pipe.
 
+#include "core/LogScanner.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -93,7 +95,7 @@ inline std::string systemSentence(int error)
 // A descriptor open already (standard input) is taken as the caller gave it: a regular file
 // is read from where it stands (the caller's position, not its start), a pipe as it comes;
 // anything else (a terminal, a device) is refused. It is not closed.
-class RegularFile {
+class RegularFile : public ScanInput {
 public:
     struct DescriptorTag {};
     static constexpr DescriptorTag Descriptor{};
@@ -150,7 +152,7 @@ public:
         m_size = info.st_size;
         m_seekable = true;
     }
-    ~RegularFile()
+    ~RegularFile() override
     {
         if (m_fd >= 0 && !m_borrowed)
             file::close(m_fd);
@@ -158,14 +160,21 @@ public:
     RegularFile(const RegularFile&) = delete;
     RegularFile& operator=(const RegularFile&) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const override { return m_fd >= 0; }
+    // Hands the open descriptor over to the caller, who closes it; the object is closed then.
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return m_borrowed ? -1 : fd;
+    }
     int error() const { return m_error; }       // errno of a failed stat or open, else 0
     bool notRegular() const { return !isOpen() && m_error == 0; }
     bool isFolder() const { return S_ISDIR(m_mode); }
     std::string kind() const { return fileKind(m_mode); }
     std::int64_t size() const { return m_size; }
     // Why it was not opened, one sentence for a message.
-    std::string openFailure() const
+    std::string openFailure() const override
     {
         if (isFolder())
             return "It is a folder.";
@@ -177,7 +186,7 @@ public:
     }
 
     // Bytes read, 0 at the end, -1 on an error (errno set).
-    std::int64_t read(char* data, size_t size)
+    std::int64_t read(char* data, size_t size) override
     {
         std::int64_t got;
         for (;;) {
@@ -195,14 +204,14 @@ public:
         return got;
     }
     // Bytes left to the end of a regular file as it was when opened; 0 for a pipe.
-    std::int64_t remaining() const { return std::max<std::int64_t>(0, m_size - m_offset); }
+    std::int64_t remaining() const override { return std::max<std::int64_t>(0, m_size - m_offset); }
     // Whether it can be read again from an earlier place: a regular file, not a pipe.
-    bool seekable() const { return m_seekable; }
+    bool seekable() const override { return m_seekable; }
     // Where the next read starts, counted from the file's start for a regular file, from where
     // reading began for a pipe.
-    std::int64_t offset() const { return m_offset; }
+    std::int64_t offset() const override { return m_offset; }
     // Reads on from an earlier (or later) place of a regular file; false with errno set.
-    bool seekTo(std::int64_t offset)
+    bool seekTo(std::int64_t offset) override
     {
         if (!m_seekable || file::seek(m_fd, offset, SEEK_SET) < 0)
             return false;

@@ -4,8 +4,10 @@ set(VRX_CORE_SOURCES
   ByteScan.h
   ConvertLogLine.cpp ConvertLogLine.h
   DisplayLines.cpp DisplayLines.h
+  LineIndex.cpp LineIndex.h
   LogFailure.cpp LogFailure.h
   LogReader.cpp LogReader.h
+  LogScanner.cpp LogScanner.h
   PageLayout.cpp PageLayout.h
   ProgramIdentity.cpp ProgramIdentity.h
   RegularFile.h

@@ -5,7 +5,10 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "core/LineIndex.h"
 #include "core/RegularFile.h"
+
+#include <limits>
 
 #include <dirent.h>
 
@@ -25,10 +28,95 @@ LogRead readLogFile(const QString& path)
     return readLog(systemName(path));
 }
 
+std::shared_ptr<LogFile> LogFile::open(const QString& path, LogFailure& failure)
+{
+    const std::string name = systemName(path);
+    auto file = std::make_unique<RegularFile>(name);
+    if (!file->isOpen()) {
+        failure = LogFailure{LogFailure::Kind::CannotOpen, name, 0, file->openFailure()};
+        return nullptr;
+    }
+    std::shared_ptr<LogFile> log(new LogFile);
+    log->m_path = path;
+    log->m_name = name;
+    // The descriptor is the file's for as long as the log is shown: a file put in its place
+    // later does not change what is read.
+    log->m_fd = file->release();
+    log->m_opened = log->stateOfOpenFile();
+    log->m_taken = log->m_opened;
+    return log;
+}
+
+LogFile::~LogFile()
+{
+    if (m_fd >= 0)
+        file::close(m_fd);
+}
+
+std::int64_t LogFile::readAt(std::int64_t offset, char* data, size_t size) const
+{
+    size_t got = 0;
+    if (const files::Error error = files::readAt(m_fd, offset, data, size, got)) {
+        errno = error.category() == std::generic_category() ? error.value() : EIO;
+        return -1;
+    }
+    return static_cast<std::int64_t>(got);
+}
+
+std::unique_ptr<ScanInput> LogFile::input() const
+{
+    return std::make_unique<BytesInput>(*this, 0, std::numeric_limits<std::int64_t>::max());
+}
+
+LogFile::State LogFile::stateOfOpenFile() const
+{
+    State state;
+    file::Status info {};
+    if (file::status(m_fd, &info) != 0 || !files::idOfRegularFile(m_fd, state.id))
+        return state;
+    state.size = info.st_size;
+#if defined(_WIN32)
+    state.modified = std::int64_t(info.st_mtime) * 1000000000;
+#elif defined(__APPLE__)
+    state.modified = std::int64_t(info.st_mtimespec.tv_sec) * 1000000000 + info.st_mtimespec.tv_nsec;
+#else
+    state.modified = std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+#endif
+    state.known = true;
+    return state;
+}
+
+LogFile::Change LogFile::change() const
+{
+    const State now = stateOfOpenFile();
+    if (!now.known || !m_taken.known || now.size != m_taken.size || now.modified != m_taken.modified)
+        return Change::Changed;
+    files::FileId named;
+    if (!files::idOfPath(m_name, named))
+        return Change::Gone;
+    return named == m_taken.id ? Change::None : Change::Replaced;
+}
+
+bool LogFile::takeState()
+{
+    m_taken = stateOfOpenFile();
+    return m_taken.known && m_opened.known && m_taken.size == m_opened.size && m_taken.modified == m_opened.modified;
+}
+
 LogRead readLogLines(const QString& path, DisplayLines& lines)
 {
+    LogFailure failure;
+    const std::shared_ptr<LogFile> file = LogFile::open(path, failure);
     LogRead read;
-    lines = DisplayLines::readLog(systemName(path), read);
+    if (!file) {
+        read.failure = failure;
+        return read;
+    }
+    LineIndex index;
+    const std::unique_ptr<ScanInput> input = file->input();
+    read = scanLog(*input, file->name(), index, LineIndex::scanOptions());
+    if (read.opened)
+        lines = index.finish(file);
     return read;
 }
 

@@ -9,6 +9,7 @@
 #include "core/StatusFile.h"
 #include "core/Windows1252.h"
 #include "platform/DisplayText.h"
+#include "platform/Files.h"
 #include "platform/NativePath.h"
 
 #include <QString>
@@ -16,6 +17,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 #include <optional>
 #include <string>
@@ -29,8 +31,55 @@ namespace vrx {
 // system spells it (LogFailure::file).
 LogRead readLogFile(const QString& path);
 
-// Reads a log as readLogFile does, but keeps the file's bytes in lines, which make the display
-// text a block at a time when asked (the result's text stays empty): what the window shows.
+// A log as the window holds it: open for as long as its lines are shown, which read their
+// bytes from it again (from any thread) when they are shown, searched, copied or printed. It
+// remembers what the file was when its lines were found, to tell when the file on disk is no
+// longer that one.
+class LogFile : public LogBytes {
+public:
+    // Opens a log; nothing, and the failure (CannotOpen) set, when it cannot be opened.
+    static std::shared_ptr<LogFile> open(const QString& path, LogFailure& failure);
+    ~LogFile() override;
+
+    std::int64_t readAt(std::int64_t offset, char* data, size_t size) const override;
+    // The whole file for a scan, read at its places as every other reading is.
+    std::unique_ptr<ScanInput> input() const;
+    // The name as the system spells it, for failures.
+    const std::string& name() const { return m_name; }
+    // Its size when opened.
+    std::int64_t openedSize() const { return m_opened.size; }
+
+    // What the file on disk is now, against the state taken last.
+    enum class Change {
+        None,
+        Changed,  // its bytes changed (size or time of the last change), or it cannot be looked at
+        Replaced, // another file has its name now; this one is still open and reads as it was
+        Gone,     // no file has its name any more; this one is still open and reads as it was
+    };
+    Change change() const;
+    // Takes the file as it is now for the state it is compared with; false when it differs
+    // from the state taken at opening (it changed while it was read).
+    bool takeState();
+
+private:
+    struct State {
+        files::FileId id;
+        std::int64_t size = 0;
+        std::int64_t modified = 0; // nanoseconds
+        bool known = false;
+    };
+    LogFile() = default;
+    State stateOfOpenFile() const;
+
+    QString m_path;
+    std::string m_name;
+    int m_fd = -1;
+    State m_opened;
+    State m_taken;
+};
+
+// The lines of a log read whole on this thread, as the window holds them: what the window
+// shows of a log that is read at once.
 LogRead readLogLines(const QString& path, DisplayLines& lines);
 
 // Reads a log as readLogFile does, but hands the display text to sink in pieces of about

@@ -7,6 +7,7 @@
 #include "core/LogReader.h"
 #include "core/Windows1252.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -86,6 +87,24 @@ std::string randomLog(unsigned seed, int pieces)
     return out;
 }
 
+// Short lines up to `at`, `middle` beginning one byte before it (so that a read of `at` bytes
+// ends inside it), then short lines again: 100 lines behind it in all.
+std::string straddling(size_t at, const std::string& middle)
+{
+    std::string out;
+    while (out.size() + 60 < at - 1)
+        out += std::string(48, 'x') + "\r\n";
+    out += std::string(at - 1 - out.size(), 'y') + middle;
+    for (int i = 0; i < 100; ++i)
+        out += "z\x0f\r\n";
+    return out;
+}
+
+std::int64_t lineEnds(const std::string& bytes)
+{
+    return std::int64_t(std::count(bytes.begin(), bytes.end(), '\r'));
+}
+
 } // namespace
 
 CORE_TEST(lineModel)
@@ -143,6 +162,19 @@ CORE_TEST(lineModel)
         {"LF alone, longer than converted at once", lines("ab", 1500000, "\n") + "\r\n\x0f",
          lines("ab", 1500000, "\n") + "\r\nPASS", 2, -1, 0},
         {"random pieces over many blocks", randomLog(7, 20000), convertLog(randomLog(7, 20000), "").text, 3961, -1, 0},
+        // The file is read 1 MiB at a time (UTF-8: 256 KiB): a read ends between CR and LF, and
+        // between a code 1 and its count character; a line fails after the first read.
+        {"1 MiB read ends inside CR LF", straddling(1 << 20, "\r\n"), convertLog(straddling(1 << 20, "\r\n")).text,
+         lineEnds(straddling(1 << 20, "\r\n")), -1, 0},
+        {"256 KiB read ends inside CR LF", straddling(256 << 10, "\r\n"),
+         convertLog(straddling(256 << 10, "\r\n")).text, lineEnds(straddling(256 << 10, "\r\n")), -1, 0},
+        {"1 MiB read ends inside a run", straddling(1 << 20, "\x01("), convertLog(straddling(1 << 20, "\x01(")).text,
+         lineEnds(straddling(1 << 20, "\x01(")), -1, 0},
+        {"256 KiB read ends inside a run", straddling(256 << 10, "\x01\xF3"),
+         convertLog(straddling(256 << 10, "\x01\xF3")).text, lineEnds(straddling(256 << 10, "\x01\xF3")), -1, 0},
+        {"a line fails after the first read", straddling(1500000, "\r\n\x01\x05\r\n"),
+         convertLog(straddling(1500000, "\r\n\x01\x05\r\n")).text, lineEnds(straddling(1500000, "\r\n")) - 100,
+         int(Kind::ConvertFailed), lineEnds(straddling(1500000, "\r\n")) - 99},
         {"line longer than held at once", "x\r\n" + std::string(5 << 20, '\xB5') + "\r\n\x10", 
          "x\r\n" + std::string(5 << 20, '\xB5') + "\r\nFAIL", 3, -1, 0},
     };

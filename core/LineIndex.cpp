@@ -1,0 +1,134 @@
+#include "core/LineIndex.h"
+
+#include <utility>
+
+namespace vrx {
+
+LineIndex::LineIndex() : m_broken(std::make_shared<std::atomic<bool>>(false)) {}
+
+ScanOptions LineIndex::scanOptions(const std::atomic<bool>* stop)
+{
+    ScanOptions options;
+    // The lines' Windows-1252 text is what they are counted in; none of it is kept.
+    options.text = ScanText::Windows1252;
+    options.pieceSize = 64 << 10;
+    // A long line is checked before its parts are told, so that no line of a failing one is
+    // ever counted.
+    options.longLines = LongLines::Held;
+    options.stop = stop;
+    return options;
+}
+
+void LineIndex::begin(std::int64_t source, bool started, bool inLine)
+{
+    if (m_lines > 0)
+        ++m_characters; // the line end, one character in the joined lines
+    m_lastStart = m_characters;
+    if (m_lines % DisplayLines::LinesPerBlock == 0) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_blocks.push_back({source, m_lines, m_characters, started, inLine});
+    }
+    ++m_lines;
+}
+
+void LineIndex::line(const ScannedLine& l)
+{
+    if (l.first) {
+        // Only this thread changes the blocks: their number is read without the lock.
+        m_before = {m_lines, m_characters, m_lastStart, m_blocks.size()};
+        m_open = true;
+        m_lineOffset = l.offset;
+        // Behind CR LF a log line begins a display line of its own, also when it is empty;
+        // before the display has text, only a line that makes some does.
+        m_lineBegun = l.separated;
+        if (l.separated)
+            begin(l.offset, true, false);
+    }
+    if (!l.text.empty()) {
+        if (!m_lineBegun) {
+            begin(m_lineOffset, false, false);
+            m_lineBegun = true;
+        }
+        if (l.lineFeeds == 0) {
+            m_characters += l.text.size();
+        } else {
+            // Each line feed of the text begins a display line: the line's own line feed (a
+            // count character is never one), so the k-th of the text is the k-th of the bytes.
+            size_t from = 0;
+            size_t rawFrom = 0;
+            for (;;) {
+                const size_t lineFeed = l.text.find('\n', from);
+                if (lineFeed == std::string_view::npos)
+                    break;
+                m_characters += lineFeed - from;
+                const size_t rawLineFeed = l.raw.find('\n', rawFrom);
+                begin(l.offset + static_cast<std::int64_t>(rawLineFeed) + 1, true, true);
+                from = lineFeed + 1;
+                rawFrom = rawLineFeed + 1;
+            }
+            m_characters += l.text.size() - from;
+        }
+    }
+    if (l.last) {
+        m_open = false;
+        m_next = l.next;
+    }
+}
+
+size_t LineIndex::blocksFound() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_blocks.size();
+}
+
+DisplayLines LineIndex::linesSoFar(std::shared_ptr<const LogBytes> bytes) const
+{
+    DisplayLines lines;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    // Whole blocks only: the last one's end is where the one being found begins.
+    if (m_blocks.size() < 2)
+        return lines;
+    lines.m_bytes = std::move(bytes);
+    lines.m_blocks = std::make_shared<const std::vector<Block>>(m_blocks.begin(), m_blocks.end() - 1);
+    lines.m_end = m_blocks.back();
+    lines.m_more = true;
+    lines.m_count = static_cast<size_t>(lines.m_end.firstLine);
+    lines.m_characters = lines.m_end.firstCharacter - 1;
+    lines.m_broken = m_broken;
+    return lines;
+}
+
+DisplayLines LineIndex::finish(std::shared_ptr<const LogBytes> bytes)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_open) {
+        // A line that did not end (it failed, or the scan stopped) adds no line.
+        m_lines = m_before.lines;
+        m_characters = m_before.characters;
+        m_lastStart = m_before.lastStart;
+        m_blocks.resize(m_before.blocks);
+        m_open = false;
+    }
+    DisplayLines lines;
+    std::uint64_t count = m_lines;
+    std::uint64_t characters = m_characters;
+    // A text that ends with a line end has no line after it, nor a block.
+    bool endsWithLineEnd = false;
+    if (count >= 2 && characters == m_lastStart) {
+        --count;
+        --characters;
+        endsWithLineEnd = true;
+    }
+    while (!m_blocks.empty() && m_blocks.back().firstLine >= count)
+        m_blocks.pop_back();
+    lines.m_bytes = std::move(bytes);
+    lines.m_blocks = std::make_shared<const std::vector<Block>>(m_blocks);
+    lines.m_end = {m_next, count, characters + 1, true, false};
+    lines.m_count = static_cast<size_t>(count);
+    lines.m_characters = count > 0 ? characters : 0;
+    lines.m_endsWithLineEnd = endsWithLineEnd;
+    lines.m_broken = m_broken;
+    return lines;
+}
+
+} // namespace vrx
