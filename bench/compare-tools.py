@@ -27,14 +27,34 @@ def sample_lines():
 
 
 def make_log(path, size=None, lines=None):
-    pool = sample_lines()
-    out = bytearray()
-    n = 0
-    while (size is not None and len(out) < size) or (lines is not None and n < lines):
-        out += pool[n % len(pool)] + b"\r\n"
-        n += 1
+    """Writes the sample lines over and over, each ended by CR LF, until the file holds `lines`
+    lines or at least `size` bytes; returns the number of lines. Written a round of the samples
+    at a time, so that a log of a gigabyte takes seconds, not minutes."""
+    pool = [line + b"\r\n" for line in sample_lines()]
+    round_bytes = b"".join(pool)
+    n = written = 0
     with open(path, "wb") as f:
-        f.write(out)
+        def more():
+            return (size is not None and written < size) or (lines is not None and n < lines)
+        # Whole rounds while a whole round is still wanted, then line by line.
+        rounds = []
+        while more():
+            whole = ((lines is None or n + len(pool) <= lines)
+                     and (size is None or written + len(round_bytes) <= size))
+            if not whole or n % len(pool) != 0:
+                break
+            rounds.append(round_bytes)
+            n += len(pool)
+            written += len(round_bytes)
+            if len(rounds) == 64:
+                f.write(b"".join(rounds))
+                rounds = []
+        f.write(b"".join(rounds))
+        while more():
+            line = pool[n % len(pool)]
+            f.write(line)
+            n += 1
+            written += len(line)
     return n
 
 

@@ -114,4 +114,35 @@ inline size_t lastOfEither(const unsigned char* p, size_t n, unsigned char a, un
     return n;
 }
 
+// How many of the first n bytes are a, and how many are b. Each match adds one to a byte's
+// counter, whose sums are taken before they can pass 255.
+inline void countTwo(const unsigned char* p, size_t n, unsigned char a, unsigned char b, size_t& as, size_t& bs)
+{
+    size_t i = 0;
+    as = 0;
+    bs = 0;
+#ifdef VRX_SCAN_SSE2
+    const __m128i va = _mm_set1_epi8(static_cast<char>(a));
+    const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 <= n) {
+        __m128i ca = zero;
+        __m128i cb = zero;
+        for (int k = 0; k < 255 && i + 16 <= n; ++k, i += 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            ca = _mm_sub_epi8(ca, _mm_cmpeq_epi8(x, va));
+            cb = _mm_sub_epi8(cb, _mm_cmpeq_epi8(x, vb));
+        }
+        const __m128i sa = _mm_sad_epu8(ca, zero);
+        const __m128i sb = _mm_sad_epu8(cb, zero);
+        as += static_cast<size_t>(_mm_cvtsi128_si32(sa) + _mm_extract_epi16(sa, 4));
+        bs += static_cast<size_t>(_mm_cvtsi128_si32(sb) + _mm_extract_epi16(sb, 4));
+    }
+#endif
+    for (; i < n; ++i) {
+        as += p[i] == a;
+        bs += p[i] == b;
+    }
+}
+
 } // namespace vrx::scan

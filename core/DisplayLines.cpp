@@ -1,7 +1,9 @@
 #include "core/DisplayLines.h"
 
+#include "core/ByteScan.h"
 #include "core/LineIndex.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -91,16 +93,16 @@ bool DisplayLines::convertBlocks(size_t b, size_t end, std::string& out) const
     if (more && !next.inLine)
         out.append(Separator);
 
-    // The lines must be those found before: as many, as long.
+    // The lines must be those found before: as many, as long. Every CR of the text is that of a
+    // CR LF line end, and each line end counts one character of the joined lines.
     const std::uint64_t lines = (more ? next.firstLine : m_count) - first.firstLine;
     const std::uint64_t characters = (more ? next.firstCharacter : m_characters + 1) - first.firstCharacter;
-    std::uint64_t foundLines = 0;
-    std::uint64_t foundCharacters = 0;
-    for (size_t at = 0; at < out.size(); ++foundLines) {
-        const BasicLineAt<char> found = lineAt(std::string_view(out), at);
-        foundCharacters += found.text.size() + 1;
-        at = found.next;
-    }
+    size_t lineFeeds = 0;
+    size_t carriageReturns = 0;
+    scan::countTwo(reinterpret_cast<const unsigned char*>(out.data()), out.size(), '\n', '\r', lineFeeds,
+                   carriageReturns);
+    const std::uint64_t foundLines = lineFeeds + (!out.empty() && out.back() != '\n' ? 1 : 0);
+    const std::uint64_t foundCharacters = out.size() - carriageReturns - lineFeeds + foundLines;
     if (read.ok() && foundLines == lines && foundCharacters == characters)
         return true;
     if (m_broken)
@@ -133,12 +135,13 @@ std::string_view DisplayLines::blockText(size_t b, std::string& scratch) const
     return scratch;
 }
 
-std::string_view DisplayLines::runText(size_t b, std::string& scratch, size_t& blocks) const
+std::string_view DisplayLines::runText(size_t b, std::string& scratch, size_t& blocks, size_t until) const
 {
+    until = std::min(until, blockCount());
     if (m_text) {
-        blocks = blockCount() - b;
+        blocks = until - b;
         const std::int64_t from = block(b).source;
-        return std::string_view(*m_text).substr(static_cast<size_t>(from));
+        return std::string_view(*m_text).substr(static_cast<size_t>(from), static_cast<size_t>(after(until - 1).source - from));
     }
     size_t end = b + 1;
     bool cachedHere = false;
@@ -146,7 +149,7 @@ std::string_view DisplayLines::runText(size_t b, std::string& scratch, size_t& b
         cachedHere = cachedHere || c.block == b;
     if (!cachedHere) {
         // Blocks in order, as many as make a read of a good size.
-        while (end < blockCount() && after(end).source - block(b).source <= RunBytes)
+        while (end < until && after(end).source - block(b).source <= RunBytes)
             ++end;
     }
     blocks = end - b;

@@ -167,6 +167,54 @@ public:
         }
     }
 
+    // The same for the lines before `end` only: no more lines are converted than those.
+    template <class Line>
+    void forEachIn(size_t first, size_t end, Line&& line) const
+    {
+        std::string scratch;
+        end = std::min(end, m_count);
+        if (first >= end)
+            return;
+        const size_t until = blockOf(end - 1) + 1;
+        for (size_t b = blockOf(first); b < until;) {
+            size_t blocks = 0;
+            const std::string_view text = runText(b, scratch, blocks, until);
+            std::uint64_t offset = block(b).firstCharacter;
+            size_t number = block(b).firstLine;
+            for (size_t at = 0; at < text.size() && number < end; ++number) {
+                const BasicLineAt<char> found = lineAt(text, at);
+                at = found.next;
+                if (number >= first && !line(found.text, found.end, offset))
+                    return;
+                offset += found.text.size() + 1;
+            }
+            b += blocks;
+        }
+    }
+
+    // Calls run(text, firstLine, firstCharacter, endLine) for the text of runs of lines, from
+    // the run that holds line `first` to the one that holds line end - 1, until it returns
+    // false: the lines firstLine to endLine - 1 with their line ends (CR LF, or LF inside a log
+    // line) as the display text has them, the first of them beginning at firstCharacter. For a
+    // reader that goes through the text itself (a search), without a call for every line.
+    template <class Run>
+    void forEachRun(size_t first, size_t end, Run&& run) const
+    {
+        std::string scratch;
+        end = std::min(end, m_count);
+        if (first >= end)
+            return;
+        const size_t until = blockOf(end - 1) + 1;
+        for (size_t b = blockOf(first); b < until;) {
+            size_t blocks = 0;
+            const std::string_view text = runText(b, scratch, blocks, until);
+            const size_t endLine = b + blocks < blockCount() ? size_t(block(b + blocks).firstLine) : m_count;
+            if (!run(text, size_t(block(b).firstLine), block(b).firstCharacter, endLine))
+                return;
+            b += blocks;
+        }
+    }
+
     // Calls line(text, end) for count lines from first on (0-based), fewer at the end.
     template <class Line>
     void forEach(size_t first, size_t count, Line&& line) const
@@ -213,9 +261,9 @@ private:
     // Its display text: the lines with their ends, up to where the next block's first line
     // begins; in scratch when it had to be converted or was converted lately.
     std::string_view blockText(size_t block, std::string& scratch) const;
-    // The text of a run of blocks from b on, as long as they are converted at once: how many in
-    // `blocks`.
-    std::string_view runText(size_t b, std::string& scratch, size_t& blocks) const;
+    // The text of a run of blocks from b on (before block `until`), as long as they are
+    // converted at once: how many in `blocks`.
+    std::string_view runText(size_t b, std::string& scratch, size_t& blocks, size_t until = size_t(-1)) const;
     // Converts the log's lines of blocks [b, end) into out; false when they do not read as
     // they did.
     bool convertBlocks(size_t b, size_t end, std::string& out) const;

@@ -9,9 +9,9 @@ LineIndex::LineIndex() : m_broken(std::make_shared<std::atomic<bool>>(false)) {}
 ScanOptions LineIndex::scanOptions(const std::atomic<bool>* stop)
 {
     ScanOptions options;
-    // The lines' Windows-1252 text is what they are counted in; none of it is kept.
-    options.text = ScanText::Windows1252;
-    options.pieceSize = 64 << 10;
+    // The lines are counted in characters of their Windows-1252 text, which is not made.
+    options.text = ScanText::Lengths;
+    options.pieceSize = 0;
     // A long line is checked before its parts are told, so that no line of a failing one is
     // ever counted.
     options.longLines = LongLines::Held;
@@ -44,30 +44,23 @@ void LineIndex::line(const ScannedLine& l)
         if (l.separated)
             begin(l.offset, true, false);
     }
-    if (!l.text.empty()) {
+    if (l.characters > 0) {
         if (!m_lineBegun) {
             begin(m_lineOffset, false, false);
             m_lineBegun = true;
         }
-        if (l.lineFeeds == 0) {
-            m_characters += l.text.size();
-        } else {
-            // Each line feed of the text begins a display line: the line's own line feed (a
-            // count character is never one), so the k-th of the text is the k-th of the bytes.
-            size_t from = 0;
-            size_t rawFrom = 0;
-            for (;;) {
-                const size_t lineFeed = l.text.find('\n', from);
-                if (lineFeed == std::string_view::npos)
-                    break;
-                m_characters += lineFeed - from;
-                const size_t rawLineFeed = l.raw.find('\n', rawFrom);
-                begin(l.offset + static_cast<std::int64_t>(rawLineFeed) + 1, true, true);
-                from = lineFeed + 1;
-                rawFrom = rawLineFeed + 1;
-            }
-            m_characters += l.text.size() - from;
+        // Each line feed of the text begins a display line, after the line feed of the bytes
+        // it stands for.
+        std::uint64_t from = 0;
+        size_t rawFrom = 0;
+        for (const std::uint64_t lineFeed : l.lineFeeds) {
+            m_characters += lineFeed - from;
+            const size_t rawLineFeed = l.raw.find('\n', rawFrom);
+            begin(l.offset + static_cast<std::int64_t>(rawLineFeed) + 1, true, true);
+            from = lineFeed + 1;
+            rawFrom = rawLineFeed + 1;
         }
+        m_characters += l.characters - from;
     }
     if (l.last) {
         m_open = false;
@@ -98,17 +91,45 @@ DisplayLines LineIndex::linesSoFar(std::shared_ptr<const LogBytes> bytes) const
     return lines;
 }
 
+void LineIndex::settle()
+{
+    if (!m_open)
+        return;
+    // A line that did not end (it failed, or the scan stopped) adds no line.
+    m_lines = m_before.lines;
+    m_characters = m_before.characters;
+    m_lastStart = m_before.lastStart;
+    m_blocks.resize(m_before.blocks);
+    m_open = false;
+}
+
+void LineIndex::append(LineIndex&& later)
+{
+    later.settle();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    settle();
+    if (later.m_lines == 0)
+        return;
+    // The later scan's first line stood behind CR LF: it begins a display line of its own, one
+    // character (the line end) after this index's last.
+    const std::uint64_t lines = m_lines;
+    const std::uint64_t characters = m_characters + 1;
+    m_blocks.reserve(m_blocks.size() + later.m_blocks.size());
+    for (Block block : later.m_blocks) {
+        block.firstLine += lines;
+        block.firstCharacter += characters;
+        m_blocks.push_back(block);
+    }
+    m_lines += later.m_lines;
+    m_characters = characters + later.m_characters;
+    m_lastStart = characters + later.m_lastStart;
+    m_next = later.m_next;
+}
+
 DisplayLines LineIndex::finish(std::shared_ptr<const LogBytes> bytes)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_open) {
-        // A line that did not end (it failed, or the scan stopped) adds no line.
-        m_lines = m_before.lines;
-        m_characters = m_before.characters;
-        m_lastStart = m_before.lastStart;
-        m_blocks.resize(m_before.blocks);
-        m_open = false;
-    }
+    settle();
     DisplayLines lines;
     std::uint64_t count = m_lines;
     std::uint64_t characters = m_characters;
@@ -122,7 +143,9 @@ DisplayLines LineIndex::finish(std::shared_ptr<const LogBytes> bytes)
     while (!m_blocks.empty() && m_blocks.back().firstLine >= count)
         m_blocks.pop_back();
     lines.m_bytes = std::move(bytes);
-    lines.m_blocks = std::make_shared<const std::vector<Block>>(m_blocks);
+    // The blocks go to the lines; this index has done its work.
+    lines.m_blocks = std::make_shared<const std::vector<Block>>(std::move(m_blocks));
+    m_blocks = {};
     lines.m_end = {m_next, count, characters + 1, true, false};
     lines.m_count = static_cast<size_t>(count);
     lines.m_characters = count > 0 ? characters : 0;

@@ -34,8 +34,17 @@ public:
     // The lines once the scan has ended: all of them, or those before the line it failed at.
     DisplayLines finish(std::shared_ptr<const LogBytes> bytes);
 
+    // Whether the display has text: a line was found.
+    bool hasLines() const { return m_lines > 0; }
+    // Takes over the lines another index found, from a scan of the bytes that follow this
+    // one's, made as if the display had text before them (ScanPoint::started); this index has
+    // found some. Both scans have ended.
+    void append(LineIndex&& later);
+
 private:
     using Block = DisplayLines::Block;
+    // Forgets what a line that did not end added.
+    void settle();
     // A display line begins at `source` of the bytes.
     void begin(std::int64_t source, bool started, bool inLine);
 

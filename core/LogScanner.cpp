@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace vrx {
 
@@ -94,19 +95,14 @@ bool repairLinePart(char* data, size_t size, size_t offset)
     return true;
 }
 
-std::int64_t countLineFeeds(std::string_view text)
-{
-    return static_cast<std::int64_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
 // Makes the display text line by line into an output block that is handed to the sink in
 // pieces, and tells the sink each line where it wants them.
 class TextMaker {
 public:
     TextMaker(LogRead& result, const std::string& file, LogSink& sink, const ScanOptions& options)
         : m_r(result), m_file(file), m_sink(sink), m_textKind(options.text), m_table(tableFor(options.text)),
-          m_tellLines(options.text == ScanText::Windows1252), m_started(options.from.started || options.from.inLine),
-          m_continuation(options.from.inLine)
+          m_tellLines(options.text == ScanText::Windows1252 || options.text == ScanText::Lengths),
+          m_started(options.from.started || options.from.inLine), m_continuation(options.from.inLine)
     {
         m_r.lines = options.from.line;
         m_lineEnd = options.text == ScanText::Utf8 && options.lineEnds == LineEnds::Lf ? std::string_view("\n")
@@ -131,7 +127,7 @@ public:
         // No separator while the display is still empty: empty lines at the start leave no trace.
         const bool separated = separatedNext();
         const std::string_view separator = separated ? LineSeparator : std::string_view();
-        if (m_textKind != ScanText::Windows1252) {
+        if (!m_tellLines) {
             // Checked first, then converted in pieces: the UTF-8 of a line of runs of spaces
             // is a hundred times its size.
             LineCheck check(static_cast<long>(separator.size()));
@@ -146,10 +142,9 @@ public:
         const ConvertError error = appendConvertedLine(m_scratch, separator, line);
         if (error != ConvertError::None)
             return fail(LogFailure::Kind::ConvertFailed, number, convertErrorReason(error));
-        put(m_scratch);
+        putText(m_scratch);
         const std::string_view text = std::string_view(m_scratch).substr(separator.size());
-        if (m_tellLines)
-            m_sink.line({number, offset, line, text, countLineFeeds(text), separated, true, true, next});
+        tell(number, offset, line, text, separated, true, true, next);
         lineDone(!text.empty());
         return true;
     }
@@ -158,7 +153,7 @@ public:
     void flush(bool all)
     {
         if (m_used > 0 && (all || m_used >= m_pieceSize)) {
-            if (m_textKind != ScanText::None)
+            if (makesText())
                 m_sink.text(std::string_view(m_block.get(), m_used));
             m_used = 0;
         }
@@ -184,17 +179,15 @@ public:
                 m_converted.clear();
                 appendConvertedLine(m_converted, {}, raw.substr(at, end - at));
                 putText(m_converted);
-                if (m_tellLines)
-                    m_sink.line({number, offset + static_cast<std::int64_t>(at), raw.substr(at, end - at),
-                                 m_converted, countLineFeeds(m_converted), separated, first, false, 0});
+                tell(number, offset + static_cast<std::int64_t>(at), raw.substr(at, end - at), m_converted, separated,
+                     first, false, 0);
                 first = false;
                 at = end;
             }
         } else if (!keep) {
             first = !m_passedOn;
         }
-        if (m_tellLines)
-            m_sink.line({number, offset + static_cast<std::int64_t>(raw.size()), {}, {}, 0, separated, first, true, next});
+        tell(number, offset + static_cast<std::int64_t>(raw.size()), {}, {}, separated, first, true, next);
         m_passedOn = false;
         lineDone(separated || producesText);
     }
@@ -206,27 +199,63 @@ public:
     // first byte not yet searched for a CR; b[0] stands at `offset` of the input.
     bool takeLines(char* b, size_t size, size_t& pos, size_t& scanned, bool atEnd, std::int64_t offset)
     {
+        // Counting the characters only, nothing is written.
+        return m_textKind == ScanText::Lengths ? takeLinesAs<false>(b, size, pos, scanned, atEnd, offset)
+                                               : takeLinesAs<true>(b, size, pos, scanned, atEnd, offset);
+    }
+
+    // Converts a part of a long line not yet known to pass and hands it on; the part must not
+    // end inside a run of spaces. What the conversion says is left to the line's check.
+    void passOnPart(std::string_view part, bool firstOfLine, std::int64_t offset)
+    {
+        const bool separated = separatedNext();
+        const std::string_view separator = separated && firstOfLine ? LineSeparator : std::string_view();
+        m_scratch.clear();
+        appendConvertedLine(m_scratch, separator, part);
+        putText(m_scratch);
+        m_passedOn = true;
+        tell(m_r.lines + 1, offset, part, std::string_view(m_scratch).substr(separator.size()), separated, firstOfLine,
+             false, 0);
+    }
+
+    LogRead& result() { return m_r; }
+
+    bool fail(LogFailure::Kind kind, std::int64_t line, const std::string& reason)
+    {
+        m_r.failure = LogFailure{kind, m_file, line, reason};
+        return false;
+    }
+
+private:
+    bool makesText() const { return m_textKind == ScanText::Windows1252 || m_textKind == ScanText::Utf8; }
+
+    template <bool Write>
+    bool takeLinesAs(char* b, size_t size, size_t& pos, size_t& scanned, bool atEnd, std::int64_t offset)
+    {
         const ByteTable& table = m_table;
         const auto* in = reinterpret_cast<const unsigned char*>(b);
         size_t at = pos;
         while (at < size) {
-            char* const lineOut = room(ShortLineRoom);
-            char* o = lineOut;
+            // The line's text goes to out; o counts what it holds (also when nothing is written).
+            char* const out = Write ? room(ShortLineRoom) : nullptr;
+            size_t o = 0;
             const bool separated = separatedNext();
             if (separated) {
-                std::memcpy(o, m_lineEnd.data(), m_lineEnd.size());
+                if constexpr (Write)
+                    std::memcpy(out, m_lineEnd.data(), m_lineEnd.size());
                 o += m_lineEnd.size();
             }
-            char* const textStart = o;
+            const size_t textStart = o;
             const unsigned char* p = in + at;
             const unsigned char* const limit = in + std::min(size, at + ShortLine + 1);
             bool ended = false;
-            std::int64_t lineFeeds = 0;
+            m_lineFeeds.clear();
             while (p < limit) {
                 const unsigned char c = *p;
                 const unsigned length = table.length[c];
                 if (length != 0) [[likely]] {
-                    std::memcpy(o, table.text[c], 16);
+                    if constexpr (Write)
+                        std::memcpy(out + o, table.text[c], 16);
                     o += length;
                     ++p;
                     continue;
@@ -236,8 +265,10 @@ public:
                     break;
                 }
                 if (c == '\n') {
-                    *o++ = '\n';
-                    ++lineFeeds;
+                    m_lineFeeds.push_back(o - textStart);
+                    if constexpr (Write)
+                        out[o] = '\n';
+                    ++o;
                     ++p;
                     continue;
                 }
@@ -247,11 +278,13 @@ public:
                 const unsigned count = table.repaired[p[1]];
                 if (count < CountBase)
                     break;
-                static constexpr char Spaces[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-                                                    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
                 const unsigned spaces = count - CountBase;
-                for (unsigned k = 0; k < spaces; k += 16)
-                    std::memcpy(o + k, Spaces, 16);
+                if constexpr (Write) {
+                    static constexpr char Spaces[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                                        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+                    for (unsigned k = 0; k < spaces; k += 16)
+                        std::memcpy(out + o + k, Spaces, 16);
+                }
                 o += spaces;
                 p += 2;
             }
@@ -262,13 +295,18 @@ public:
                     scanned = stop; // an LF may follow in the next read
                     return true;
                 }
-                m_used = static_cast<size_t>(o - m_block.get());
+                if constexpr (Write)
+                    m_used = static_cast<size_t>(out + o - m_block.get());
                 const size_t next = afterCr(b, size, stop);
-                if (m_tellLines)
-                    m_sink.line({m_r.lines + 1, offset + static_cast<std::int64_t>(at),
-                                 std::string_view(b + at, stop - at),
-                                 std::string_view(textStart, static_cast<size_t>(o - textStart)), lineFeeds,
-                                 separated, true, true, offset + static_cast<std::int64_t>(next)});
+                if (m_tellLines) {
+                    const std::string_view raw(b + at, stop - at);
+                    const size_t characters = o - textStart;
+                    ScannedLine line{m_r.lines + 1, offset + static_cast<std::int64_t>(at), raw,
+                                     Write ? std::string_view(out + textStart, characters) : std::string_view(),
+                                     characters, m_lineFeeds, separated, true, true,
+                                     offset + static_cast<std::int64_t>(next)};
+                    m_sink.line(line);
+                }
                 lineDone(o != textStart);
                 at = next;
                 continue;
@@ -292,32 +330,19 @@ public:
         return true;
     }
 
-    // Converts a part of a long line not yet known to pass and hands it on; the part must not
-    // end inside a run of spaces. What the conversion says is left to the line's check.
-    void passOnPart(std::string_view part, bool firstOfLine, std::int64_t offset)
+    // Tells the sink a line (or a part of one) whose Windows-1252 text is `text`.
+    void tell(std::int64_t number, std::int64_t offset, std::string_view raw, std::string_view text, bool separated,
+              bool first, bool last, std::int64_t next)
     {
-        const bool separated = separatedNext();
-        const std::string_view separator = separated && firstOfLine ? LineSeparator : std::string_view();
-        m_scratch.clear();
-        appendConvertedLine(m_scratch, separator, part);
-        putText(m_scratch);
-        m_passedOn = true;
-        if (m_tellLines) {
-            const std::string_view text = std::string_view(m_scratch).substr(separator.size());
-            m_sink.line({m_r.lines + 1, offset, part, text, countLineFeeds(text), separated, firstOfLine, false, 0});
-        }
+        if (!m_tellLines)
+            return;
+        m_lineFeeds.clear();
+        for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
+            m_lineFeeds.push_back(at);
+        m_sink.line({number, offset, raw, m_textKind == ScanText::Windows1252 ? text : std::string_view(), text.size(),
+                     m_lineFeeds, separated, first, last, next});
     }
 
-    LogRead& result() { return m_r; }
-    bool textWanted() const { return m_textKind != ScanText::None; }
-
-    bool fail(LogFailure::Kind kind, std::int64_t line, const std::string& reason)
-    {
-        m_r.failure = LogFailure{kind, m_file, line, reason};
-        return false;
-    }
-
-private:
     void lineDone(bool producesText)
     {
         m_started = m_started || producesText;
@@ -349,7 +374,7 @@ private:
     // Windows-1252 text as the scan's text.
     void putText(std::string_view windows1252)
     {
-        if (m_textKind == ScanText::None)
+        if (!makesText())
             return;
         if (m_textKind == ScanText::Utf8) {
             m_utf8.clear();
@@ -386,6 +411,7 @@ private:
     std::string m_scratch;
     std::string m_converted;
     std::string m_utf8;
+    std::vector<std::uint64_t> m_lineFeeds;
 };
 
 // What becomes of the text of a line too long to convert at once (see LongLines).

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -71,13 +72,17 @@ struct ScanPoint {
 };
 
 // One converted log line, or a part of one too long to convert at once (then first and last
-// tell which part). Only a scan that makes Windows-1252 text tells its lines.
+// tell which part). Only a scan that makes Windows-1252 text, or counts it, tells its lines.
 struct ScannedLine {
     std::int64_t number = 0;    // from 1
     std::int64_t offset = 0;    // where raw begins in the input
     std::string_view raw;       // the bytes of the line (or part), as read or repaired
-    std::string_view text;      // what they convert to, without the CR LF in front
-    std::int64_t lineFeeds = 0; // line feeds in text (each one a byte of raw as well)
+    std::string_view text;      // what they convert to, without the CR LF in front (empty when
+                                // the scan only counts it)
+    std::uint64_t characters = 0; // characters they convert to
+    // Where the line feeds stand in those characters; the k-th of them is the k-th line feed
+    // of raw (a line feed passes the conversion as it is, and is never a count character).
+    std::span<const std::uint64_t> lineFeeds;
     bool separated = false;     // the line stands behind CR LF: the display had text before it
     bool first = true;
     bool last = true;
@@ -99,9 +104,10 @@ public:
     virtual void reached(std::int64_t offset) { (void)offset; }
 };
 
-// The display text a scan makes: none (the lines are only checked), Windows-1252 as the
-// display holds it, or UTF-8 with CR LF or LF between the lines.
-enum class ScanText { None, Windows1252, Utf8 };
+// The display text a scan makes: none (the lines are only checked), none but each line told
+// with its length (Lengths), Windows-1252 as the display holds it, or UTF-8 with CR LF or LF
+// between the lines.
+enum class ScanText { None, Lengths, Windows1252, Utf8 };
 
 struct ScanOptions {
     ScanText text = ScanText::Windows1252;

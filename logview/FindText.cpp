@@ -5,8 +5,12 @@
 
 #include <QChar>
 
+#include <QMetaObject>
+
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace vrx {
@@ -183,64 +187,199 @@ std::optional<size_t> findInDisplayText(std::string_view bytes, const QString& t
     return down ? searchDown(hay, bytes.size(), from, *needle, how.fold) : searchUp(hay, from, *needle, how.fold);
 }
 
+namespace {
+
+// Where a place of the lines joined by one character each (line `line`, `column` characters into
+// it) stands in the text of a run that begins with line `first`; the run's end when the line
+// lies beyond it.
+size_t placeInRun(std::string_view run, size_t first, size_t line, std::uint64_t column)
+{
+    size_t at = 0;
+    for (size_t number = first; number < line && at < run.size(); ++number)
+        at = lineAt(run, at).next;
+    return std::min(run.size(), at + size_t(column));
+}
+
+// The offset in the lines joined by one character of a place in a run's text: each CR LF line end
+// of the text takes two bytes and counts one character. The display text holds a CR nowhere but
+// in a CR LF.
+std::uint64_t joinedOffset(std::string_view run, std::uint64_t firstCharacter, size_t at)
+{
+    return firstCharacter + at - std::uint64_t(std::count(run.begin(), run.begin() + std::ptrdiff_t(at), '\r'));
+}
+
+} // namespace
+
 std::optional<std::uint64_t> findInLines(const DisplayLines& lines, const QString& text, std::uint64_t from,
-                                         bool matchCase, bool down)
+                                         bool matchCase, bool down, FindProgress* progress, size_t limit)
 {
     if (lines.empty())
         return std::nullopt;
-    // The lines are searched a run at a time, joined by one character each as the text box
-    // shows them, so that an offset in a run is an offset in the text from the run's start. A
-    // match never spans lines: the text to find is one line of the find window. Each line is
-    // made once for a search: down, the runs follow one another; up, each run begins where
-    // the lines are made from, so that no two runs make the same lines.
-    constexpr size_t RunLines = 4096;
+    limit = down ? std::min(limit, lines.count()) : (limit == size_t(-1) ? 0 : limit);
+    const auto stopped = [progress] { return progress && progress->stop.load(std::memory_order_relaxed); };
+    const auto searched = [progress](std::uint64_t count) {
+        if (progress)
+            progress->linesSearched.fetch_add(count, std::memory_order_relaxed);
+    };
+    // The text is searched a run of lines at a time, as the lines make it, line ends and all: a
+    // match never spans lines (the text to find is one line of the find window, and holds no
+    // line end), so a match in the run is one in a line. Only where a run holds the first or
+    // the last line to search are the places counted out line by line.
     from = std::min(from, lines.characters());
     const size_t fromLine = lines.lineAtOffset(from);
-    std::string run;
-    std::uint64_t start = 0;
-    size_t inRun = 0;
-    const auto add = [&](std::string_view line, std::uint64_t offset) {
-        if (inRun++ == 0)
-            start = offset;
-        run.append(line);
-        run += '\n';
-    };
+    if (down ? fromLine >= limit : fromLine < limit)
+        return std::nullopt;
+    if (progress)
+        progress->linesToSearch.fetch_add(down ? limit - fromLine : fromLine + 1 - limit);
+    const std::uint64_t fromColumn = from - lines.lineOffset(fromLine);
+    std::optional<std::uint64_t> match;
     if (down) {
-        std::optional<std::uint64_t> match;
-        bool first = true;
-        const auto search = [&] {
-            const size_t at = first ? size_t(from - start) : 0;
-            first = false;
-            if (const auto found = findInDisplayText(run, text, at, matchCase, true))
-                match = start + *found;
-            run.clear();
-            inRun = 0;
-            return !match;
-        };
-        lines.forEachFrom(fromLine, [&](std::string_view line, LineEnd, std::uint64_t offset) {
-            add(line, offset);
-            return inRun < RunLines || search();
+        lines.forEachRun(fromLine, limit, [&](std::string_view run, size_t first, std::uint64_t firstCharacter,
+                                              size_t end) {
+            const size_t start = first <= fromLine ? placeInRun(run, first, fromLine, fromColumn) : 0;
+            const size_t stop = end > limit ? placeInRun(run, first, limit, 0) : run.size();
+            if (const auto found = findInDisplayText(run.substr(0, stop), text, start, matchCase, true))
+                match = joinedOffset(run, firstCharacter, *found);
+            searched(end - std::max(first, fromLine));
+            return !match && !stopped();
         });
-        if (!match && inRun > 0)
-            search();
-        return match;
+        return stopped() ? std::nullopt : match;
     }
-    for (size_t last = fromLine + 1; last > 0;) {
-        size_t first = lines.runStart(last - 1);
-        while (last - first < RunLines && first > 0)
-            first = lines.runStart(first - 1);
-        run.clear();
-        inRun = 0;
-        lines.forEachFrom(first, [&](std::string_view line, LineEnd, std::uint64_t offset) {
-            add(line, offset);
-            return first + inRun < last;
+    // Up: the runs are taken from the place on backwards, each one as the lines are made from,
+    // so that no two runs make the same lines; in each, the last match counts.
+    constexpr size_t RunLines = 4096;
+    for (size_t last = fromLine + 1; last > limit;) {
+        size_t first = std::max(limit, lines.runStart(last - 1));
+        while (last - first < RunLines && first > limit)
+            first = std::max(limit, lines.runStart(first - 1));
+        lines.forEachRun(first, last, [&](std::string_view run, size_t runFirst, std::uint64_t firstCharacter,
+                                          size_t end) {
+            const size_t start = runFirst < first ? placeInRun(run, runFirst, first, 0) : 0;
+            const size_t stop = end > fromLine ? placeInRun(run, runFirst, fromLine, fromColumn)
+                : end > last                   ? placeInRun(run, runFirst, last, 0)
+                                               : run.size();
+            if (start < stop) {
+                if (const auto found = findInDisplayText(run.substr(start, stop - start), text, stop - start, matchCase,
+                                                         false))
+                    match = joinedOffset(run, firstCharacter, start + *found);
+            }
+            return true;
         });
-        const size_t end = last == fromLine + 1 ? size_t(from - start) : run.size();
-        if (const auto found = findInDisplayText(run, text, end, matchCase, false))
-            return start + *found;
+        if (match)
+            return match;
+        searched(last - first);
+        if (stopped())
+            return std::nullopt;
         last = first;
     }
     return std::nullopt;
+}
+
+namespace {
+
+// Below this many lines a search is made by one thread.
+constexpr size_t SplitLines = 200000;
+
+} // namespace
+
+FindRun::FindRun(const DisplayLines& lines, FindRequest request, std::uint64_t from, QObject* parent)
+    : QObject(parent), m_lines(lines), m_request(std::move(request)), m_from(from)
+{
+    m_thread = std::thread([this] {
+        std::optional<std::uint64_t> match;
+        bool outOfMemory = false;
+        try {
+            match = search();
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_match = match;
+            m_outOfMemory = outOfMemory;
+            m_done = true;
+        }
+        m_ended.notify_all();
+        QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
+    });
+}
+
+std::optional<std::uint64_t> FindRun::search()
+{
+    const FindRequest& r = m_request;
+    const std::uint64_t from = std::min(m_from, m_lines.characters());
+    const size_t fromLine = m_lines.empty() ? 0 : m_lines.lineAtOffset(from);
+    const size_t span = r.down ? m_lines.count() - std::min(fromLine, m_lines.count()) : fromLine + 1;
+    if (span < SplitLines)
+        return findInLines(m_lines, r.text, from, r.matchCase, r.down, &m_progress);
+    // Two halves at once, each on lines of its own: the half nearer to where the search
+    // begins has the say; the other one is stopped once it has found a match.
+    const size_t middle = r.down ? fromLine + span / 2 : fromLine / 2;
+    std::optional<std::uint64_t> farMatch;
+    bool farOutOfMemory = false;
+    FindProgress& farProgress = m_farProgress;
+    std::thread far([&] {
+        const DisplayLines lines = m_lines;
+        try {
+            // Down: from the middle line's start on; up: from the end of the line before it.
+            farMatch = r.down ? findInLines(lines, r.text, lines.lineOffset(middle), r.matchCase, true, &farProgress)
+                              : findInLines(lines, r.text, lines.lineOffset(middle) - 1, r.matchCase, false,
+                                            &farProgress, 0);
+        } catch (const std::bad_alloc&) {
+            farOutOfMemory = true;
+        }
+    });
+    std::optional<std::uint64_t> nearMatch;
+    try {
+        nearMatch = findInLines(m_lines, r.text, from, r.matchCase, r.down, &m_progress, middle);
+    } catch (const std::bad_alloc&) {
+        farProgress.stop.store(true);
+        far.join();
+        throw;
+    }
+    if (nearMatch || m_progress.stop.load())
+        farProgress.stop.store(true);
+    far.join();
+    if (nearMatch || m_progress.stop.load())
+        return m_progress.stop.load() ? std::nullopt : nearMatch;
+    if (farOutOfMemory)
+        throw std::bad_alloc();
+    return farMatch;
+}
+
+FindRun::~FindRun()
+{
+    stop();
+}
+
+bool FindRun::waitFor(std::chrono::milliseconds time)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_ended.wait_for(lock, time, [this] { return m_done; });
+}
+
+bool FindRun::done() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_done;
+}
+
+void FindRun::stop()
+{
+    m_progress.stop.store(true);
+    m_farProgress.stop.store(true);
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+int FindRun::percent() const
+{
+    const std::uint64_t total = m_progress.linesToSearch.load() + m_farProgress.linesToSearch.load();
+    if (total == 0)
+        return 0;
+    const std::uint64_t searched = m_progress.linesSearched.load(std::memory_order_relaxed)
+        + m_farProgress.linesSearched.load(std::memory_order_relaxed);
+    return int(std::min<std::uint64_t>(100, searched * 100 / total));
 }
 
 } // namespace vrx

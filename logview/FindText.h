@@ -3,12 +3,18 @@
 
 #include "core/DisplayLines.h"
 
+#include <QObject>
 #include <QString>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 
 namespace vrx {
 
@@ -28,9 +34,61 @@ struct FindRequest {
 std::optional<size_t> findInDisplayText(std::string_view bytes, const QString& text, size_t from,
                                         bool matchCase, bool down);
 
+// How far a search has come, and the word to stop it, between two threads.
+struct FindProgress {
+    std::atomic<bool> stop{false};
+    std::atomic<std::uint64_t> linesSearched{0};
+    std::atomic<std::uint64_t> linesToSearch{0};   // set once the search has begun
+};
+
 // The same in the lines of a log, offsets counted in the lines joined by one character each:
-// where the match begins.
+// where the match begins. With a progress, nothing once it is told to stop. Down, the lines
+// before `limit` are searched; up, the lines from `limit` on.
 std::optional<std::uint64_t> findInLines(const DisplayLines& lines, const QString& text, std::uint64_t from,
-                                         bool matchCase, bool down);
+                                         bool matchCase, bool down, FindProgress* progress = nullptr,
+                                         size_t limit = size_t(-1));
+
+// A search on a thread of its own, over a copy of the lines (which shares their index and
+// bytes), so that the window answers while a large log is searched.
+class FindRun : public QObject {
+    Q_OBJECT
+public:
+    // Starts at once: from the offset `from` down, or up to it.
+    FindRun(const DisplayLines& lines, FindRequest request, std::uint64_t from, QObject* parent = nullptr);
+    // Stops the search and waits for its thread.
+    ~FindRun() override;
+
+    // Waits until the search has ended or the time has passed; true when it has ended.
+    bool waitFor(std::chrono::milliseconds time);
+    bool done() const;
+    void stop();
+    // How far it has come, 0 to 100.
+    int percent() const;
+
+    // Once done.
+    const FindRequest& request() const { return m_request; }
+    const std::optional<std::uint64_t>& match() const { return m_match; }
+    // The memory to search the log could not be had.
+    bool outOfMemory() const { return m_outOfMemory; }
+
+signals:
+    // The search has ended (emitted on the thread the object lives in).
+    void finished();
+
+private:
+    std::optional<std::uint64_t> search();
+
+    DisplayLines m_lines;
+    FindRequest m_request;
+    std::uint64_t m_from;
+    FindProgress m_progress;
+    FindProgress m_farProgress;   // of the half that a large log's search makes on another thread
+    std::optional<std::uint64_t> m_match;
+    bool m_outOfMemory = false;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_ended;
+    bool m_done = false;
+    std::thread m_thread;
+};
 
 } // namespace vrx

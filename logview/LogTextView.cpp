@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QTextLayout>
 
@@ -74,6 +75,70 @@ void LogTextView::setLines(DisplayLines lines)
     announceText(oldCount, oldText);
     emit selectionChanged();
     emit cursorPositionChanged();
+}
+
+void LogTextView::growLines(DisplayLines lines)
+{
+    m_rows.setLines(std::make_shared<const DisplayLines>(std::move(lines)));
+    // The places stand in lines found before, which stay as they were; they are held to the
+    // text all the same.
+    const auto held = [this](Place place) {
+        if (isEmpty())
+            return Place{};
+        place.line = std::min(place.line, lineCount() - 1);
+        place.column = std::min(place.column, m_rows.lineLength(place.line));
+        return place;
+    };
+    m_caret = held(m_caret);
+    m_anchor = held(m_anchor);
+    m_topLine = isEmpty() ? 0 : std::min(m_topLine, lineCount() - 1);
+    updateScrollBar();
+    viewport()->update();
+}
+
+void LogTextView::showProgress(const QString& format, const QString& accessibleName, int percent)
+{
+    if (!m_progress) {
+        m_progress = new QProgressBar(viewport());
+        m_progress->setObjectName(QStringLiteral("progress"));
+        m_progress->setRange(0, 100);
+        m_progress->setTextVisible(true);
+        m_progress->setAlignment(Qt::AlignCenter);
+        // The box's own keys and clicks go on as before: the bar only tells.
+        m_progress->setFocusPolicy(Qt::NoFocus);
+        m_progress->setCursor(Qt::ArrowCursor);
+    }
+    m_progress->setFormat(format);
+    m_progress->setAccessibleName(accessibleName);
+    m_progress->setValue(std::clamp(percent, 0, 100));
+    if (m_progress->isHidden()) {
+        placeProgress();
+        m_progress->show();
+    }
+}
+
+QProgressBar* LogTextView::progressBar() const
+{
+    return m_progress && !m_progress->isHidden() ? m_progress : nullptr;
+}
+
+void LogTextView::hideProgress()
+{
+    if (m_progress)
+        m_progress->hide();
+}
+
+void LogTextView::placeProgress()
+{
+    if (!m_progress)
+        return;
+    // A line or so high and a fifth of the box wide, in the corner where log lines end.
+    const QFontMetrics metrics(m_progress->font());
+    const QSize size(std::max(metrics.horizontalAdvance(QStringLiteral("Reading 100%")) * 2, viewport()->width() / 4),
+                     metrics.height() + 6);
+    const QRect area = viewport()->rect();
+    m_progress->setGeometry(QRect(QPoint(area.right() - Margin - size.width() + 1, area.bottom() - Margin - size.height() + 1),
+                                  size));
 }
 
 void LogTextView::setPlainText(const QString& text)
@@ -326,6 +391,7 @@ void LogTextView::resizeEvent(QResizeEvent* event)
     QAbstractScrollArea::resizeEvent(event);
     m_rows.forget();
     updateScrollBar();
+    placeProgress();
 }
 
 void LogTextView::changeEvent(QEvent* event)

@@ -19,6 +19,7 @@
 
 class QMenu;
 class QPainter;
+class QProgressBar;
 
 namespace vrx {
 
@@ -30,6 +31,15 @@ public:
 
     // Shows these lines from the top, caret at the start.
     void setLines(DisplayLines lines);
+    // Shows these lines in place of the same text's lines found so far (more of them, as a log is
+    // read): the caret, the selection and the place scrolled to stay.
+    void growLines(DisplayLines lines);
+    // A small bar in the box's lower right corner that tells how far a long task has come
+    // ("Reading %p%"); hidden again by hideProgress.
+    void showProgress(const QString& format, const QString& accessibleName, int percent);
+    void hideProgress();
+    // The bar, while it is shown; null otherwise.
+    QProgressBar* progressBar() const;
     const DisplayLines& lines() const { return m_rows.lines(); }
     // The same for a text whose lines are parted by '\n' (characters Windows-1252 lacks show
     // as '?'); for callers that have text rather than a log.
@@ -116,6 +126,7 @@ private:
     void moveCaret(const Place& to, bool extend);
     void updateScrollBar();
     void setTop(size_t line, int row);
+    void placeProgress();
     void announceText(qint64 oldCount, const QString& oldText);
 
     TextRows m_rows;
@@ -132,6 +143,7 @@ private:
     bool m_dragging = false;
     QPoint m_dragPoint;
     QBasicTimer m_dragScroll;
+    QProgressBar* m_progress = nullptr;
 };
 
 } // namespace vrx

@@ -1,9 +1,10 @@
 #include "logview/LogView.h"
 
+#include "logview/LogLoad.h"
+#include "logview/SelectedText.h"
 #include "platform/FormStyle.h"
 #include "platform/Identity.h"
 #include "platform/LogFiles.h"
-#include "logview/SelectedText.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -39,8 +41,18 @@ LogView::LogView(Platform& platform, QWidget* parent) : QWidget(parent), m_platf
     setObjectName(QStringLiteral("LogView"));
     setFixedSize(twips(this, LogViewWidth), twips(this, LogViewHeight));
     buildControls();
+    m_readingTimer.setInterval(100);
+    connect(&m_readingTimer, &QTimer::timeout, this, &LogView::showReading);
+    m_findingTimer.setInterval(100);
+    connect(&m_findingTimer, &QTimer::timeout, this, &LogView::showFinding);
+    // A file changed on disk is noticed within a few seconds, also while the window is not
+    // used; the check asks the system for the file's state only.
+    m_fileTimer.setInterval(3000);
+    connect(&m_fileTimer, &QTimer::timeout, this, &LogView::checkLogFile);
+    m_fileTimer.start();
 }
 
+// The threads of a reading or a search end with them.
 LogView::~LogView() = default;
 
 void LogView::buildControls()
@@ -160,23 +172,118 @@ void LogView::open(const QString& fullPath)
     if (!folder.isEmpty())
         emit folderChosen(folder);
 
-    DisplayLines lines;
-    const LogRead log = readLogLines(fullPath, lines);
+    LogFailure failure;
+    std::shared_ptr<LogFile> file = LogFile::open(fullPath, failure);
+    if (!file) {
+        m_platform.messageBox(window(), logReadMessage(failure), ProgramTitle, MessageButtons::Ok,
+                              MessageIcon::Information);
+        return;
+    }
+    if (m_fileOpened)
+        m_fileOpened(*file);
+    // The log being read or searched gives way to this one.
+    stopFinding();
+    stopReading();
+    m_pendingFind.reset();
+    m_load = std::make_unique<LogLoad>(std::move(file));
+    m_loadPath = fullPath;
+    m_loadShown = false;
+    m_blocksShown = 0;
+    if (m_load->waitFor(AtOnce)) {
+        finishReading();
+        return;
+    }
+    // A long read: its first lines now, the rest as they are found, and how far it has come.
+    connect(m_load.get(), &LogLoad::finished, this, &LogView::finishReading);
+    resetDisplay();
+    m_loadShown = true;
+    showReading();
+    m_readingTimer.start();
+}
+
+bool LogView::isReading() const
+{
+    return m_load != nullptr;
+}
+
+void LogView::stopReading()
+{
+    m_readingTimer.stop();
+    if (!m_load)
+        return;
+    m_load.reset();
+    Display->hideProgress();
+}
+
+void LogView::showReading()
+{
+    if (!m_load)
+        return;
+    const size_t blocks = m_load->blocksFound();
+    if (blocks != m_blocksShown) {
+        m_blocksShown = blocks;
+        try {
+            Display->growLines(m_load->linesSoFar());
+        } catch (const std::bad_alloc&) {
+            // The lines show once they are all read, or the end says why they cannot.
+        }
+    }
+    Display->showProgress(tr("Reading %p%"), tr("Reading the log"), int(m_load->fractionRead() * 100));
+}
+
+bool LogView::dialogOpen() const
+{
+    return QApplication::activeModalWidget() != nullptr || QApplication::activePopupWidget() != nullptr;
+}
+
+void LogView::finishReading()
+{
+    if (!m_load || !m_load->done())
+        return;
+    // The end of the reading may say something: not over a dialog that is open.
+    if (dialogOpen()) {
+        QTimer::singleShot(100, this, &LogView::finishReading);
+        return;
+    }
+    m_readingTimer.stop();
+    Display->hideProgress();
+    // The reading's thread has ended; the object goes once this slot has returned.
+    const std::unique_ptr<LogLoad> load = std::move(m_load);
+    QObject::disconnect(load.get(), nullptr, this, nullptr);
+    const LogRead log = load->result();
+    const bool shown = m_loadShown;
+    const QString fullPath = m_loadPath;
+    const std::optional<FindRequest> pendingFind = std::exchange(m_pendingFind, std::nullopt);
     if (!log.opened) {
+        // Nothing of the log is shown when it could not be held.
+        if (shown)
+            resetDisplay();
         m_platform.messageBox(window(), logReadMessage(*log.failure), ProgramTitle, MessageButtons::Ok,
                               MessageIcon::Information);
         return;
     }
-    resetDisplay();
+    DisplayLines lines = load->lines();
+    const std::shared_ptr<LogFile> file = load->file();
+    // The file as it is now is the one the lines were found in; it changed if it is not the
+    // one that was opened.
+    const bool steady = file->takeState();
+    if (!shown)
+        resetDisplay();
     try {
-        Display->setLines(std::move(lines));
+        if (shown)
+            Display->growLines(std::move(lines));
+        else
+            Display->setLines(std::move(lines));
     } catch (const std::bad_alloc&) {
         // The text was read but cannot be shown: nothing of it stays, and the user is told.
         resetDisplay();
-        m_platform.messageBox(window(), logReadMessage({LogFailure::Kind::OutOfMemory, nativePathBytes(fullPath).toStdString(), 0, {}}),
+        m_platform.messageBox(window(), logReadMessage({LogFailure::Kind::OutOfMemory, file->name(), 0, {}}),
                               ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
         return;
     }
+    m_file = file;
+    m_filePath = fullPath;
+    m_changeTold = false;
     if (log.failure) {
         // The lines read so far stay; nothing is printable, so a part is never taken for the whole.
         m_platform.messageBox(window(), logReadMessage(*log.failure), ProgramTitle, MessageButtons::Ok,
@@ -201,17 +308,60 @@ void LogView::open(const QString& fullPath)
     m_testCounts = status.counts;
     if (!status.ok()) {
         statusError(*status.errorLine);
+    } else {
+        for (int i = 0; i < 3; ++i)
+            Label2[i]->setText(QString::number(m_testCounts[i]));
+        QLabel* failCounter = Label2[1];
+        QPalette palette = failCounter->palette();
+        palette.setColor(QPalette::WindowText, m_testCounts[1] != 0
+                                                   ? QColor(255, 0, 0)
+                                                   : QApplication::palette(failCounter).color(QPalette::ButtonText));
+        failCounter->setPalette(palette);
+        emit statusAvailableChanged(true);
+    }
+    // A file that changed while it was read is said to have changed, once all else is done.
+    if (!steady)
+        tellChange(int(LogFile::Change::Changed));
+    else if (pendingFind)
+        findNext(*pendingFind, m_pendingFindParent);
+}
+
+void LogView::checkLogFile()
+{
+    if (!m_file || m_changeTold || m_load || Display->isEmpty())
+        return;
+    LogFile::Change change = m_file->change();
+    if (change == LogFile::Change::None && !Display->lines().intact())
+        change = LogFile::Change::Changed;
+    if (change != LogFile::Change::None)
+        tellChange(int(change));
+}
+
+void LogView::tellChange(int change)
+{
+    if (m_changeTold || !m_file)
+        return;
+    if (dialogOpen()) {
+        QTimer::singleShot(500, this, [this, change] { tellChange(change); });
         return;
     }
-    for (int i = 0; i < 3; ++i)
-        Label2[i]->setText(QString::number(m_testCounts[i]));
-    QLabel* failCounter = Label2[1];
-    QPalette palette = failCounter->palette();
-    palette.setColor(QPalette::WindowText, m_testCounts[1] != 0
-                                               ? QColor(255, 0, 0)
-                                               : QApplication::palette(failCounter).color(QPalette::ButtonText));
-    failCounter->setPalette(palette);
-    emit statusAvailableChanged(true);
+    m_changeTold = true;
+    const QString shown = QLatin1Char('"') + shownPath(m_filePath) + QLatin1Char('"');
+    if (LogFile::Change(change) == LogFile::Change::Gone) {
+        m_platform.messageBox(window(),
+                              tr("The log file %1 is no longer there.").arg(shown) + QLatin1Char('\n')
+                                  + tr("The window keeps showing it as it was read."),
+                              ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
+        return;
+    }
+    const QString what = LogFile::Change(change) == LogFile::Change::Replaced
+                             ? tr("The log file %1 has been replaced by another file since it was opened.")
+                             : tr("The log file %1 has changed since it was opened.");
+    const MessageResult answer = m_platform.messageBox(
+        window(), what.arg(shown) + QLatin1Char('\n') + tr("Do you want to open it again?"), ProgramTitle,
+        MessageButtons::YesNo, MessageIcon::Question);
+    if (answer == MessageResult::Yes && m_file)
+        open(m_filePath);
 }
 
 void LogView::statusError(const QString& firstLine)
@@ -243,6 +393,9 @@ bool LogView::clear()
 {
     if (!clearScreenQuery())
         return false;
+    stopFinding();
+    stopReading();
+    m_pendingFind.reset();
     resetDisplay();
     coverStatus();
     return true;
@@ -264,44 +417,109 @@ void LogView::resetDisplay()
 {
     Display->clear();
     m_logFileName.clear();
+    m_file.reset();
     emit printableChanged(false);
 }
 
 bool LogView::findNext(const FindRequest& request, QWidget* dialogParent)
 {
-    // The search runs over the lines in memory, from the selection on. It does not wrap
-    // round: it stops at the end (or, going up, at the start) and says the text cannot be
-    // found, so that the user knows every match has been passed. Moving the cursor to the
-    // other end starts the search again.
+    // The search runs over the lines shown, from the selection on. It does not wrap round: it
+    // stops at the end (or, going up, at the start) and says the text cannot be found, so that
+    // the user knows every match has been passed. Moving the cursor to the other end starts the
+    // search again.
+    if (m_load) {
+        // The lines are still being read: the search is made over all of them, once they are.
+        m_pendingFind = request;
+        m_pendingFindParent = dialogParent;
+        return false;
+    }
+    stopFinding();
     const qint64 from = request.down ? Display->selectionEnd() : Display->selectionStart();
-    try {
-        const std::optional<std::uint64_t> match =
-            findInLines(Display->lines(), request.text, std::uint64_t(from), request.matchCase, request.down);
-        if (!match) {
-            // A long text (the field takes 32,767 characters) is shown by its start, so that the
-            // message stays a line or two and its button on the screen.
-            constexpr qsizetype Shown = 80;
-            QString text = request.text;
-            if (text.size() > Shown) {
-                qsizetype cut = Shown - 1;
-                if (text.at(cut - 1).isHighSurrogate())
-                    --cut;
-                text = text.left(cut) + QChar(0x2026);
-            }
-            m_platform.messageBox(dialogParent ? dialogParent : window(),
-                                  QStringLiteral("Cannot find \"") + text + QLatin1Char('"'), ProgramTitle,
-                                  MessageButtons::Ok, MessageIcon::Information);
-            return false;
-        }
-        // Showing the match lays out its line, which may be a huge one.
-        Display->setSelection(qint64(*match), qint64(*match) + request.text.size());
-        return true;
-    } catch (const std::bad_alloc&) {
-        m_platform.messageBox(dialogParent ? dialogParent : window(),
-                              QStringLiteral("There is not enough memory to search the log."), ProgramTitle,
+    m_find = std::make_unique<FindRun>(Display->lines(), request, std::uint64_t(from));
+    m_findParent = dialogParent;
+    if (m_find->waitFor(AtOnce))
+        return finishFinding();
+    connect(m_find.get(), &FindRun::finished, this, [this] { finishFinding(); });
+    showFinding();
+    m_findingTimer.start();
+    return false;
+}
+
+bool LogView::isFinding() const
+{
+    return m_find != nullptr;
+}
+
+void LogView::stopFinding()
+{
+    m_findingTimer.stop();
+    if (!m_find)
+        return;
+    m_find.reset();
+    Display->hideProgress();
+}
+
+void LogView::showFinding()
+{
+    if (m_find)
+        Display->showProgress(tr("Finding %p%"), tr("Finding the text"), m_find->percent());
+}
+
+bool LogView::finishFinding()
+{
+    if (!m_find || !m_find->done())
+        return false;
+    if (dialogOpen()) {
+        QTimer::singleShot(100, this, [this] { finishFinding(); });
+        return false;
+    }
+    m_findingTimer.stop();
+    Display->hideProgress();
+    const std::unique_ptr<FindRun> run = std::move(m_find);
+    QObject::disconnect(run.get(), nullptr, this, nullptr);
+    QWidget* const parent = m_findParent ? m_findParent.data() : window();
+    if (run->outOfMemory()) {
+        m_platform.messageBox(parent, QStringLiteral("There is not enough memory to search the log."), ProgramTitle,
                               MessageButtons::Ok, MessageIcon::Information);
         return false;
     }
+    const std::optional<std::uint64_t> match = run->match();
+    const FindRequest& request = run->request();
+    if (!match) {
+        // A long text (the field takes 32,767 characters) is shown by its start, so that the
+        // message stays a line or two and its button on the screen.
+        constexpr qsizetype Shown = 80;
+        QString text = request.text;
+        if (text.size() > Shown) {
+            qsizetype cut = Shown - 1;
+            if (text.at(cut - 1).isHighSurrogate())
+                --cut;
+            text = text.left(cut) + QChar(0x2026);
+        }
+        m_platform.messageBox(parent, QStringLiteral("Cannot find \"") + text + QLatin1Char('"'), ProgramTitle,
+                              MessageButtons::Ok, MessageIcon::Information);
+        return false;
+    }
+    try {
+        // Showing the match lays out its line, which may be a huge one.
+        Display->setSelection(qint64(*match), qint64(*match) + request.text.size());
+    } catch (const std::bad_alloc&) {
+        m_platform.messageBox(parent, QStringLiteral("There is not enough memory to search the log."), ProgramTitle,
+                              MessageButtons::Ok, MessageIcon::Information);
+        return false;
+    }
+    emit matchSelected();
+    return true;
+}
+
+void LogView::keyPressEvent(QKeyEvent* event)
+{
+    // Esc stops a search that goes on.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_find) {
+        stopFinding();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 QRect LogView::selectedRowOnScreen() const

@@ -7,12 +7,17 @@
 #include "logview/FindText.h"
 #include "logview/LogTextView.h"
 
+#include <QPointer>
 #include <QString>
 #include <QStringView>
+#include <QTimer>
 #include <QWidget>
 #include <QtGlobal>
 #include <array>
+#include <chrono>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,7 +27,14 @@ class QListWidget;
 
 namespace vrx {
 
+class LogFile;
+class LogLoad;
 class Platform;
+
+// A task that ends within this time is done before the command returns, as if it ran on the
+// window's own thread: no progress is shown. Longer ones show their progress and go on while
+// the window answers.
+inline constexpr std::chrono::milliseconds AtOnce{100};
 
 // The view's area, in twips.
 inline constexpr int LogViewWidth = 10215;
@@ -56,7 +68,23 @@ public:
     void openFromDialog(const QString& startFolder);
     // Opens a log as "&Open File" does after its dialog (also dropped files and the command
     // line's): folderChosen tells the file's folder, then the log and its status file are read.
+    // A log that is not read at once shows its first lines, and more as they are read, with
+    // its progress; its status file is read once the log has been read.
     void open(const QString& fullPath);
+    // Whether a log is being read.
+    bool isReading() const;
+    // Ends the reading of a log at once; the lines read so far stay shown.
+    void stopReading();
+    // Whether a search goes on.
+    bool isFinding() const;
+    // Ends a search at once: nothing is selected, nothing is said.
+    void stopFinding();
+    // Called with each log file as it is opened, before it is read (tests slow the reading).
+    void setFileOpened(std::function<void(LogFile&)> opened) { m_fileOpened = std::move(opened); }
+    // Looks whether the shown log's file changed on disk, was replaced or is gone, and says so
+    // once for each log shown (the window's owner calls it when the window becomes active; a
+    // timer too).
+    void checkLogFile();
 
     bool isStatusShown() const { return m_statusShown; }
     // Uncovers the status area, or covers it again.
@@ -67,7 +95,9 @@ public:
 
     // Finds the request's text in Display after its selection (down) or before it (up) and
     // selects the match; when there is none, says so in a message box over dialogParent
-    // (the view's window when null). Returns whether it found one.
+    // (the view's window when null). Returns whether it found one at once; a search of a large
+    // log goes on with its progress shown (Esc stops it), and matchSelected tells its match.
+    // While a log is read, the search waits for its end.
     bool findNext(const FindRequest& request, QWidget* dialogParent = nullptr);
     // The row of Display that holds the start of the selection, on the screen (global
     // coordinates); empty when it is not shown.
@@ -95,8 +125,23 @@ signals:
     void statusAvailableChanged(bool available);
     // The status area was uncovered (true) or covered (false).
     void statusShownChanged(bool shown);
+    // A search selected its match.
+    void matchSelected();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Goes on with a log once its reading has ended: the outcome "&Open File" gives.
+    void finishReading();
+    // Shows more of the log being read, and how far the reading has come.
+    void showReading();
+    bool finishFinding();
+    void showFinding();
+    // Whether a dialog or message box is open: what a task has to say waits for its end.
+    bool dialogOpen() const;
+    // Tells that the shown log's file changed, and asks whether to read it again.
+    void tellChange(int change);
     void buildControls();
     // Empties the display; nothing is printable then.
     void resetDisplay();
@@ -110,6 +155,27 @@ private:
     QString m_logFileName;
     std::array<qint16, 3> m_testCounts{};
     bool m_statusShown = false;
+
+    // The log being read, until its end has been dealt with.
+    std::unique_ptr<LogLoad> m_load;
+    QString m_loadPath;
+    bool m_loadShown = false;      // its lines found so far are shown
+    size_t m_blocksShown = 0;
+    QTimer m_readingTimer;
+    // A search asked for while a log is read, made once it has been.
+    std::optional<FindRequest> m_pendingFind;
+    QPointer<QWidget> m_pendingFindParent;
+
+    std::unique_ptr<FindRun> m_find;
+    QPointer<QWidget> m_findParent;
+    QTimer m_findingTimer;
+
+    // The shown log's file, and whether its change was told.
+    std::shared_ptr<LogFile> m_file;
+    QString m_filePath;
+    bool m_changeTold = false;
+    QTimer m_fileTimer;
+    std::function<void(LogFile&)> m_fileOpened;
 };
 
 // What the user is told when Copy is refused for a selection of this many characters.

@@ -8,5 +8,6 @@ set(VRX_LOGVIEW_SOURCES
   ScrollBarMapping.h
   SelectedText.cpp SelectedText.h
   TextRows.cpp TextRows.h
+  LogLoad.cpp LogLoad.h
   LogView.cpp LogView.h)
 list(TRANSFORM VRX_LOGVIEW_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

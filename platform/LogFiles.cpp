@@ -55,6 +55,8 @@ LogFile::~LogFile()
 
 std::int64_t LogFile::readAt(std::int64_t offset, char* data, size_t size) const
 {
+    if (m_readHook)
+        m_readHook(offset);
     size_t got = 0;
     if (const files::Error error = files::readAt(m_fd, offset, data, size, got)) {
         errno = error.category() == std::generic_category() ? error.value() : EIO;

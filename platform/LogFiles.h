@@ -61,6 +61,10 @@ public:
     // from the state taken at opening (it changed while it was read).
     bool takeState();
 
+    // Called before each read with its offset, on the thread that reads: tests make the reading
+    // as slow as a slow disk with it. Set before the file is read.
+    void setReadHook(std::function<void(std::int64_t offset)> hook) { m_readHook = std::move(hook); }
+
 private:
     struct State {
         files::FileId id;
@@ -76,6 +80,7 @@ private:
     int m_fd = -1;
     State m_opened;
     State m_taken;
+    std::function<void(std::int64_t offset)> m_readHook;
 };
 
 // The lines of a log read whole on this thread, as the window holds them: what the window

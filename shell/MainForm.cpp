@@ -80,6 +80,12 @@ void MainForm::connectLogView()
     connect(m_logView, &LogView::statusAvailableChanged, ShowTestStatus, &QAction::setEnabled);
     connect(m_logView, &LogView::statusShownChanged, ShowTestStatus, &QAction::setChecked);
     connect(m_logView, &LogView::folderChosen, this, [this](const QString& folder) { m_defaultDir = folder; });
+    // The find window never hides the line it has just selected, also when the search ran on
+    // while the window answered.
+    connect(m_logView, &LogView::matchSelected, this, [this] {
+        if (m_findForm)
+            m_findForm->keepClearOf(m_logView->selectedRowOnScreen());
+    });
 }
 
 void MainForm::buildMenus()
@@ -166,8 +172,11 @@ void MainForm::showEvent(QShowEvent* event)
 
 void MainForm::Form_Activate()
 {
-    if (m_introShown)
+    if (m_introShown) {
+        // Back in the window: the log shown may have changed on disk meanwhile.
+        m_logView->checkLogFile();
         return;
+    }
     m_introShown = true;
     Intro(3);
     // The splash has no owner; hand the input back to this window once it is gone.
@@ -261,6 +270,9 @@ void MainForm::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    // A log still being read or searched stops here, at once.
+    m_logView->stopFinding();
+    m_logView->stopReading();
     saveDefaultDirIfChanged(m_platform, m_savedDefaultDir, m_defaultDir);
     // Ends the program at once; any other window goes with it.
     if (m_endProgram)
@@ -305,6 +317,8 @@ void MainForm::FindInLog_Click()
         m_findForm = new FindForm(this);
         connect(m_findForm, &FindForm::findNextRequested, this,
                 [this](const FindRequest& request) { findNext(request, m_findForm); });
+        // Esc (Cancel) in the find window also stops a search that goes on.
+        connect(m_findForm, &QDialog::rejected, m_logView, &LogView::stopFinding);
     }
     m_findForm->showFind();
 }
@@ -320,9 +334,7 @@ void MainForm::FindAgain_Click()
 
 void MainForm::findNext(const FindRequest& request, QWidget* dialogParent)
 {
-    // The find window never hides the line it has just selected.
-    if (m_logView->findNext(request, dialogParent) && m_findForm)
-        m_findForm->keepClearOf(m_logView->selectedRowOnScreen());
+    m_logView->findNext(request, dialogParent);
 }
 
 } // namespace vrx

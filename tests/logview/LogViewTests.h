@@ -67,3 +67,13 @@ private slots:
     void scrollBarMapping_data();
     void scrollBarMapping();
 };
+
+class ReadingTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstScreenWhileReading();
+    void failureAfterTheFirstScreen();
+    void findWhileTheWindowAnswers();
+    void changedWhileShown_data();
+    void changedWhileShown();
+};

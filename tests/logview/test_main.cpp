@@ -27,5 +27,9 @@ int main(int argc, char** argv)
         TextViewTest t;
         status |= QTest::qExec(&t, argc, argv);
     }
+    {
+        ReadingTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
     return status;
 }

@@ -682,6 +682,8 @@ void TestBadInput::windowUnderMemoryLimit()
     window.setEndProgram([] {});
     platform.openAnswers.append(OpenFileResult{QString::fromLocal8Bit(log), QStringLiteral("run.log")});
     window.LoadLogFile->trigger();
+    // A log this large is read on while the window answers.
+    QTRY_VERIFY_WITH_TIMEOUT(!window.logView().isReading(), 60000);
     if (Limited(kind) == Limited::HugeLine) {
         QCOMPARE(platform.messages.size(), 1);
         QCOMPARE(platform.messages[0].title, ProgramTitle);

@@ -1,0 +1,131 @@
+#include "logview/LogLoad.h"
+
+#include <QMetaObject>
+
+#include <limits>
+#include <string>
+
+namespace vrx {
+
+LogLoad::LogLoad(std::shared_ptr<LogFile> file, QObject* parent) : QObject(parent), m_file(std::move(file))
+{
+    m_thread = std::thread([this] { read(); });
+}
+
+LogLoad::~LogLoad()
+{
+    stop();
+}
+
+namespace {
+
+// Below this a log is read by one thread: it takes a blink anyway.
+constexpr std::int64_t SplitFrom = 32 << 20;
+
+// Where a line begins near the middle of a log: after the first line end at or past `around`;
+// -1 when none is near (a log of one long line, or one whose CR LF became LF alone).
+std::int64_t lineStartNear(const LogBytes& bytes, std::int64_t around)
+{
+    std::string window(1 << 20, '\0');
+    const std::int64_t got = bytes.readAt(around, window.data(), window.size());
+    if (got <= 1)
+        return -1;
+    const std::string_view read(window.data(), size_t(got));
+    const size_t cr = read.find('\r');
+    // The byte after the CR must be here to tell whether it is the LF of the line end.
+    if (cr == std::string_view::npos || cr + 1 >= read.size())
+        return -1;
+    return around + std::int64_t(cr) + (read[cr + 1] == '\n' ? 2 : 1);
+}
+
+} // namespace
+
+void LogLoad::read()
+{
+    const std::string& name = m_file->name();
+    const std::int64_t size = m_file->openedSize();
+    const std::int64_t split = size >= SplitFrom ? lineStartNear(*m_file, size / 2) : -1;
+    LogRead result;
+    if (split < 0) {
+        const std::unique_ptr<ScanInput> input = m_file->input();
+        result = scanLog(*input, name, m_index, LineIndex::scanOptions(&m_stop));
+    } else {
+        // A large log is read in two halves at once, the second from a line's start, as if the
+        // display had text before it; its lines then follow the first half's.
+        m_split.store(split);
+        LogRead later;
+        std::thread laterThread([&] {
+            BytesInput input(*m_file, split, std::numeric_limits<std::int64_t>::max());
+            ScanOptions options = LineIndex::scanOptions(&m_stopLater);
+            options.from = {split, 0, true, false};
+            later = scanLog(input, name, m_later, options);
+        });
+        BytesInput input(*m_file, 0, split);
+        result = scanLog(input, name, m_index, LineIndex::scanOptions(&m_stop));
+        if (!result.ok() || !m_index.hasLines() || m_stop.load())
+            m_stopLater.store(true);
+        laterThread.join();
+        if (result.ok() && !m_index.hasLines() && !m_stop.load()) {
+            // Nothing shown before the second half: its first lines do not stand behind CR LF
+            // after all. It is read again, on from the first half.
+            BytesInput rest(*m_file, split, std::numeric_limits<std::int64_t>::max());
+            ScanOptions options = LineIndex::scanOptions(&m_stop);
+            options.from = {split, result.lines, false, false};
+            result = scanLog(rest, name, m_index, options);
+        } else if (result.ok()) {
+            m_index.append(std::move(m_later));
+            const std::int64_t before = result.lines;
+            result.lines += later.lines;
+            result.interrupted = later.interrupted;
+            result.failedLineInPart = later.failedLineInPart;
+            if (later.failure) {
+                result.failure = later.failure;
+                if (result.failure->line > 0)
+                    result.failure->line += before;
+            }
+        }
+        m_split.store(-1);
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_result = std::move(result);
+        m_done = true;
+    }
+    m_ended.notify_all();
+    // Told on the object's own thread; dropped there if the object is gone by then.
+    QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
+}
+
+bool LogLoad::waitFor(std::chrono::milliseconds time)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_ended.wait_for(lock, time, [this] { return m_done; });
+}
+
+bool LogLoad::done() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_done;
+}
+
+void LogLoad::stop()
+{
+    m_stop.store(true);
+    m_stopLater.store(true);
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+double LogLoad::fractionRead() const
+{
+    const std::int64_t size = m_file->openedSize();
+    if (size <= 0)
+        return 1.0;
+    std::int64_t read = m_index.reachedOffset();
+    const std::int64_t split = m_split.load();
+    if (split >= 0)
+        read += std::max<std::int64_t>(0, m_later.reachedOffset() - split);
+    return std::min(1.0, double(read) / double(size));
+}
+
+} // namespace vrx

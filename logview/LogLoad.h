@@ -1,0 +1,67 @@
+#pragma once
+// A log's lines found on a thread of its own, so that the window shows the first screen at once
+// and answers while the rest is read. The view takes the lines found so far whenever it likes,
+// and all of them once the reading has ended.
+
+#include "core/LineIndex.h"
+#include "platform/LogFiles.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace vrx {
+
+class LogLoad : public QObject {
+    Q_OBJECT
+public:
+    // Starts reading at once.
+    explicit LogLoad(std::shared_ptr<LogFile> file, QObject* parent = nullptr);
+    // Stops the reading and waits for its thread.
+    ~LogLoad() override;
+
+    // Waits until the reading has ended or the time has passed; true when it has ended.
+    bool waitFor(std::chrono::milliseconds time);
+    bool done() const;
+    // Ends the reading at its next chunk and waits for that.
+    void stop();
+
+    const std::shared_ptr<LogFile>& file() const { return m_file; }
+    // How much of the file has been read, 0 to 1.
+    double fractionRead() const;
+    // Blocks of lines found so far: the lines grow when this does.
+    size_t blocksFound() const { return m_index.blocksFound(); }
+    // The lines of the blocks found so far.
+    DisplayLines linesSoFar() const { return m_index.linesSoFar(m_file); }
+
+    // Once done: what the reading gave, and all its lines (those before a failing line).
+    const LogRead& result() const { return m_result; }
+    DisplayLines lines() { return m_index.finish(m_file); }
+
+signals:
+    // The reading has ended (emitted on the thread the object lives in).
+    void finished();
+
+private:
+    void read();
+
+    std::shared_ptr<LogFile> m_file;
+    LineIndex m_index;
+    std::atomic<bool> m_stop{false};
+    // A large log's second half, found at the same time on another thread from `m_split` on.
+    LineIndex m_later;
+    std::atomic<bool> m_stopLater{false};
+    std::atomic<std::int64_t> m_split{-1};
+    mutable std::mutex m_mutex;
+    std::condition_variable m_ended;
+    bool m_done = false;
+    LogRead m_result;
+    std::thread m_thread;
+};
+
+} // namespace vrx

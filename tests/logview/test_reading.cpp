@@ -1,0 +1,228 @@
+// A large log read while the window answers: its first lines at once, the rest with their
+// progress, the outcome of "&Open File" at the end; a search that goes on while the window
+// answers; and a log whose file changes while it is shown. The file is read as slowly as from a
+// slow disk, so that each case sees the reading going on.
+
+#include "tests/logview/Harness.h"
+#include "platform/Identity.h"
+#include "platform/LogFiles.h"
+#include "tests/logview/LogViewTests.h"
+
+#include <QFile>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <thread>
+
+using namespace vrx;
+using vrx::test::Harness;
+
+namespace {
+
+// A log of sample-like lines (runs of spaces, words, repaired characters, now and then a line
+// whose CR LF became LF alone) of about `bytes` bytes, ending with a marker line.
+QByteArray largeLog(qsizetype bytes)
+{
+    QByteArray log;
+    log.reserve(bytes + 100);
+    for (int i = 0; log.size() < bytes; ++i) {
+        log += "DC VOLTS 200mV RANGE\x01)\x04\x01!" + QByteArray::number(i) + "\x05\x01 \x0e\x01\x1f" "190.0 \xf1" "0.1\x05"
+               "\x01 \x0f";
+        log += i % 1000 == 7 ? "\n" : "\r\n";
+    }
+    return log + "LAST LINE\r\n";
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// Reads past the first megabyte take a while each, as from a slow disk.
+void slowDisk(LogFile& file)
+{
+    file.setReadHook([](std::int64_t offset) {
+        if (offset >= (1 << 20))
+            std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    });
+}
+
+} // namespace
+
+void ReadingTest::firstScreenWhileReading()
+{
+    QTemporaryDir dir;
+    // Past 32 MB: two halves are read at once.
+    const QByteArray log = largeLog(40 << 20);
+    const QString path = writeFile(dir, QStringLiteral("large.log"), log);
+    writeFile(dir, QStringLiteral("large.tst"), "1,-1\r\n");
+    Harness h;
+    h.view->setFileOpened(slowDisk);
+    h.window.show();
+    h.load(path);
+
+    // The first lines are there at once, and how far the reading has come.
+    QVERIFY(h.view->isReading());
+    QVERIFY(h.display->lineCount() > 1000);
+    const QByteArray firstLine = log.left(log.indexOf('\r'));
+    QCOMPARE(std::string(h.display->lineText(0)),
+             convertLogBytes(std::string_view(firstLine.constData(), size_t(firstLine.size()))).text);
+    QProgressBar* bar = h.display->progressBar();
+    QVERIFY(bar);
+    QCOMPARE(bar->format(), QStringLiteral("Reading %p%"));
+    QVERIFY(bar->value() < 100);
+    QVERIFY(!h.printDisplay.isEnabled());
+    QCOMPARE(h.platform.processEventsCalls, 0);
+    // The box answers meanwhile: the caret moves through what is read so far.
+    QTest::keyClick(h.display, Qt::Key_PageDown);
+    QVERIFY(h.display->cursorPosition() > 0);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!h.view->isReading(), 60000);
+    // Then as "&Open File" leaves it.
+    QVERIFY2(h.platform.messages.isEmpty(), qPrintable(h.platform.messages.value(0).text));
+    QVERIFY(!h.display->progressBar());
+    QVERIFY(h.printDisplay.isEnabled());
+    QVERIFY(h.clearTests.isEnabled());
+    QVERIFY(h.showTestStatus.isEnabled());
+    QCOMPARE(h.platform.processEventsCalls, 1);
+    QCOMPARE(h.items(), (QStringList{"Test # 1  - PASS", "Test # 2  - FAIL"}));
+    QVERIFY(h.display->cursorPosition() > 0);   // where the user left it
+    QVERIFY(h.view->displayLines().text() == readLogFile(path).text);
+    QCOMPARE(h.view->displayLines().line(h.view->displayLines().count() - 1), std::string_view("LAST LINE"));
+}
+
+void ReadingTest::failureAfterTheFirstScreen()
+{
+    QTemporaryDir dir;
+    QByteArray log = largeLog(8 << 20);
+    const int lines = int(log.count('\r'));
+    log += "\x01\x05\r\nnever shown\r\n";
+    const QString path = writeFile(dir, QStringLiteral("bad.log"), log);
+    Harness h;
+    h.view->setFileOpened(slowDisk);
+    h.statusList->addItem(QStringLiteral("from before"));
+    h.load(path);
+    QVERIFY(h.view->isReading());
+    QTRY_VERIFY_WITH_TIMEOUT(!h.view->isReading(), 60000);
+    // The lines before the failing one stay, and the message is the one of a log read at once.
+    QCOMPARE(h.platform.messages.size(), 1);
+    QCOMPARE(h.platform.messages[0].text,
+             QStringLiteral("The log file \"%1\" cannot be shown from line %2 on.\n"
+                            "A run of spaces has no valid count character.\n"
+                            "Only the lines before line %2 are shown.")
+                 .arg(path)
+                 .arg(lines + 1));
+    QVERIFY(h.view->displayLines().text() == readLogFile(path).text);
+    QVERIFY(!h.printDisplay.isEnabled());
+    QCOMPARE(h.items(), QStringList{QStringLiteral("from before")});
+}
+
+void ReadingTest::findWhileTheWindowAnswers()
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("large.log"), largeLog(24 << 20));
+    writeFile(dir, QStringLiteral("large.tst"), "1\r\n");
+    Harness h;
+    h.view->setFileOpened(slowDisk);
+    int selected = 0;
+    QObject::connect(h.view, &LogView::matchSelected, [&selected] { ++selected; });
+    h.load(path);
+    QVERIFY(h.view->isReading());
+
+    // A search asked for while a log is read is made once it has been, over all its lines.
+    QVERIFY(!h.view->findNext({QStringLiteral("last line"), false, true}));
+    QVERIFY(!h.view->isFinding());
+    QTRY_COMPARE_WITH_TIMEOUT(selected, 1, 60000);
+    QCOMPARE(h.display->selectedText(), QStringLiteral("LAST LINE"));
+    QVERIFY(h.platform.messages.isEmpty());
+
+    // A long search goes on with its progress shown; Esc stops it, and nothing is said.
+    h.display->setCursorPosition(0);
+    QVERIFY(!h.view->findNext({QStringLiteral("no such text"), false, true}));
+    QVERIFY(h.view->isFinding());
+    QCOMPARE(h.display->progressBar()->format(), QStringLiteral("Finding %p%"));
+    QTest::keyClick(h.view, Qt::Key_Escape);
+    QVERIFY(!h.view->isFinding());
+    QVERIFY(!h.display->progressBar());
+    QTest::qWait(200);
+    QVERIFY(h.platform.messages.isEmpty());
+    QCOMPARE(h.display->cursorPosition(), 0);
+    QCOMPARE(selected, 1);
+}
+
+void ReadingTest::changedWhileShown_data()
+{
+    QTest::addColumn<QString>("change");   // append, rewrite, replace, delete
+    QTest::addColumn<bool>("reopen");      // the answer to the question
+    QTest::addColumn<QString>("message");  // %1 the quoted path
+    QTest::addColumn<QString>("shown");    // afterwards
+
+    const QString again = QStringLiteral("\nDo you want to open it again?");
+    QTest::newRow("appended, opened again")
+        << "append" << true << QStringLiteral("The log file %1 has changed since it was opened.") + again
+        << "first\nsecond\nthird";
+    QTest::newRow("rewritten, kept")
+        << "rewrite" << false << QStringLiteral("The log file %1 has changed since it was opened.") + again
+        << "first\nsecond";
+    QTest::newRow("replaced, kept")
+        << "replace" << false
+        << QStringLiteral("The log file %1 has been replaced by another file since it was opened.") + again
+        << "first\nsecond";
+    QTest::newRow("replaced, opened again")
+        << "replace" << true
+        << QStringLiteral("The log file %1 has been replaced by another file since it was opened.") + again
+        << "new";
+    QTest::newRow("deleted")
+        << "delete" << false
+        << QStringLiteral("The log file %1 is no longer there.\nThe window keeps showing it as it was read.")
+        << "first\nsecond";
+}
+
+void ReadingTest::changedWhileShown()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, reopen);
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("run1.log"), "first\r\nsecond\r\n");
+    writeFile(dir, QStringLiteral("run1.tst"), "1\r\n");
+    Harness h;
+    h.load(path);
+    QVERIFY(h.platform.messages.isEmpty());
+    h.view->checkLogFile();
+    QVERIFY(h.platform.messages.isEmpty());
+
+    QFile file(path);
+    if (change == QLatin1String("append")) {
+        QVERIFY(file.open(QIODevice::Append) && file.write("third\r\n") == 7);
+    } else if (change == QLatin1String("rewrite")) {
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("other\r\n") == 7);
+    } else if (change == QLatin1String("replace")) {
+        writeFile(dir, QStringLiteral("new.log"), "new\r\n");
+        QVERIFY(QFile::remove(path) && QFile::rename(dir.filePath(QStringLiteral("new.log")), path));
+    } else {
+        QVERIFY(QFile::remove(path));
+    }
+    file.close();
+
+    h.platform.messageAnswers.append(reopen ? MessageResult::Yes : MessageResult::No);
+    h.view->checkLogFile();
+    QCOMPARE(h.platform.messages.size(), 1);
+    const auto& m = h.platform.messages[0];
+    QCOMPARE(m.text, message.arg(QLatin1Char('"') + path + QLatin1Char('"')));
+    QCOMPARE(m.title, ProgramTitle);
+    QCOMPARE(m.buttons, change == QLatin1String("delete") ? MessageButtons::Ok : MessageButtons::YesNo);
+    // Opened again as "&Open File" opens it, or kept as it was: never a mix of the two.
+    QCOMPARE(h.display->toPlainText(), shown);
+    QVERIFY(h.printDisplay.isEnabled());
+    // Said once.
+    h.view->checkLogFile();
+    QCOMPARE(h.platform.messages.size(), 1);
+}
