@@ -3,23 +3,39 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench package clean
+.PHONY: all deps deps-run deps-bench configure configure-run build run test bench package clean
 .PHONY: fuzz sanitize windows windows-package windows-test
 
 all: build
 
+# What each goal needs from Debian (scripts/install-deps run|bench|test).
 deps:
-	@scripts/install-deps
+	@scripts/install-deps test
+deps-run:
+	@scripts/install-deps run
+deps-bench:
+	@scripts/install-deps bench
 
-$(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+# `make run` configures only vrxpv and vrxlog; every other goal wants the whole tree, and widens
+# a build folder that `make run` made.
+CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+define configure-whole-tree
+	@grep -qs '^VRX_PROGRAMS_ONLY:BOOL=OFF$$' $(BUILD_DIR)/CMakeCache.txt || \
+	  if test -f $(BUILD_DIR)/build.ninja; then cmake -S . -B $(BUILD_DIR) -DVRX_PROGRAMS_ONLY=OFF; \
+	  else $(CONFIGURE) -DVRX_PROGRAMS_ONLY=OFF; fi
+endef
 
-configure: deps $(BUILD_DIR)/build.ninja
+configure-run: deps-run
+	@test -f $(BUILD_DIR)/build.ninja || $(CONFIGURE) -DVRX_PROGRAMS_ONLY=ON
+
+configure: deps
+	$(configure-whole-tree)
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+run: configure-run
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target vrxpv vrxlog
 	$(BUILD_DIR)/shell/vrxpv
 
 test: build
@@ -28,12 +44,14 @@ test: build
 	$(MAKE) windows-test
 	$(MAKE) sanitize
 
-bench: build
-	cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
+bench: deps-bench
+	$(configure-whole-tree)
+	cmake --build $(BUILD_DIR) --target vrxpv vrxlog benchmarks -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen bench/run-benchmarks $(BUILD_DIR)
 
+# Every build folder this Makefile makes.
 clean:
-	rm -rf $(BUILD_DIR) $(WINDOWS_DIR) $(WINDOWS_QT_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR) $(WINDOWS_QT_DIR)
 
 # Windows. The parts that need no Qt (the core and the Windows default-printer code) are
 # cross-built with MinGW-w64 as console programs, their tests run under Wine in a prefix of their
@@ -59,8 +77,9 @@ package: build
 	cmake --build $(BUILD_DIR) --target package
 
 # Every fuzz target for a fixed number of executions (fuzz/run-fuzz; FUZZ_RUNS overrides).
+FUZZ_DIR ?= build-fuzz
 fuzz: deps
-	fuzz/run-fuzz $(if $(FUZZ_RUNS),--runs $(FUZZ_RUNS))
+	FUZZ_BUILD_DIR=$(abspath $(FUZZ_DIR)) fuzz/run-fuzz $(if $(FUZZ_RUNS),--runs $(FUZZ_RUNS))
 
 # The test suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer; the package
 # and desktop checks look at the program from outside and run once, in the plain build.

@@ -89,6 +89,13 @@ QString AboutForm::aboutText()
         + authorshipLine() + lf + lf;
 }
 
+AboutForm::~AboutForm()
+{
+    // Closed while a check ran (the program ended): the check ends with the window.
+    if (m_checking)
+        m_platform.setBusy(false);
+}
+
 void AboutForm::Form_Load()
 {
     setWindowTitle(QStringLiteral("About ") + ProgramTitle);
@@ -108,11 +115,18 @@ void AboutForm::Command_CheckUpdate_Click()
     if (m_checking)
         return;
     m_checking = true;
-    // The window takes no input while the version file is fetched; it comes back before the
-    // outcome is shown, so the message box over it is usable.
+    // The window takes no input while the version file is fetched; the fetch runs on from the
+    // event loop, so the windows still paint and the busy pointer shows, and no second check
+    // or Close can start meanwhile.
     setEnabled(false);
     m_platform.setBusy(true);
-    const UpdateVerdict verdict = fetchUpdateVerdict(m_platform, downloadOptions);
+    startUpdateCheck(m_platform, downloadOptions, this,
+                     [this](const UpdateVerdict& verdict) { updateCheckDone(verdict); });
+}
+
+void AboutForm::updateCheckDone(const UpdateVerdict& verdict)
+{
+    // The window comes back before the outcome is shown, so the message box over it is usable.
     m_platform.setBusy(false);
     setEnabled(true);
     m_checking = false;

@@ -10,10 +10,13 @@ class QPushButton;
 
 namespace vrx {
 
+struct UpdateVerdict;
+
 class AboutForm : public QDialog {
     Q_OBJECT
 public:
     AboutForm(Platform& platform, QWidget* owner);
+    ~AboutForm() override;
 
     // "Version: 1.3,  Date: Jan 2025", an empty line, the authorship line, two line feeds.
     static QString aboutText();
@@ -41,6 +44,7 @@ private:
     void Form_Load();
     // Escape closes; Enter presses the focused button. Returns true when the key was used.
     bool buttonKeyDown(QPushButton* button, QKeyEvent* event);
+    void updateCheckDone(const UpdateVerdict& verdict);
 
     Platform& m_platform;
     bool m_checking = false; // while the update check fetches, the window takes no input

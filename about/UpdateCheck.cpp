@@ -21,6 +21,15 @@ bool isLineEnd(QChar c)
     return c == QLatin1Char('\n') || c == QLatin1Char('\r');
 }
 
+// Control characters other than tab (NUL, escape, C1) and the embeddings, overrides and
+// isolates of bidirectional text.
+bool isHidden(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (c.category() == QChar::Other_Control && u != u'\t') || (u >= 0x202A && u <= 0x202E)
+        || (u >= 0x2066 && u <= 0x2069);
+}
+
 QString withQuestion(const QString& message)
 {
     return message + QStringLiteral("\n\n") + HomepageQuestion;
@@ -56,11 +65,18 @@ QString shownVersion(const QString& version)
     qsizetype end = 0;
     while (end < version.size() && end < ShownVersionLength && !isLineEnd(version[end]))
         ++end;
-    if (end == version.size())
-        return version;
-    if (end > 0 && version[end - 1].isHighSurrogate())
+    if (end > 0 && end < version.size() && version[end - 1].isHighSurrogate())
         --end;
-    return version.left(end) + QChar(0x2026);
+    QString shown = version.left(end);
+    // A NUL ends the text for a screen reader, and a direction mark turns the rest of the
+    // message round; each shows as U+FFFD instead, so the user sees that something odd came.
+    for (QChar& c : shown) {
+        if (isHidden(c))
+            c = QChar::ReplacementCharacter;
+    }
+    if (end < version.size())
+        shown += QChar(0x2026);
+    return shown;
 }
 
 UpdateMessage updateMessage(const UpdateVerdict& verdict)
@@ -99,18 +115,10 @@ QString localVersionFile(const QString& folder)
     return folder + QStringLiteral("/versions.txt");
 }
 
-UpdateVerdict fetchUpdateVerdict(Platform& platform, const DownloadOptions& options)
-{
-    const QString folder = downloadFolder(platform);
-    std::error_code made;
-    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()), made);
-    if (made)
-        return {UpdateOutcome::LocalFailure, {},
-                QStringLiteral("Cannot create the download folder \"%1\": %2")
-                    .arg(folder, QString::fromLocal8Bit(made.message()))};
-    const QString file = localVersionFile(folder);
+namespace {
 
-    const DownloadResult result = platform.download(versionDataUrl(platform), file, options);
+UpdateVerdict judgeDownload(const DownloadResult& result, const QString& file, qint64 maxBytes)
+{
     if (!result.ok && result.local)
         return {UpdateOutcome::LocalFailure, {}, result.error};
     if (!result.ok)
@@ -122,7 +130,31 @@ UpdateVerdict fetchUpdateVerdict(Platform& platform, const DownloadOptions& opti
     QFile data(file);
     if (!data.open(QIODevice::ReadOnly))
         return {UpdateOutcome::NoEntry, {}, {}};
-    return judgeVersionData(data.read(options.maxBytes), ProgramTitle, VersionText());
+    return judgeVersionData(data.read(maxBytes), ProgramTitle, VersionText());
+}
+
+} // namespace
+
+void startUpdateCheck(Platform& platform, const DownloadOptions& options, QObject* context,
+                      std::function<void(const UpdateVerdict&)> done)
+{
+    const QString folder = downloadFolder(platform);
+    std::error_code made;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()), made);
+    if (made) {
+        const UpdateVerdict verdict{UpdateOutcome::LocalFailure, {},
+                                    QStringLiteral("Cannot create the download folder \"%1\": %2")
+                                        .arg(folder, QString::fromLocal8Bit(made.message()))};
+        // Like every other outcome, this one arrives from the event loop.
+        QMetaObject::invokeMethod(context, [done = std::move(done), verdict] { done(verdict); },
+                                  Qt::QueuedConnection);
+        return;
+    }
+    const QString file = localVersionFile(folder);
+    platform.download(versionDataUrl(platform), file, options, context,
+                      [file, maxBytes = options.maxBytes, done = std::move(done)](const DownloadResult& result) {
+                          done(judgeDownload(result, file, maxBytes));
+                      });
 }
 
 void reportUpdateVerdict(Platform& platform, QWidget* parent, const UpdateVerdict& verdict)

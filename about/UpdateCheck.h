@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <functional>
 
 class QWidget;
 
@@ -46,7 +47,8 @@ struct UpdateMessage {
 UpdateMessage updateMessage(const UpdateVerdict& verdict);
 
 // The version text as a message shows it: its first line, at most ShownVersionLength
-// characters, with "…" when anything was left out.
+// characters, with "…" when anything was left out; control characters and the marks that
+// turn the direction of text (U+202A..U+202E, U+2066..U+2069) shown as U+FFFD.
 constexpr qsizetype ShownVersionLength = 80;
 QString shownVersion(const QString& version);
 
@@ -58,9 +60,11 @@ QString downloadFolder(Platform& platform);
 QString localVersionFile(const QString& folder);
 
 // Creates the download folder when missing (a failure here, or a version file that cannot be
-// written, is a LocalFailure and no request is sent), downloads the version data file into it and
-// judges it. Shows nothing.
-UpdateVerdict fetchUpdateVerdict(Platform& platform, const DownloadOptions& options = {});
+// written, is a LocalFailure and no request is sent), starts the download of the version data
+// file into it and returns at once. `done` gets the verdict later, from the event loop, unless
+// `context` is destroyed first. Shows nothing.
+void startUpdateCheck(Platform& platform, const DownloadOptions& options, QObject* context,
+                      std::function<void(const UpdateVerdict&)> done);
 
 // Shows the verdict's message over parent and, on Yes to a question, opens the home page.
 void reportUpdateVerdict(Platform& platform, QWidget* parent, const UpdateVerdict& verdict);

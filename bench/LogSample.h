@@ -48,8 +48,12 @@ inline std::string sampleLogLine(std::mt19937& rng, long number)
     return line;
 }
 
-// Writes a log of `lines` lines joined by CR LF; returns the bytes written, or -1.
-inline long long writeSampleLog(const std::string& path, long lines)
+// Writes a log of `lines` lines joined by CR LF; returns the bytes written, or -1. With
+// `expand`, each line goes through it first (the test program's tokens expanded), and lineEnd
+// joins them: a log whose CR LF a file transfer turned into LF is one log line holding them
+// all, and loads only when no token stands past position 32767 of it.
+template <class Expand>
+inline long long writeSampleLog(const std::string& path, long lines, const char* lineEnd, Expand&& expand)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
@@ -58,8 +62,8 @@ inline long long writeSampleLog(const std::string& path, long lines)
     long long written = 0;
     std::string chunk;
     for (long i = 0; i < lines; ++i) {
-        chunk += sampleLogLine(rng, i);
-        chunk += "\r\n";
+        chunk += expand(sampleLogLine(rng, i));
+        chunk += lineEnd;
         if (chunk.size() > (1u << 20) || i + 1 == lines) {
             written += static_cast<long long>(std::fwrite(chunk.data(), 1, chunk.size(), f));
             chunk.clear();
@@ -67,6 +71,11 @@ inline long long writeSampleLog(const std::string& path, long lines)
     }
     std::fclose(f);
     return written;
+}
+
+inline long long writeSampleLog(const std::string& path, long lines)
+{
+    return writeSampleLog(path, lines, "\r\n", [](std::string line) { return line; });
 }
 
 } // namespace vrx::bench

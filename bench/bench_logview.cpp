@@ -1,7 +1,9 @@
 // Log viewing: ConvertLogLine throughput, loading a generated log of 1,000,000 lines
-// through "&Open File" into the display (time and peak memory), and finding in it.
+// through "&Open File" into the display (time and peak memory), and finding in it; the same
+// for a log whose line ends a file transfer turned into LF alone.
 
 #include "core/ConvertLogLine.h"
+#include "core/LogReader.h"
 #include "bench/LogSample.h"
 #include "logview/LogView.h"
 #include "platform/QtPlatform.h"
@@ -115,10 +117,20 @@ struct LoadedLogWindow {
     bool printable = false;
     QString defaultDir;
 
-    explicit LoadedLogWindow(long lines)
+    // The kinds of log: the test program's, its text expanded with LF alone (as a file
+    // transfer leaves it), and the same text with CR LF.
+    enum Kind { Compact = 0, TextLf = 1, TextCrLf = 2 };
+
+    explicit LoadedLogWindow(long lines, long kind = Compact)
     {
         const QString path = dir.filePath(QStringLiteral("big.log"));
-        fileBytes = bench::writeSampleLog(path.toStdString(), lines);
+        // The text as the window shows it, so that reading it again repairs and expands nothing.
+        const auto expand = [kind](std::string line) {
+            if (kind != Compact)
+                repairLogLine(line.data(), line.size());
+            return kind == Compact ? line : ConvertLogLine(line).text;
+        };
+        fileBytes = bench::writeSampleLog(path.toStdString(), lines, kind == TextLf ? "\n" : "\r\n", expand);
         QFile status(dir.filePath(QStringLiteral("big.tst")));
         if (status.open(QIODevice::WriteOnly))
             status.write("1,0,-1\r\n");
@@ -131,10 +143,11 @@ struct LoadedLogWindow {
     }
 };
 
+// Arguments: lines; the kind of log (LoadedLogWindow::Kind).
 void BM_LoadLog(benchmark::State& state)
 {
     const long lines = state.range(0);
-    LoadedLogWindow w(lines);
+    LoadedLogWindow w(lines, state.range(1));
     const long long fileBytes = w.fileBytes;
 
     double seconds = 0;
@@ -168,14 +181,20 @@ void BM_LoadLog(benchmark::State& state)
     state.counters["growth_x_file"] = ((peakKiB - baseKiB) / 1024.0) / fileMiB;
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * fileBytes);
 }
-BENCHMARK(BM_LoadLog)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadLog)
+    ->Args({1000000, LoadedLogWindow::Compact})
+    ->Args({1000000, LoadedLogWindow::TextLf})
+    ->Args({1000000, LoadedLogWindow::TextCrLf})
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
 
 // "Find Next" for a text the loaded log does not hold, from its first line down to its end:
 // the whole display text is searched, then the not-found message (counted, not shown).
-// Argument: 0 any case (the find window's default), 1 match case.
+// Arguments: 0 any case (the find window's default), 1 match case; lines; the kind of log
+// (300,000 lines of text with LF alone are 30 MB).
 void BM_FindNotFound(benchmark::State& state)
 {
-    LoadedLogWindow w(1000000);
+    LoadedLogWindow w(state.range(1), state.range(2));
     w.view->openFromDialog(w.defaultDir);
     if (w.platform.messages != 0)
         state.SkipWithError("the log did not load");
@@ -188,10 +207,15 @@ void BM_FindNotFound(benchmark::State& state)
     if (w.platform.messages - before != static_cast<int>(state.iterations()))
         state.SkipWithError("a match was found");
     const size_t textBytes = w.view->displayBytes().size();
+    state.counters["file_MB"] = static_cast<double>(w.fileBytes) / 1048576.0;
     state.counters["text_MB"] = static_cast<double>(textBytes) / 1048576.0;
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(textBytes));
 }
-BENCHMARK(BM_FindNotFound)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindNotFound)
+    ->Args({0, 1000000, LoadedLogWindow::Compact})
+    ->Args({1, 1000000, LoadedLogWindow::Compact})
+    ->Args({0, 300000, LoadedLogWindow::TextLf})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

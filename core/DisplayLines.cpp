@@ -36,13 +36,6 @@ RawLine rawLineAt(std::string_view bytes, size_t from)
     return {from, end, next};
 }
 
-// What a line gives on the display: its length and its line feeds.
-struct Measure {
-    size_t length = 0;
-    size_t lineFeeds = 0;
-    bool lastIsLineFeed = false;
-};
-
 constexpr size_t Piece = 1 << 20;
 
 // Converts a line that has passed its check: whole, or in parts when it is long.
@@ -52,16 +45,6 @@ void appendChecked(std::string& out, std::string_view line, std::string& scratch
         appendConvertedLine(out, {}, line);
     else
         convertCheckedLine(line, Piece, scratch, [&out](std::string_view part) { out.append(part); });
-}
-
-Measure measure(std::string_view converted)
-{
-    Measure m;
-    m.length = converted.size();
-    for (const char c : converted)
-        m.lineFeeds += c == '\n';
-    m.lastIsLineFeed = !converted.empty() && converted.back() == '\n';
-    return m;
 }
 
 } // namespace
@@ -103,17 +86,12 @@ DisplayLines DisplayLines::fromLog(std::string bytes, LogRead& result, const std
     std::uint64_t lineFeeds = 0;   // all its LFs
     bool endsWithLineFeed = false;
     std::string scratch;
+    std::vector<Block> inLine;     // blocks that begin inside the line being converted
     size_t at = 0;
     std::int64_t number = 0;
     while (at < bytes.size()) {
         const RawLine raw = rawLineAt(bytes, at);
         ++number;
-        if (static_cast<size_t>(number - 1) % LinesPerBlock == 0) {
-            // Its first display line begins after the separator in front of it.
-            const std::uint64_t sep = started ? 1 : 0;
-            lines.m_blocks.push_back({at, static_cast<size_t>(lineFeeds + sep),
-                                      textBytes + 2 * sep - (separators + sep), started});
-        }
         char* data = bytes.data() + raw.begin;
         const size_t size = raw.end - raw.begin;
         if (!repairLogLine(data, size)) {
@@ -121,8 +99,37 @@ DisplayLines DisplayLines::fromLog(std::string bytes, LogRead& result, const std
             break;
         }
         const std::string_view line(data, size);
-        const long leading = started ? static_cast<long>(Separator.size()) : 0;
-        Measure m;
+        // Where the line's text begins on the display: after the separator in front of it.
+        const std::uint64_t sep = started ? 1 : 0;
+        const std::uint64_t firstLine = lineFeeds + sep;
+        const std::uint64_t firstCharacter = textBytes + 2 * sep - (separators + sep);
+
+        // Each LF of the converted line begins a display line, and every LinesPerBlock-th a
+        // block. It is the log line's own LF (a count character is never one), so the k-th LF
+        // converted stands where the k-th LF of the log line does.
+        std::uint64_t length = 0;
+        std::uint64_t ownLineFeeds = 0;
+        bool lastIsLineFeed = false;
+        size_t rawFrom = 0;
+        inLine.clear();
+        const auto converted = [&](std::string_view part) {
+            for (size_t i = 0;; ++i) {
+                const auto* lf = static_cast<const char*>(std::memchr(part.data() + i, '\n', part.size() - i));
+                if (!lf)
+                    break;
+                i = static_cast<size_t>(lf - part.data());
+                ++ownLineFeeds;
+                rawFrom = static_cast<size_t>(static_cast<const char*>(std::memchr(line.data() + rawFrom, '\n',
+                                                                                  line.size() - rawFrom))
+                                              - line.data()) + 1;
+                if ((firstLine + ownLineFeeds) % LinesPerBlock == 0)
+                    inLine.push_back({raw.begin + rawFrom, static_cast<size_t>(firstLine + ownLineFeeds),
+                                      firstCharacter + length + i + 1, true, true});
+            }
+            length += part.size();
+            if (!part.empty())
+                lastIsLineFeed = part.back() == '\n';
+        };
         if (size <= LongLine) {
             scratch.clear();
             const ConvertError error = appendConvertedLine(scratch, started ? Separator : std::string_view(), line);
@@ -130,49 +137,47 @@ DisplayLines DisplayLines::fromLog(std::string bytes, LogRead& result, const std
                 fail(LogFailure::Kind::ConvertFailed, number, convertErrorReason(error));
                 break;
             }
-            m = measure(std::string_view(scratch).substr(started ? Separator.size() : 0));
+            converted(std::string_view(scratch).substr(started ? Separator.size() : 0));
         } else {
-            LineCheck check(leading);
+            LineCheck check(started ? static_cast<long>(Separator.size()) : 0);
             check.feed(line);
             const ConvertError error = check.finish();
             if (error != ConvertError::None) {
                 fail(LogFailure::Kind::ConvertFailed, number, convertErrorReason(error));
                 break;
             }
-            convertCheckedLine(line, Piece, scratch, [&m](std::string_view part) {
-                const Measure p = measure(part);
-                m.length += p.length;
-                m.lineFeeds += p.lineFeeds;
-                if (p.length > 0)
-                    m.lastIsLineFeed = p.lastIsLineFeed;
-            });
+            convertCheckedLine(line, Piece, scratch, converted);
         }
+        // A block begins with the line when it begins a display line of its own there.
+        if (firstLine % LinesPerBlock == 0 && (started || length > 0))
+            lines.m_blocks.push_back({raw.begin, static_cast<size_t>(firstLine), firstCharacter, started, false});
+        lines.m_blocks.insert(lines.m_blocks.end(), inLine.begin(), inLine.end());
         if (started) {
             textBytes += Separator.size();
             ++separators;
             ++lineFeeds;
             endsWithLineFeed = true;
         }
-        textBytes += m.length;
-        lineFeeds += m.lineFeeds;
-        if (m.length > 0)
-            endsWithLineFeed = m.lastIsLineFeed;
-        started = started || m.length > 0;
+        textBytes += length;
+        lineFeeds += ownLineFeeds;
+        if (length > 0)
+            endsWithLineFeed = lastIsLineFeed;
+        started = started || length > 0;
         result.lines = number;
         at = raw.next;
     }
-    if (result.failure) {
-        // Only the lines before the failing one are held; a block that would begin with it goes.
+    // Only the lines before a failing one are held.
+    if (result.failure)
         bytes.resize(at);
-        if (!lines.m_blocks.empty() && lines.m_blocks.back().source >= at)
-            lines.m_blocks.pop_back();
-    }
     lines.m_source = std::move(bytes);
     if (textBytes > 0) {
         lines.m_count = static_cast<size_t>(lineFeeds + 1 - (endsWithLineFeed ? 1 : 0));
         lines.m_characters = textBytes - separators - (endsWithLineFeed ? 1 : 0);
         lines.m_endsWithLineEnd = endsWithLineFeed;
     }
+    // A text that ends with LF has no line after it, nor a block.
+    while (!lines.m_blocks.empty() && lines.m_blocks.back().firstLine >= lines.m_count)
+        lines.m_blocks.pop_back();
     return lines;
 }
 
@@ -235,12 +240,21 @@ size_t DisplayLines::blockOf(size_t line) const
 std::string_view DisplayLines::blockText(size_t b, std::string& scratch) const
 {
     const Block& block = m_blocks[b];
-    const size_t end = b + 1 < m_blocks.size() ? m_blocks[b + 1].source : m_source.size();
+    const bool last = b + 1 == m_blocks.size();
+    const size_t end = last ? m_source.size() : m_blocks[b + 1].source;
     const std::string_view source = std::string_view(m_source).substr(block.source, end - block.source);
     if (!m_log)
         return source;
+    for (const Cached& c : m_cache) {
+        if (c.block == b) {
+            // A copy, which a later call of line() cannot change under the caller.
+            scratch.assign(c.text);
+            return scratch;
+        }
+    }
     // The lines of the block as the display shows them, each behind CR LF once the display
-    // has text; the CR LF in front of the next block's first line ends the last.
+    // has text; the CR LF in front of the next block's first line ends the last, unless that
+    // block begins after a LF inside a log line, which then ends it.
     scratch.clear();
     bool started = block.started;
     std::string converted;
@@ -254,7 +268,7 @@ std::string_view DisplayLines::blockText(size_t b, std::string& scratch) const
         started = started || scratch.size() > before;
         at = raw.next;
     }
-    if (started && end < m_source.size())
+    if (started && !last && !m_blocks[b + 1].inLine)
         scratch.append(Separator);
     return scratch;
 }
@@ -301,6 +315,8 @@ std::uint64_t DisplayLines::lineOffset(size_t index) const
     if (index >= m_count)
         return m_characters + (m_count > 0 ? 1 : 0);
     const size_t b = blockOf(index);
+    if (index == m_blocks[b].firstLine)
+        return m_blocks[b].firstCharacter;
     return m_blocks[b].firstCharacter + cached(b).offsets[index - m_blocks[b].firstLine];
 }
 

@@ -104,7 +104,7 @@ private:
 using LineSplitter = BasicLineSplitter<char>;
 
 // The lines of a display text, served a run at a time without going through the text before
-// them. The window holds its log this way: as the file's bytes (repaired), with the display
+// them, at the same cost a line however the log's lines end. The window holds its log this way: as the file's bytes (repaired), with the display
 // made from them a block of lines at a time when it is asked for, since the display text is
 // nearly twice the size of the log. A display text given as such is held as it is.
 //
@@ -135,48 +135,65 @@ public:
     // A line's text; it stays valid until the next call of line() on this object.
     std::string_view line(size_t line) const;
 
+    // Calls line(text, end, offset) for the lines from first on (0-based), offset being where
+    // the line begins, until it returns false. Each run of lines is converted once on the way.
+    template <class Line>
+    void forEachFrom(size_t first, Line&& line) const
+    {
+        std::string scratch;
+        for (size_t b = blockOf(first); b < m_blocks.size(); ++b) {
+            const std::string_view text = blockText(b, scratch);
+            std::uint64_t offset = m_blocks[b].firstCharacter;
+            size_t number = m_blocks[b].firstLine;
+            for (size_t at = 0; at < text.size(); ++number) {
+                const BasicLineAt<char> found = lineAt(text, at);
+                at = found.next;
+                if (number >= first && !line(found.text, found.end, offset))
+                    return;
+                offset += found.text.size() + 1;
+            }
+        }
+    }
+
     // Calls line(text, end) for count lines from first on (0-based), fewer at the end.
     template <class Line>
     void forEach(size_t first, size_t count, Line&& line) const
     {
-        std::string scratch;
-        for (size_t b = blockOf(first); count > 0 && b < m_blocks.size(); ++b) {
-            const std::string_view text = blockText(b, scratch);
-            size_t skip = first > m_blocks[b].firstLine ? first - m_blocks[b].firstLine : 0;
-            for (size_t at = 0; count > 0 && at < text.size();) {
-                const BasicLineAt<char> found = lineAt(text, at);
-                at = found.next;
-                if (skip > 0) {
-                    --skip;
-                    continue;
-                }
-                line(found.text, found.end);
-                --count;
-            }
-        }
+        if (count == 0)
+            return;
+        forEachFrom(first, [&count, &line](std::string_view text, LineEnd end, std::uint64_t) {
+            line(text, end);
+            return --count > 0;
+        });
     }
 
     template <class Line>
     void forEach(Line&& line) const { forEach(0, m_count, line); }
 
+    // The first line of the run of lines that is converted with this one: a reader going
+    // backwards a run at a time, from here, converts no run twice.
+    size_t runStart(size_t line) const { return m_blocks.empty() ? 0 : m_blocks[blockOf(line)].firstLine; }
+
     // The whole display text, lines joined by CR LF, as the reader gives it.
     std::string text() const;
 
 private:
-    // A run of lines: every 256th line of a display text, or the display lines of every 256th
-    // line of a log. It is found after at most that many lines are converted or scanned.
+    // A run of LinesPerBlock display lines, the last one fewer. A log's block may begin inside
+    // a log line, after a line feed the line holds: a log whose CR LF became LF alone is one
+    // log line, and its display lines are found in runs all the same.
     struct Block {
         size_t source = 0;                 // where its first line begins in m_source
         size_t firstLine = 0;              // its first display line
         std::uint64_t firstCharacter = 0;  // where that line begins
         bool started = false;              // a log: the display had text before it
+        bool inLine = false;               // a log: it begins after a line feed inside a log line
     };
     static constexpr size_t LinesPerBlock = 256;
 
     // The block that holds a line (the last one for lines past the end).
     size_t blockOf(size_t line) const;
     // Its display text: the lines with their ends, up to where the next block's first line
-    // begins; in scratch when it had to be converted.
+    // begins; in scratch when it had to be converted or was converted lately.
     std::string_view blockText(size_t block, std::string& scratch) const;
 
     // A block of lines converted lately, with where its lines begin.

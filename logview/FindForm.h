@@ -30,8 +30,13 @@ public:
     QPushButton* FindNext = nullptr;
     QPushButton* Cancel = nullptr;
 
-    // Shows the window (again) in front, its text selected so that typing replaces it.
+    // Shows the window (again) in front, its text selected so that typing replaces it. The
+    // first time it opens beside its owner (right, else left), or where the screen has no room
+    // for that, at the top right of the owner's text.
     void showFind();
+
+    // Moves the window off a place on the screen (a found line), above or below it.
+    void keepClearOf(const QRect& globalRect);
 
     // The text in the field with the options as set.
     FindRequest request() const;
@@ -45,8 +50,10 @@ signals:
 
 private:
     void FindNext_Click();
+    void placeBesideOwner();
 
     QString m_lastText;
+    bool m_placed = false;
 };
 
 } // namespace vrx

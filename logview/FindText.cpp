@@ -190,32 +190,51 @@ std::optional<std::uint64_t> findInLines(const DisplayLines& lines, const QStrin
         return std::nullopt;
     // The lines are searched a run at a time, joined by one character each as the text box
     // shows them, so that an offset in a run is an offset in the text from the run's start. A
-    // match never spans lines: the text to find is one line of the find window.
+    // match never spans lines: the text to find is one line of the find window. Each line is
+    // made once for a search: down, the runs follow one another; up, each run begins where
+    // the lines are made from, so that no two runs make the same lines.
     constexpr size_t RunLines = 4096;
     from = std::min(from, lines.characters());
     const size_t fromLine = lines.lineAtOffset(from);
     std::string run;
-    const auto join = [&run](size_t first, size_t count, const DisplayLines& l) {
-        run.clear();
-        l.forEach(first, count, [&run](std::string_view line, LineEnd) {
-            run.append(line);
-            run += '\n';
-        });
+    std::uint64_t start = 0;
+    size_t inRun = 0;
+    const auto add = [&](std::string_view line, std::uint64_t offset) {
+        if (inRun++ == 0)
+            start = offset;
+        run.append(line);
+        run += '\n';
     };
     if (down) {
-        for (size_t first = fromLine; first < lines.count(); first += RunLines) {
-            join(first, RunLines, lines);
-            const std::uint64_t start = lines.lineOffset(first);
-            const size_t at = first == fromLine ? size_t(from - start) : 0;
+        std::optional<std::uint64_t> match;
+        bool first = true;
+        const auto search = [&] {
+            const size_t at = first ? size_t(from - start) : 0;
+            first = false;
             if (const auto found = findInDisplayText(run, text, at, matchCase, true))
-                return start + *found;
-        }
-        return std::nullopt;
+                match = start + *found;
+            run.clear();
+            inRun = 0;
+            return !match;
+        };
+        lines.forEachFrom(fromLine, [&](std::string_view line, LineEnd, std::uint64_t offset) {
+            add(line, offset);
+            return inRun < RunLines || search();
+        });
+        if (!match && inRun > 0)
+            search();
+        return match;
     }
     for (size_t last = fromLine + 1; last > 0;) {
-        const size_t first = last > RunLines ? last - RunLines : 0;
-        join(first, last - first, lines);
-        const std::uint64_t start = lines.lineOffset(first);
+        size_t first = lines.runStart(last - 1);
+        while (last - first < RunLines && first > 0)
+            first = lines.runStart(first - 1);
+        run.clear();
+        inRun = 0;
+        lines.forEachFrom(first, [&](std::string_view line, LineEnd, std::uint64_t offset) {
+            add(line, offset);
+            return first + inRun < last;
+        });
         const size_t end = last == fromLine + 1 ? size_t(from - start) : run.size();
         if (const auto found = findInDisplayText(run, text, end, matchCase, false))
             return start + *found;

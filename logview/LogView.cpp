@@ -3,6 +3,7 @@
 #include "platform/FormStyle.h"
 #include "platform/Identity.h"
 #include "logview/LogFiles.h"
+#include "logview/SelectedText.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 
@@ -11,6 +12,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 
 #include <algorithm>
 #include <array>
@@ -122,6 +124,18 @@ void LogView::buildControls()
     StatusList->setFocusPolicy(Qt::StrongFocus);
     setTabOrder(Display, StatusList);
     Display->setFocus();
+    connect(Display, &LogTextView::copyRefused, this, [this](qint64 characters) {
+        m_platform.messageBox(window(), copyRefusedText(characters), ProgramTitle, MessageButtons::Ok,
+                              MessageIcon::Information);
+    });
+}
+
+QString copyRefusedText(qint64 characters)
+{
+    const QLocale locale;
+    return QStringLiteral("The selection is too large to copy: it holds %1 characters, and at most %2 can be "
+                          "copied at once.")
+        .arg(locale.toString(characters), locale.toString(MaxTextRequest));
 }
 
 void LogView::openFromDialog(const QString& startFolder)
@@ -257,23 +271,43 @@ bool LogView::findNext(const FindRequest& request, QWidget* dialogParent)
     // found, so that the user knows every match has been passed. Moving the cursor to the
     // other end starts the search again.
     const qint64 from = request.down ? Display->selectionEnd() : Display->selectionStart();
-    std::optional<std::uint64_t> match;
     try {
-        match = findInLines(Display->lines(), request.text, std::uint64_t(from), request.matchCase, request.down);
+        const std::optional<std::uint64_t> match =
+            findInLines(Display->lines(), request.text, std::uint64_t(from), request.matchCase, request.down);
+        if (!match) {
+            // A long text (the field takes 32,767 characters) is shown by its start, so that the
+            // message stays a line or two and its button on the screen.
+            constexpr qsizetype Shown = 80;
+            QString text = request.text;
+            if (text.size() > Shown) {
+                qsizetype cut = Shown - 1;
+                if (text.at(cut - 1).isHighSurrogate())
+                    --cut;
+                text = text.left(cut) + QChar(0x2026);
+            }
+            m_platform.messageBox(dialogParent ? dialogParent : window(),
+                                  QStringLiteral("Cannot find \"") + text + QLatin1Char('"'), ProgramTitle,
+                                  MessageButtons::Ok, MessageIcon::Information);
+            return false;
+        }
+        // Showing the match lays out its line, which may be a huge one.
+        Display->setSelection(qint64(*match), qint64(*match) + request.text.size());
+        return true;
     } catch (const std::bad_alloc&) {
         m_platform.messageBox(dialogParent ? dialogParent : window(),
                               QStringLiteral("There is not enough memory to search the log."), ProgramTitle,
                               MessageButtons::Ok, MessageIcon::Information);
         return false;
     }
-    if (!match) {
-        m_platform.messageBox(dialogParent ? dialogParent : window(),
-                              QStringLiteral("Cannot find \"") + request.text + QLatin1Char('"'), ProgramTitle,
-                              MessageButtons::Ok, MessageIcon::Information);
-        return false;
-    }
-    Display->setSelection(qint64(*match), qint64(*match) + request.text.size());
-    return true;
+}
+
+QRect LogView::selectedRowOnScreen() const
+{
+    const QRect character = Display->characterRect(Display->selectionStart());
+    if (character.isEmpty())
+        return {};
+    return QRect(Display->viewport()->mapToGlobal(QPoint(0, character.top())),
+                 QSize(Display->viewport()->width(), character.height()));
 }
 
 QString LogView::displayText() const

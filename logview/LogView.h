@@ -69,6 +69,9 @@ public:
     // selects the match; when there is none, says so in a message box over dialogParent
     // (the view's window when null). Returns whether it found one.
     bool findNext(const FindRequest& request, QWidget* dialogParent = nullptr);
+    // The row of Display that holds the start of the selection, on the screen (global
+    // coordinates); empty when it is not shown.
+    QRect selectedRowOnScreen() const;
 
     // The display text: the converted log, lines joined by CR LF (decoded from the bytes).
     QString displayText() const;
@@ -105,6 +108,9 @@ private:
     std::array<qint16, 3> m_testCounts{};
     bool m_statusShown = false;
 };
+
+// What the user is told when Copy is refused for a selection of this many characters.
+QString copyRefusedText(qint64 characters);
 
 // The folder of a path: everything before its last separator ("/" for a file in the root);
 // empty when the path has no separator.

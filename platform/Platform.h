@@ -6,8 +6,10 @@
 #include <QUrl>
 #include <QVariant>
 #include <chrono>
+#include <functional>
 #include <optional>
 
+class QObject;
 class QWidget;
 
 namespace vrx {
@@ -42,6 +44,7 @@ struct PrinterChoice {
 struct DownloadOptions {
     std::chrono::milliseconds timeout{20000};
     qint64 maxBytes = 1024 * 1024;
+    QByteArray trustedCertificates;   // PEM, trusted instead of the system's (tests); empty: the system's
 };
 
 // Outcome of a download; ok only when a 2xx answer was written whole to the target file.
@@ -50,6 +53,9 @@ struct DownloadResult {
     QString error;
     bool local = false;   // failed on this machine (the file could not be written), no request sent
 };
+
+// Receives the outcome of a download, once.
+using DownloadDone = std::function<void(const DownloadResult&)>;
 
 class Platform {
 public:
@@ -90,9 +96,11 @@ public:
     // Hand a URL (web page, mailto:) to the desktop.
     virtual void openUrl(const QUrl& url) = 0;
 
-    // Download a URL into a file; blocks the caller, not the window's painting.
-    virtual DownloadResult download(const QUrl& url, const QString& targetFile,
-                                    const DownloadOptions& options) = 0;
+    // Starts downloading a URL into a file and returns at once, so the windows keep working
+    // meanwhile. `done` gets the outcome later, from the event loop; when `context` is
+    // destroyed first, the transfer ends there and `done` is never called.
+    virtual void download(const QUrl& url, const QString& targetFile, const DownloadOptions& options,
+                          QObject* context, DownloadDone done) = 0;
 
     // The user's home folder.
     virtual QString homeFolder() = 0;

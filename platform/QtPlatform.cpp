@@ -1,6 +1,8 @@
 #include "platform/QtPlatform.h"
 
+#include "platform/Download.h"
 #include "platform/NativePath.h"
+#include "platform/Twips.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -8,14 +10,21 @@
 #include <QFileDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
+#include <QTreeView>
 
 #include <sys/stat.h>
+
+#include <algorithm>
 
 namespace vrx {
 
@@ -45,12 +54,39 @@ MessageResult QtPlatform::messageBox(QWidget* parent, const QString& text, const
 
 std::optional<OpenFileResult> QtPlatform::openFile(QWidget* parent, const OpenFileRequest& request)
 {
-    QFileDialog dialog(parent, request.title, request.initialDir, request.filter);
+    // Qt's dialog names folders by UTF-8 text: a folder whose name holds other bytes (Latin-1
+    // from DOS media) is opened at its nearest parent that it can name, where it is listed.
+    QString initialDir = request.initialDir;
+    while (std::any_of(initialDir.cbegin(), initialDir.cend(),
+                       [](QChar c) { return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF; }))
+        initialDir = QFileInfo(initialDir).path();
+    QFileDialog dialog(parent, request.title, initialDir, request.filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, false);
-    if (!request.fileName.isEmpty() && !request.fileName.contains(QLatin1Char('*')))
+    // Large enough for the file list to show each file's whole name, size and date side by
+    // side, which is how a user tells one run from another (800 x 500 pixels at 96 DPI).
+    const qreal scale = logicalDpi(parent) / 96.0;
+    dialog.resize(qRound(800 * scale), qRound(500 * scale));
+    auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (auto* files = dialog.findChild<QFileSystemModel*>(); files && list)
+        QObject::connect(files, &QFileSystemModel::directoryLoaded, list, [list] {
+            // Each column as wide as its widest entry; room to spare goes to the names.
+            QHeaderView* header = list->header();
+            header->resizeSections(QHeaderView::ResizeToContents);
+            const int spare = list->viewport()->width() - header->length();
+            if (spare > 0)
+                header->resizeSection(0, header->sectionSize(0) + spare);
+        });
+    // The preset name (a pattern such as "*.log") stands selected in the name box, so that a
+    // name typed over it replaces it.
+    if (!request.fileName.isEmpty()) {
         dialog.selectFile(request.fileName);
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->selectAll();
+        });
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QString path = QDir::toNativeSeparators(resolveReplacedPath(dialog.selectedFiles().constFirst()));
@@ -122,7 +158,15 @@ QString QtPlatform::environment(const QString& name)
 
 bool QtPlatform::exists(const QString& path)
 {
-    return !path.isEmpty() && QFileInfo::exists(path);
+    if (path.isEmpty())
+        return false;
+#ifdef Q_OS_WIN
+    return QFileInfo::exists(path);
+#else
+    // By the name's own bytes: Qt's text for a Latin-1 name would name another file.
+    struct stat info {};
+    return ::stat(nativePathBytes(path).constData(), &info) == 0;
+#endif
 }
 
 void QtPlatform::setBusy(bool busy)
@@ -146,9 +190,11 @@ void QtPlatform::openUrl(const QUrl& url)
     QDesktopServices::openUrl(url);
 }
 
-DownloadResult QtPlatform::download(const QUrl& url, const QString& targetFile, const DownloadOptions& options)
+void QtPlatform::download(const QUrl& url, const QString& targetFile, const DownloadOptions& options,
+                          QObject* context, DownloadDone done)
 {
-    return downloadToFile(url, targetFile, options);
+    startDownload(url, targetFile, options, [this](const QString& name) { return environment(name); },
+                  context, std::move(done));
 }
 
 QString QtPlatform::homeFolder()

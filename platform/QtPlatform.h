@@ -1,5 +1,5 @@
 #pragma once
-// The platform layer on Qt: real dialogs, QSettings, QDesktopServices, Qt Network.
+// The platform layer on Qt: real dialogs, QSettings, QDesktopServices; the download on libcurl.
 
 #include "platform/Platform.h"
 
@@ -21,15 +21,9 @@ public:
     void setBusy(bool busy) override;
     void processEvents() override;
     void openUrl(const QUrl& url) override;
-    DownloadResult download(const QUrl& url, const QString& targetFile,
-                            const DownloadOptions& options) override;
+    void download(const QUrl& url, const QString& targetFile, const DownloadOptions& options,
+                  QObject* context, DownloadDone done) override;
     QString homeFolder() override;
 };
-
-// The real download, shared by the Qt platform and the test platform (which talks to a
-// server on loopback): follows redirects to http/https only, bypasses the cache, gives up
-// after options.timeout or past options.maxBytes, and accepts only a 2xx answer. The target
-// is replaced by a new file of our own, never written through a link.
-DownloadResult downloadToFile(const QUrl& url, const QString& targetFile, const DownloadOptions& options);
 
 } // namespace vrx

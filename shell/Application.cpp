@@ -1,6 +1,7 @@
 #include "shell/Application.h"
 
 #include "platform/Identity.h"
+#include "platform/NativePath.h"
 #include "platform/Platform.h"
 
 #include <QCommandLineParser>
@@ -20,10 +21,29 @@ QString mainCaption()
         + QStringLiteral(" / QX");
 }
 
+// The settings file is UTF-8 text, which cannot hold a folder whose name is no UTF-8 (a
+// Latin-1 name from DOS media): its bytes would come back as U+FFFD and name no folder. Such
+// a folder is stored by its bytes (QSettings writes @ByteArray(...)) and read back from them;
+// every other folder is stored as text, as before.
+static QVariant settingOfFolder(const QString& folder)
+{
+    const QByteArray bytes = nativePathBytes(folder);
+    if (QString::fromUtf8(bytes) == folder)
+        return folder;
+    return bytes;
+}
+
+static QString folderOfSetting(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QByteArray)
+        return pathFromNativeBytes(value.toByteArray());
+    return value.toString();
+}
+
 QString establishDefaultDir(Platform& platform)
 {
     const QString dataFolder = platform.userDataFolder();
-    QString folder = platform.readSetting(SettingsAppName, SettingsSection, DefaultPathKey, dataFolder).toString();
+    QString folder = folderOfSetting(platform.readSetting(SettingsAppName, SettingsSection, DefaultPathKey, dataFolder));
     if (!platform.exists(folder)) {
         folder = dataFolder;
         if (!platform.exists(folder))
@@ -36,7 +56,7 @@ bool saveDefaultDirIfChanged(Platform& platform, const QString& savedDefaultDir,
 {
     if (defaultDir == savedDefaultDir)
         return false;
-    platform.writeSetting(SettingsAppName, SettingsSection, DefaultPathKey, defaultDir);
+    platform.writeSetting(SettingsAppName, SettingsSection, DefaultPathKey, settingOfFolder(defaultDir));
     return true;
 }
 
@@ -68,10 +88,51 @@ static QString usage(const QCommandLineParser& parser)
     return text;
 }
 
+// The arguments without the options that QGuiApplication, QApplication and the X11 platform
+// take out of argv themselves, with the value those options read. Qt reads them with one or
+// two dashes, anywhere on the line (also after "--"), and take the next argument as the value
+// whatever it looks like.
+static QStringList withoutQtOptions(const QStringList& arguments)
+{
+    static const QStringList withValue = {
+        QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"), QStringLiteral("session"), QStringLiteral("display"), QStringLiteral("name"),
+        QStringLiteral("title"), QStringLiteral("icon"), QStringLiteral("geometry"), QStringLiteral("visual"),
+        QStringLiteral("style"), QStringLiteral("stylesheet")};
+    static const QStringList flags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                      QStringLiteral("nograb"), QStringLiteral("dograb"), QStringLiteral("sync"),
+                                      QStringLiteral("testability")};
+    static const QStringList joined = {QStringLiteral("style="), QStringLiteral("stylesheet="),
+                                       QStringLiteral("qmljsdebugger=")};
+    QStringList kept = arguments.mid(0, 1);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        QStringView name(argument);
+        if (name.startsWith(QLatin1String("--")))
+            name = name.mid(2);
+        else if (name.startsWith(QLatin1Char('-')))
+            name = name.mid(1);
+        else {
+            kept << argument;
+            continue;
+        }
+        if (withValue.contains(name)) {
+            ++i; // its value, if there is one
+            continue;
+        }
+        if (flags.contains(name)
+            || std::any_of(joined.cbegin(), joined.cend(), [name](const QString& j) { return name.startsWith(j); }))
+            continue;
+        kept << argument;
+    }
+    return kept;
+}
+
 CommandLine parseCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    // "-platform" is one option, as Qt's own options are spelt, not -p -l -a ...
+    // Long options take one dash as well (-help, -version), as Qt's own options are spelt.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(ProgramTitle);
     // Answered before the program has a QApplication (they need no display), so the texts are
@@ -84,21 +145,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The log to open; only the first counts."),
                                  QStringLiteral("[FILE]"));
     CommandLine line;
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(withoutQtOptions(arguments))) {
         line.action = CommandLine::Action::Error;
         line.output = QStringLiteral("vrxpv: ") + parser.errorText() + QStringLiteral("\n\n") + usage(parser);
-        // The options every Qt program takes (the window system's and the widgets'): QApplication
-        // takes them out of the command line itself.
-        static const QStringList qtOptions = {
-            QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-            QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
-            QStringLiteral("qwindowtitle"), QStringLiteral("reverse"), QStringLiteral("session"),
-            QStringLiteral("display"), QStringLiteral("name"), QStringLiteral("title"), QStringLiteral("visual"),
-            QStringLiteral("geometry"), QStringLiteral("style"), QStringLiteral("stylesheet"),
-            QStringLiteral("widgetcount"), QStringLiteral("nograb"), QStringLiteral("dograb"), QStringLiteral("sync"),
-            QStringLiteral("dialogs"), QStringLiteral("fontengine")};
-        line.qtOptionsOnly = std::all_of(parser.unknownOptionNames().cbegin(), parser.unknownOptionNames().cend(),
-                                         [](const QString& name) { return qtOptions.contains(name); });
     } else if (parser.isSet(help)) {
         line.action = CommandLine::Action::Help;
         line.output = usage(parser);

@@ -30,11 +30,12 @@ struct CommandLine {
     Action action = Action::Run;
     QString logPath;   // Run: the first FILE (as pathFromNativeBytes spells it), or empty
     QString output;    // Help, Version: the text for standard output; Error: for standard error
-    bool qtOptionsOnly = false;   // Error: every unknown option is one that QApplication takes
 };
 
-// Reads the arguments after Qt took its own out (arguments[0] is the program). Only the first
-// FILE counts, as with a drop of several files; an unknown option is an error (exit status 2).
+// Reads the arguments (arguments[0] is the program). The options every Qt program takes
+// (-platform NAME, -reverse, ...) are passed over as QApplication takes them, so that --help
+// and --version are answered, and a wrong command line refused, before a display is needed.
+// Only the first FILE counts; an unknown option is an error (exit status 2).
 CommandLine parseCommandLine(const QStringList& arguments);
 
 } // namespace vrx

@@ -191,10 +191,18 @@ void MainForm::Intro(int seconds)
 
 QString MainForm::droppedLogPath(const QMimeData* mime)
 {
-    if (!mime || !mime->hasUrls() || mime->urls().isEmpty())
+    if (!mime || !mime->hasUrls())
         return {};
-    const QUrl url = mime->urls().constFirst();
-    if (!url.isLocalFile())
+    // One log at a time: a drop of several files is refused, as the pointer shows, rather than
+    // opening one of them and passing over the others without a word.
+    const QList<QUrl> urls = mime->urls();
+    if (urls.size() != 1)
+        return {};
+    // Only a file of this machine: file:///path or file://localhost/path. A file on another
+    // host (file://otherhost/path) is not the local /path.
+    const QUrl& url = urls.constFirst();
+    if (!url.isLocalFile()
+        || !(url.host().isEmpty() || url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0))
         return {};
     // The address carries the name's bytes percent-encoded; Qt's own decoding would turn a
     // Latin-1 name into replacement characters, naming no file.
@@ -204,18 +212,40 @@ QString MainForm::droppedLogPath(const QMimeData* mime)
     return isFile ? QDir::toNativeSeparators(path) : QString();
 }
 
+// A dropped log is only read: the drop is taken as a copy, or as a link where the source offers
+// no copy, never as a move, after which the source would delete its file.
+static bool acceptAsCopy(QDropEvent* event)
+{
+    if (event->possibleActions() & Qt::CopyAction)
+        event->setDropAction(Qt::CopyAction);
+    else if (event->possibleActions() & Qt::LinkAction)
+        event->setDropAction(Qt::LinkAction);
+    else
+        return false;
+    event->accept();
+    return true;
+}
+
 void MainForm::dragEnterEvent(QDragEnterEvent* event)
 {
     if (!droppedLogPath(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+        acceptAsCopy(event);
+}
+
+void MainForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    // Each move may bring another proposal (Shift asks for a move); the answer stays a copy.
+    if (!droppedLogPath(event->mimeData()).isEmpty())
+        acceptAsCopy(event);
+    else
+        event->ignore();
 }
 
 void MainForm::dropEvent(QDropEvent* event)
 {
     const QString path = droppedLogPath(event->mimeData());
-    if (path.isEmpty())
+    if (path.isEmpty() || !acceptAsCopy(event))
         return;
-    event->acceptProposedAction();
     // Opened exactly as a file chosen in the open dialog.
     m_logView->open(path);
 }
@@ -274,7 +304,7 @@ void MainForm::FindInLog_Click()
     if (!m_findForm) {
         m_findForm = new FindForm(this);
         connect(m_findForm, &FindForm::findNextRequested, this,
-                [this](const FindRequest& request) { m_logView->findNext(request, m_findForm); });
+                [this](const FindRequest& request) { findNext(request, m_findForm); });
     }
     m_findForm->showFind();
 }
@@ -285,7 +315,14 @@ void MainForm::FindAgain_Click()
     if (request.text.isEmpty())
         FindInLog_Click();
     else
-        m_logView->findNext(request);
+        findNext(request, nullptr);
+}
+
+void MainForm::findNext(const FindRequest& request, QWidget* dialogParent)
+{
+    // The find window never hides the line it has just selected.
+    if (m_logView->findNext(request, dialogParent) && m_findForm)
+        m_findForm->keepClearOf(m_logView->selectedRowOnScreen());
 }
 
 } // namespace vrx

@@ -69,7 +69,7 @@ public:
     // The caller owns the menu.
     QMenu* displayContextMenu(const QPoint& position);
 
-    // The log a drop would open: the first URL when it names an existing local file.
+    // The log a drop would open: its one URL when that names an existing file of this machine.
     static QString droppedLogPath(const QMimeData* mime);
 
     // A log to open as "&Open File" does after its dialog, once the splash has been shown
@@ -98,6 +98,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
@@ -107,6 +108,7 @@ private:
     void Form_Load();
     void Form_Activate();
     void Form_Unload();
+    void findNext(const FindRequest& request, QWidget* dialogParent);
 
     Platform& m_platform;
     LogView* m_logView = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/FormStyle.h"
 #include "platform/ProcessStart.h"
 #include "platform/QtPlatform.h"
+#include "platform/WindowSystemStart.h"
 
 #include <QApplication>
 
@@ -29,11 +30,17 @@ int main(int argc, char* argv[])
 {
     // --help, --version and a wrong command line show no window: they are answered before
     // anything needs a display, so they work over ssh as well.
-    vrx::CommandLine line = vrx::parseCommandLine(vrx::applicationArguments(argc, argv));
-    if (line.action != vrx::CommandLine::Action::Run && !line.qtOptionsOnly)
+    vrx::CommandLine line = vrx::parseCommandLine(vrx::commandLineArguments(argc, argv));
+    if (line.action != vrx::CommandLine::Action::Run) {
+        vrx::attachParentConsole();
         return answer(line);
+    }
 
+    // Without a display Qt would abort with a page of advice; this says in one line what is
+    // missing and ends with status 1.
+    vrx::WindowSystemStart start;
     QApplication app(argc, argv);
+    start.finished();
     QApplication::setApplicationName(QStringLiteral("vrxpv"));
     // No application display name: Qt would append it to every window title, and each title
     // bar is to read exactly its own caption. The desktop entry names the program instead.
@@ -44,8 +51,10 @@ int main(int argc, char* argv[])
 
     // Qt has taken its own options out of argv; what is left is read once more.
     line = vrx::parseCommandLine(vrx::applicationArguments(argc, argv));
-    if (line.action != vrx::CommandLine::Action::Run)
+    if (line.action != vrx::CommandLine::Action::Run) {
+        vrx::attachParentConsole();
         return answer(line);
+    }
 
     vrx::QtPlatform platform;
     vrx::MainForm window(platform);

@@ -1,14 +1,20 @@
 #pragma once
 // A tiny HTTP/1.1 server on 127.0.0.1 for the download tests: each path answers as the
-// test scripts it (status, body, redirect, or silence), one request per connection.
+// test scripts it (status, body, redirect, or silence), one request per connection. It also
+// stands in for a proxy (a request names the whole address then) and, given a certificate,
+// speaks TLS.
 
 #include <QByteArray>
 #include <QHostAddress>
 #include <QMap>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+#include <memory>
 
 namespace vrx::test {
 
@@ -20,6 +26,9 @@ struct HttpAnswer {
     bool stall = false;           // read the request, never answer
     bool endlessHeaders = false;  // a status line, then header fields for as long as the client reads
     bool dripHeaders = false;     // a status line, then one short header field every 20 ms, never ending
+    bool chunked = false;         // the body in chunks of 100 bytes (Transfer-Encoding: chunked)
+    bool cutShort = false;        // the connection closes after half the body (and before the last chunk)
+    QByteArray extraHeaders;      // more header fields, each ending in CR LF
 };
 
 } // namespace vrx::test
@@ -55,6 +64,26 @@ public:
     // Connections the client has not closed yet.
     int openConnections() const { return m_open; }
 
+    // Speak TLS with this certificate from the next connection on.
+    void useTls(const QSslCertificate& certificate, const QSslKey& key)
+    {
+        m_certificate = certificate;
+        m_key = key;
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        if (m_certificate.isNull())
+            return QTcpServer::incomingConnection(descriptor);
+        auto* socket = new QSslSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        socket->setLocalCertificate(m_certificate);
+        socket->setPrivateKey(m_key);
+        socket->startServerEncryption();
+        addPendingConnection(socket);
+    }
+
 private:
     void accept()
     {
@@ -84,10 +113,16 @@ private:
             return;
         if (answer.endlessHeaders) {
             socket->write("HTTP/1.1 200 Scripted\r\n");
-            auto more = [socket] {
+            // A TLS socket reports bytes written from inside write(): no second round then.
+            auto more = [socket, busy = std::make_shared<bool>(false)] {
+                if (*busy)
+                    return;
+                *busy = true;
                 static int field = 0;
-                while (socket->bytesToWrite() < 64 * 1024)
+                auto* tls = qobject_cast<QSslSocket*>(socket);
+                while (socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0) < 64 * 1024)
                     socket->write("X-Filler-" + QByteArray::number(++field) + ": " + QByteArray(100, 'x') + "\r\n");
+                *busy = false;
             };
             connect(socket, &QTcpSocket::bytesWritten, socket, more);
             more();
@@ -107,14 +142,28 @@ private:
         reply += "Content-Type: text/plain\r\n";
         if (answer.sendLength)
             reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
-        reply += "Connection: close\r\n\r\n";
-        reply += answer.body;
+        if (answer.chunked)
+            reply += "Transfer-Encoding: chunked\r\n";
+        reply += answer.extraHeaders + "Connection: close\r\n\r\n";
+        const QByteArray body = answer.cutShort ? answer.body.left(answer.body.size() / 2) : answer.body;
+        if (answer.chunked) {
+            for (qsizetype at = 0; at < body.size(); at += 100) {
+                const QByteArray chunk = body.mid(at, 100);
+                reply += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
+            }
+            if (!answer.cutShort)
+                reply += "0\r\n\r\n";
+        } else {
+            reply += body;
+        }
         socket->write(reply);
         socket->disconnectFromHost();
     }
 
     QMap<QTcpSocket*, QByteArray> m_pending;
     int m_open = 0;
+    QSslCertificate m_certificate;
+    QSslKey m_key;
 };
 
 } // namespace vrx::test

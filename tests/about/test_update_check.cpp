@@ -1,11 +1,12 @@
 // The update check: its messages, and the whole check as the About window runs it against a
-// real HTTP server on loopback.
+// real HTTP server on loopback, also through a proxy there and over TLS.
 
 #include "about/AboutForm.h"
 #include "about/Author.h"
 #include "platform/Identity.h"
+#include "platform/Download.h"
 #include "tests/about/LoopbackHttpServer.h"
-#include "platform/QtPlatform.h"
+#include "tests/about/TestCertificates.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "about/UpdateCheck.h"
 
@@ -35,12 +36,35 @@ QString newerText(const QString& version)
     return QStringLiteral("A newer version  ( ") + version + QStringLiteral(" )  is available.") + Question;
 }
 
-// The whole check as the About window's button runs it.
+// The whole check as the About window's button runs it, until its outcome is shown.
 void checkForUpdate(Platform& platform, const DownloadOptions& options = {})
 {
     AboutForm form(platform, nullptr);
     form.downloadOptions = options;
     form.Command_CheckUpdate_Click();
+    QVERIFY(QTest::qWaitFor([&] { return form.isEnabled(); }, 30000));
+}
+
+// One download through the real code, with no proxy variables set, waited for.
+DownloadResult fetch(const QUrl& url, const QString& target, const DownloadOptions& options = {})
+{
+    const QMap<QString, QString> environment;
+    QObject context;
+    std::optional<DownloadResult> result;
+    startDownload(url, target, options, [&](const QString& name) { return environment.value(name); }, &context,
+                  [&](const DownloadResult& outcome) { result = outcome; });
+    if (!QTest::qWaitFor([&] { return result.has_value(); }, 30000))
+        return {false, "no outcome", false};
+    return *result;
+}
+
+// "name=value" pairs as an environment; "%1" in a value stands for the port.
+QMap<QString, QString> environmentOf(const QStringList& pairs, quint16 port = 0)
+{
+    QMap<QString, QString> environment;
+    for (const QString& pair : pairs)
+        environment.insert(pair.section('=', 0, 0), pair.section('=', 1).replace("%1", QString::number(port)));
+    return environment;
 }
 
 } // namespace
@@ -84,6 +108,14 @@ private slots:
                                                    << newerText(QString(80, '2') + QChar(0x2026)) << MessageButtons::YesNo;
         QTest::newRow("newer, first line only") << UpdateOutcome::NewerVersion << "2.0\nline\nline"
                                                 << newerText("2.0" + QString(QChar(0x2026))) << MessageButtons::YesNo;
+        const QChar odd = QChar::ReplacementCharacter;
+        QTest::newRow("newer, NUL, escape and C1 shown as U+FFFD, tab kept")
+            << UpdateOutcome::NewerVersion << QString("1.4") + QChar(0) + "x\t" + QChar(0x1b) + QChar(0x85)
+            << newerText(QString("1.4") + odd + "x\t" + odd + odd) << MessageButtons::YesNo;
+        QTest::newRow("newer, direction marks shown as U+FFFD")
+            << UpdateOutcome::NewerVersion
+            << QChar(0x202E) + QString("4.1") + QChar(0x202C) + QChar(0x2066) + "x" + QChar(0x2069) + QChar(0x202A)
+            << newerText(odd + QString("4.1") + odd + odd + "x" + odd + odd) << MessageButtons::YesNo;
     }
     void messages()
     {
@@ -185,6 +217,22 @@ private slots:
         QTest::newRow("200 KB version cut in the box") << test::HttpAnswer{.body = Title + ":" + longVersion} << mib << no
                                                        << newerText(QString(80, '9') + QChar(0x2026)) << yesNo << false
                                                        << true << QString();
+        QTest::newRow("chunked, read whole") << test::HttpAnswer{.body = good + QByteArray(1000, ' '), .sendLength = false, .chunked = true}
+                                             << mib << no << newerText("1.4") << yesNo << false << true << QString();
+        QTest::newRow("chunked, past the cap") << test::HttpAnswer{.body = big, .sendLength = false, .chunked = true} << mib << no
+                                               << webFailed << yesNo << false << false << QString();
+        QTest::newRow("chunked, cut before the last chunk")
+            << test::HttpAnswer{.body = exact, .sendLength = false, .chunked = true, .cutShort = true} << mib << no
+            << webFailed << yesNo << false << false << QString();
+        QTest::newRow("announced length, cut short") << test::HttpAnswer{.body = exact, .cutShort = true} << mib << no
+                                                     << webFailed << yesNo << false << false << QString();
+        QTest::newRow("two lengths that disagree") << test::HttpAnswer{.body = good, .extraHeaders = "Content-Length: 5\r\n"}
+                                                   << mib << no << webFailed << yesNo << false << false << QString();
+        QTest::newRow("two lengths that agree")
+            << test::HttpAnswer{.body = good, .extraHeaders = "Content-Length: " + QByteArray::number(good.size()) + "\r\n"}
+            << mib << no << newerText("1.4") << yesNo << false << true << QString();
+        QTest::newRow("redirect loop given up") << test::HttpAnswer{.status = 302, .location = "/dl/swv.txt"} << mib << no
+                                                << webFailed << yesNo << false << false << QString();
         QTest::newRow("versions.txt a link: replaced, its target kept") << test::HttpAnswer{.body = good} << mib << no
                                                                          << newerText("1.4") << yesNo << false << true
                                                                          << "versions.txt link";
@@ -280,12 +328,150 @@ private slots:
             QCOMPARE(QFileInfo(folder + "/versions.txt").size(), qint64(answer.body.size()));
     }
 
+    // Which variable names the proxy for a request (libcurl reads the value and no_proxy).
+    void proxyChoice_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QString>("proxy");
+        QTest::newRow("nothing set") << "http://site.test/x" << QStringList{} << "";
+        QTest::newRow("http_proxy") << "http://site.test/x" << QStringList{"http_proxy=http://p.test:3128"} << "http://p.test:3128";
+        QTest::newRow("HTTP_PROXY") << "http://site.test/x" << QStringList{"HTTP_PROXY=p.test"} << "p.test";
+        QTest::newRow("small letters first") << "http://site.test/x" << QStringList{"http_proxy=a.test:1", "HTTP_PROXY=b.test:2"}
+                                             << "a.test:1";
+        QTest::newRow("blank counts as unset") << "http://site.test/x" << QStringList{"http_proxy= ", "HTTP_PROXY=b.test:2"}
+                                               << "b.test:2";
+        QTest::newRow("https: not http_proxy") << "https://site.test/x" << QStringList{"http_proxy=a.test:1"} << "";
+        QTest::newRow("https: HTTPS_PROXY") << "HTTPS://site.test/x" << QStringList{"http_proxy=a.test:1", "HTTPS_PROXY=b.test:2"}
+                                            << "b.test:2";
+        QTest::newRow("all_proxy last") << "https://site.test/x" << QStringList{"http_proxy=a.test:1", "ALL_PROXY=socks5h://s.test"}
+                                        << "socks5h://s.test";
+    }
+    void proxyChoice()
+    {
+        QFETCH(QString, url);
+        QFETCH(QStringList, environment);
+        QFETCH(QString, proxy);
+        const QMap<QString, QString> variables = environmentOf(environment);
+        QCOMPARE(proxyFromEnvironment(QUrl(url), [&](const QString& name) { return variables.value(name); }), proxy);
+    }
+
+    // The whole check through a proxy on loopback: a plain address goes as "GET http://...",
+    // an https one through a CONNECT tunnel. The site's name never resolves, so only the
+    // proxy can have answered.
+    void throughProxy_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("http: GET with the whole address")
+            << "http://vrx.invalid" << QStringList{"http_proxy=http://127.0.0.1:%1"}
+            << QByteArray("GET http://vrx.invalid/dl/swv.txt HTTP/1.1\r\n") << newerText("1.4");
+        QTest::newRow("https: CONNECT")   // the proxy refuses the tunnel
+            << "https://vrx.invalid" << QStringList{"https_proxy=127.0.0.1:%1", "http_proxy=127.0.0.1:1"}
+            << QByteArray("CONNECT vrx.invalid:443 HTTP/1.1\r\n") << "Web Datafile not found." + Question;
+        QTest::newRow("no_proxy: straight to the server")
+            << "http://127.0.0.1:%1" << QStringList{"http_proxy=127.0.0.1:1", "no_proxy=localhost, 127.0.0.0/8"}
+            << QByteArray("GET /dl/swv.txt HTTP/1.1\r\n") << newerText("1.4");
+    }
+    void throughProxy()
+    {
+        QFETCH(QString, site);
+        QFETCH(QStringList, environment);
+        QFETCH(QByteArray, request);
+        QFETCH(QString, text);
+        test::LoopbackHttpServer proxy;
+        const test::HttpAnswer good{.body = Title + ":1.4"};
+        proxy.answers.insert("http://vrx.invalid/dl/swv.txt", good);
+        proxy.answers.insert("/dl/swv.txt", good);
+        QTemporaryDir appData;
+        test::ScriptedPlatform platform;
+        platform.env = environmentOf(environment, proxy.serverPort());
+        platform.env.insert("AppData", appData.path());
+        platform.env.insert(SiteUrlVariable, QString(site).replace("%1", QString::number(proxy.serverPort())));
+        platform.messageAnswers = {MessageResult::No};
+        checkForUpdate(platform);
+        QCOMPARE(platform.messages.value(0).text, text);
+        QCOMPARE(proxy.requests.size(), 1);
+        QVERIFY2(proxy.requests[0].startsWith(request), proxy.requests[0].constData());
+    }
+
+    // TLS checks the server's certificate and name; the first row shows the rest would pass.
+    void tlsVerification_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("selfSigned");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("trusted, its own name") << "localhost" << false << "/f" << true;
+        QTest::newRow("trusted, another name") << "127.0.0.1" << false << "/f" << false;
+        QTest::newRow("self-signed") << "localhost" << true << "/f" << false;
+        QTest::newRow("redirect from https to http") << "localhost" << false << "/to-http" << false;
+    }
+    void tlsVerification()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, selfSigned);
+        QFETCH(QString, path);
+        QFETCH(bool, ok);
+        if (!QSslSocket::supportsSsl())
+            QSKIP("no TLS for the test server");
+
+        test::LoopbackHttpServer plain;
+        plain.answers.insert("/f", test::HttpAnswer{.body = "plain"});
+        test::LoopbackHttpServer server;
+        server.useTls(QSslCertificate(selfSigned ? test::SelfSignedLocalhostPem : test::LocalhostCertificatePem),
+                      QSslKey(test::LocalhostKeyPem, QSsl::Ec));
+        server.answers.insert("/f", test::HttpAnswer{.body = "secret"});
+        server.answers.insert("/to-http", test::HttpAnswer{.status = 302, .location = plain.base().resolved(QUrl("/f")).toEncoded()});
+
+        QTemporaryDir dir;
+        const QUrl url(QString("https://%1:%2%3").arg(host).arg(server.serverPort()).arg(path));
+        DownloadOptions options;
+        options.trustedCertificates = test::TestAuthorityPem;
+        const DownloadResult result = fetch(url, dir.filePath("f"), options);
+        QCOMPARE(result.ok, ok);
+        QCOMPARE(QFileInfo::exists(dir.filePath("f")), ok);
+        QVERIFY(plain.requests.isEmpty());
+        QCOMPARE(server.requests.isEmpty(), host != "localhost" || selfSigned);
+    }
+
+    // A head that never ends is refused at its bound, long before the deadline, plain or over
+    // TLS, and its connection closed.
+    void endlessHeadEndsAtItsBound_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("plain") << false;
+        QTest::newRow("TLS") << true;
+    }
+    void endlessHeadEndsAtItsBound()
+    {
+        QFETCH(bool, tls);
+        if (tls && !QSslSocket::supportsSsl())
+            QSKIP("no TLS for the test server");
+        test::LoopbackHttpServer server;
+        if (tls)
+            server.useTls(QSslCertificate(test::LocalhostCertificatePem), QSslKey(test::LocalhostKeyPem, QSsl::Ec));
+        server.answers.insert("/f", test::HttpAnswer{.endlessHeaders = true});
+        QTemporaryDir dir;
+        DownloadOptions options;
+        options.trustedCertificates = test::TestAuthorityPem;
+        QElapsedTimer clock;
+        clock.start();
+        const DownloadResult result = fetch(QUrl(QString("%1://localhost:%2/f").arg(tls ? "https" : "http").arg(server.serverPort())),
+                                            dir.filePath("f"), options);
+        QVERIFY(!result.ok);
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(result.error));
+        QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 0, 1000);
+    }
+
     void downloadBypassesCaches()
     {
         QTemporaryDir dir;
         test::LoopbackHttpServer server;
         server.answers.insert("/f", test::HttpAnswer{.body = "abc"});
-        const DownloadResult result = downloadToFile(server.base().resolved(QUrl("/f")), dir.filePath("f"), {});
+        const DownloadResult result = fetch(server.base().resolved(QUrl("/f")), dir.filePath("f"));
         QVERIFY2(result.ok, qPrintable(result.error));
         QCOMPARE(server.requests.size(), 1);
         QVERIFY(server.requests[0].toLower().contains("cache-control: no-cache"));
@@ -302,12 +488,12 @@ private slots:
         old.close();
         test::LoopbackHttpServer server;
         server.answers.insert("/f", test::HttpAnswer{.body = "new"});
-        QVERIFY(!downloadToFile(server.base().resolved(QUrl("/missing")), target, {}).ok);
+        QVERIFY(!fetch(server.base().resolved(QUrl("/missing")), target).ok);
         QFile read(target);
         QVERIFY(read.open(QIODevice::ReadOnly));
         QCOMPARE(read.readAll(), QByteArray("old"));
         read.close();
-        QVERIFY(downloadToFile(server.base().resolved(QUrl("/f")), target, {}).ok);
+        QVERIFY(fetch(server.base().resolved(QUrl("/f")), target).ok);
         QVERIFY(read.open(QIODevice::ReadOnly));
         QCOMPARE(read.readAll(), QByteArray("new"));
     }
@@ -323,7 +509,7 @@ private slots:
     {
         QFETCH(QString, url);
         QTemporaryDir dir;
-        QVERIFY(!downloadToFile(QUrl(url), dir.filePath("x"), {}).ok);
+        QVERIFY(!fetch(QUrl(url), dir.filePath("x")).ok);
         QVERIFY(!QFileInfo::exists(dir.filePath("x")));
     }
 

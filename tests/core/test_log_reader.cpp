@@ -73,6 +73,19 @@ std::string lines(const std::string& line, int n, const std::string& end)
     return out;
 }
 
+// A log of pieces picked at random (seeded): words, runs, tokens and every kind of line end,
+// LF alone often, so that blocks begin at log lines and inside them in every way.
+std::string randomLog(unsigned seed, int pieces)
+{
+    static const char* const kinds[] = {"ab", "\n", "\n", "\r\n", "\r", "\x0f", "\x01(", "\xF1", "", "\n\n"};
+    std::string out;
+    for (int i = 0; i < pieces; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        out += kinds[(seed >> 16) % 10];
+    }
+    return out;
+}
+
 } // namespace
 
 CORE_TEST(lineModel)
@@ -118,6 +131,18 @@ CORE_TEST(lineModel)
         // 256 KiB into the file: between CR and LF, and a lone CR as the last byte of a read.
         {"CR LF across reads", lines("ab\x0f", 60000, "\r\n"), lines("abPASS", 60000, "\r\n"), 60000, -1, 0},
         {"lone CR ends a read", lines("ab\x0f", 70000, "\r"), lines("abPASS", 70000, "\r\n"), 70000, -1, 0},
+        // A log whose CR LF became LF alone is one log line: its display lines are held in
+        // blocks all the same, which begin inside the log line.
+        {"LF alone: 700 lines in one log line", lines("ab\x0f", 700, "\n"), lines("abPASS", 700, "\n"), 1, -1, 0},
+        {"LF alone: a block begins at a log line's end", lines("x", 257, "\n") + "\r\ny",
+         lines("x", 257, "\n") + "\r\ny", 2, -1, 0},
+        {"LF alone: text ends with the LF a block would begin after", lines("x", 513, "\n"), lines("x", 513, "\n"), 1,
+         -1, 0},
+        {"LF alone, then a failure", lines("x", 300, "\n") + "\n\r\n\x01\x02", lines("x", 300, "\n") + "\n", 1,
+         int(Kind::ConvertFailed), 2},
+        {"LF alone, longer than converted at once", lines("ab", 1500000, "\n") + "\r\n\x0f",
+         lines("ab", 1500000, "\n") + "\r\nPASS", 2, -1, 0},
+        {"random pieces over many blocks", randomLog(7, 20000), convertLog(randomLog(7, 20000), "").text, 3961, -1, 0},
         {"line longer than held at once", "x\r\n" + std::string(5 << 20, '\xB5') + "\r\n\x10", 
          "x\r\n" + std::string(5 << 20, '\xB5') + "\r\nFAIL", 3, -1, 0},
     };

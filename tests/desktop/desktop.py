@@ -187,6 +187,7 @@ class Node:
         states = acc.get_state_set()
         self.enabled = states.contains(Atspi.StateType.ENABLED) or states.contains(Atspi.StateType.SENSITIVE)
         self.checked = states.contains(Atspi.StateType.CHECKED)
+        self.focused = states.contains(Atspi.StateType.FOCUSED)
         self.text = None
         self.caret_line = None
         self.selection = None

@@ -12,6 +12,7 @@ Usage: test_desktop.py VRXPV VRXLOG SAMPLES_DIR OUTPUT_DIR
 
 import http.server
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -198,6 +199,27 @@ def from_file_manager(s, desk, check, vrxlog, samples):
     check.equal("find: the match selected in Display", display.text[start:end], "FAIL")
     check.true("find: the first FAIL line", "0.2V/div" in display.text[max(0, start - 80):start],
                display.text[max(0, start - 80):end])
+
+    # The keyboard alone drives it: each control's access key, then a text that is not there.
+    desk.key("alt+m", "alt+u")
+    tree = s.window_tree("Find")
+    check.true("find: Alt+M checks Match case", tree.find(name="Match case").checked)
+    check.true("find: Alt+U chooses Up", tree.find(name="Up").checked and not tree.find(name="Down").checked)
+    desk.key("alt+m", "alt+d")
+    tree = s.window_tree("Find")
+    check.true("find: Alt+M again clears Match case", not tree.find(name="Match case").checked)
+    check.true("find: Alt+D chooses Down", tree.find(name="Down").checked)
+    desk.key("alt+w")
+    desk.type("no such text")
+    desk.key("alt+n")
+    s.message_box(TITLE, 'Cannot find "no such text"', ["Return"], "cannot-find")
+    # Back in the find window, in its text: Enter searches again, Escape closes it.
+    active = re.findall(r"0x[0-9a-f]+", desk.xprop_root("_NET_ACTIVE_WINDOW"))
+    check.equal("find: the active window after Cannot find", active, [find["id"]])
+    text = s.window_tree("Find").find(role="text")
+    check.true("find: the text has the focus after Cannot find", text is not None and text.focused,
+               text.dump() if text else "no text")
+    s.screenshot("find-after-cannot-find")
     desk.key("Escape")
     desk.gone(find["id"])
     exit_by_menu(s, desk, check, "command line: ")
@@ -257,7 +279,7 @@ def scenario(s, desk, check, vrxlog, samples, server):
     summary = subprocess.run([vrxlog, "status", log], capture_output=True, text=True).stdout.splitlines()
     check.equal("StatusList read by the screen reader", items, [line for line in summary if line.startswith("Test #")])
     labels = [n.name for n in window.walk() if n.role == "label"]
-    for count in ("22", "3", "2"):
+    for count in ("23", "3", "1"):
         check.true(f"counter {count} read by the screen reader", count in labels, f"labels {labels}")
     states = menu_states(window)
     check.true("menus after a load", states.get("Print") and states.get("Show Test Status")
@@ -323,14 +345,27 @@ def main(argv):
         return 1 if os.environ.get("CI") == "true" else 77
     os.makedirs(out, exist_ok=True)
     check = Check()
-    # Answers on the command line need no display; the menu entry that starts it is valid.
-    no_display = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    for args, code, stream in ((["--version"], 0, "stdout"), (["--help"], 0, "stdout"), (["--bogus"], 2, "stderr")):
-        done = subprocess.run([vrxpv] + args, capture_output=True, text=True, env=no_display, timeout=20)
-        check.equal(f"vrxpv {args[0]}: exit status", done.returncode, code)
-        check.true(f"vrxpv {args[0]}: answer on {stream}",
-                   getattr(done, stream).startswith("vrxpv 1.3" if args == ["--version"] else "vrxpv: Unknown option"
-                                                    if code else "Usage: vrxpv"), getattr(done, stream))
+    # Answers on the command line need no display; without one the window's start says so in
+    # one line. The menu entry that starts it is valid.
+    no_display = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    start_failed = "vrxpv: cannot open the display \":4711\"; start it in a desktop session\n"
+    for args, env, code, stream, answer in (
+            (["--version"], {}, 0, "stdout", "vrxpv 1.3\n"),
+            (["-reverse", "--version"], {}, 0, "stdout", "vrxpv 1.3\n"),
+            (["--help"], {}, 0, "stdout", "Usage: vrxpv"),
+            (["--bogus"], {}, 2, "stderr", "vrxpv: Unknown option"),
+            (["--version=3"], {}, 2, "stderr", "vrxpv: Unexpected value after '--version'."),
+            (["--help=x"], {}, 2, "stderr", "vrxpv: Unexpected value after '--help'."),
+            ([], {"DISPLAY": ":4711"}, 1, "stderr", start_failed),
+            (["-display", ":4711", "run.log"], {}, 1, "stderr", start_failed),
+            ([], {}, 1, "stderr", "vrxpv: cannot open a display: DISPLAY is not set; start it in a desktop session\n"),
+            ([], {"QT_QPA_PLATFORM": "nosuch"}, 1, "stderr", "vrxpv: there is no Qt platform plugin \"nosuch\"; the ")):
+        what = "vrxpv " + " ".join(args + [f"{k}={v}" for k, v in env.items()])
+        done = subprocess.run([vrxpv] + args, capture_output=True, text=True, env=dict(no_display, **env), timeout=20)
+        check.equal(f"{what}: exit status", done.returncode, code)
+        check.true(f"{what}: answer on {stream}", getattr(done, stream).startswith(answer), getattr(done, stream))
+        if code == 1:
+            check.equal(f"{what}: one line", getattr(done, stream).count("\n"), 1)
     entry = os.path.join(samples, os.pardir, "dist", "vrxpv.desktop")
     valid = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
     check.equal("desktop entry valid", valid.returncode, 0)

@@ -62,4 +62,8 @@ private slots:
     void mouse();
     void scrolling();
     void accessibleText();
+    void caretMoves_data();
+    void caretMoves();
+    void scrollBarMapping_data();
+    void scrollBarMapping();
 };

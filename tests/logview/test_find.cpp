@@ -34,6 +34,12 @@ QByteArray longLog()
     return log;
 }
 
+// The same with LF alone, as a file transfer leaves a log: one log line of 60,000 display lines.
+QByteArray lineFeedLog()
+{
+    return longLog().replace("\r\n", "\n");
+}
+
 } // namespace
 
 void FindTest::findNext_data()
@@ -70,6 +76,9 @@ void FindTest::findNext_data()
     QTest::newRow("short, Windows-1252 letter, match case") << s << 0 << 0 << "ä" << true << true << -1;
     QTest::newRow("short, up stops at the start") << s << 11 << 11 << "x" << false << false << -1;
     QTest::newRow("empty display") << QByteArray() << 0 << 0 << "alpha" << false << true << -1;
+    // The message shows such a text by its first 79 characters and an ellipsis.
+    QTest::newRow("32,000 characters not in the log") << s << 0 << 0 << QString(32000, QLatin1Char('x')) << false
+                                                     << true << -1;
 
     const QByteArray l = longLog();
     const int marker = int(QString::fromLatin1(l).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
@@ -80,6 +89,12 @@ void FindTest::findNext_data()
     QTest::newRow("long log, short text up") << l << -1 << -1 << "a" << false << false << marker + 6;
     QTest::newRow("long log, down after the match") << l << marker + 1 << marker + 1 << "Late Marker" << true
                                                     << true << -1;
+    const QByteArray lf = lineFeedLog();
+    QTest::newRow("LF alone, down") << lf << 0 << 0 << "late marker" << false << true << int(lf.indexOf("Late Marker"));
+    QTest::newRow("LF alone, up from the end") << lf << -1 << -1 << "Record 3" << true << false
+                                               << int(lf.lastIndexOf("Record 3"));
+    QTest::newRow("LF alone, up from the middle") << lf << 400000 << 400000 << "ok" << false << false
+                                                  << int(lf.lastIndexOf("ok", 400000 - 2));
 }
 
 void FindTest::findNext()
@@ -120,7 +135,8 @@ void FindTest::findNext()
         QVERIFY(h.display->characterRect(expected).isValid() || !h.window.isVisible());
     } else {
         QCOMPARE(h.platform.messages.size(), 1);
-        QCOMPARE(h.platform.messages[0].text, QStringLiteral("Cannot find \"") + text + QLatin1Char('"'));
+        const QString shown = text.size() > 80 ? text.left(79) + QChar(0x2026) : text;
+        QCOMPARE(h.platform.messages[0].text, QStringLiteral("Cannot find \"") + shown + QLatin1Char('"'));
         QCOMPARE(h.platform.messages[0].title, ProgramTitle);
         QCOMPARE(h.platform.messages[0].buttons, MessageButtons::Ok);
         QCOMPARE(h.platform.messages[0].icon, MessageIcon::Information);

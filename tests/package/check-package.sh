@@ -43,7 +43,7 @@ fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6widgets6 libqt6printsupport6 libqt6network6 libcups2; do
+for lib in libqt6widgets6 libqt6printsupport6 libcurl4 libcups2; do
   echo "$depends" | grep -q "$lib" || { echo "package does not depend on $lib"; fail=1; }
 done
 [ $fail -eq 0 ] && echo "package check passed"

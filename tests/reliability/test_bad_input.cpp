@@ -4,6 +4,7 @@
 
 #include "platform/Identity.h"
 #include "logview/LogFiles.h"
+#include "shell/Application.h"
 #include "shell/MainForm.h"
 #include "tests/support/FolderListing.h"
 #include "platform/QtPlatform.h"
@@ -11,7 +12,9 @@
 #include "about/UpdateCheck.h"
 
 #include <QAction>
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -19,6 +22,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -254,8 +259,10 @@ private slots:
     void readerFindings();
     void vrxlogUnderMemoryLimit_data();
     void vrxlogUnderMemoryLimit();
+    void windowUnderMemoryLimit_data();
     void windowUnderMemoryLimit();
     void settingsFileNotRegular();
+    void latin1FolderSetting();
 };
 
 namespace {
@@ -593,28 +600,62 @@ void TestBadInput::vrxlogUnderMemoryLimit()
     QCOMPARE(test::folderListing(temp.path()), before);
 }
 
-// The same line opened in the window: the test runs itself again under the memory limit (a
-// limit in this process would hold for every later test). The window says that memory ran out
-// and stays as after any failed open, ready for the next log.
+// The window under a memory limit that only a child has: the test runs itself again for the
+// row under the limit (a limit in this process would hold for every later test). No request
+// for text (the open, a copy and its paste, a screen reader's) may end the program.
+enum class Limited { HugeLine, CopyAll, ReadAll };
+
+void TestBadInput::windowUnderMemoryLimit_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("limitKiB");
+    // A line of 1 GB of NUL bytes (holes in the file): its bytes are held, the text they make is
+    // what does not fit. The window says that memory ran out and stays as after any failed
+    // open, ready for the next log.
+    QTest::newRow("open a line of 1 GB") << int(Limited::HugeLine) << 1500000;
+    // A log of 200 MB whose text, whole, would not fit beside it: Select All and Copy says that
+    // the selection is too large and leaves the clipboard empty; a paste, here or in another
+    // program (which asks for UTF-8), gets nothing.
+    QTest::newRow("Select All, Copy, paste") << int(Limited::CopyAll) << 1000000;
+    // A screen reader asking for the whole text of that log gets the empty answer at once,
+    // though here the text would fit; it reads a line as before.
+    QTest::newRow("a screen reader reads the whole text") << int(Limited::ReadAll) << 2000000;
+}
+
 void TestBadInput::windowUnderMemoryLimit()
 {
+    QFETCH(int, kind);
+    QFETCH(int, limitKiB);
 #if defined(__SANITIZE_ADDRESS__)
     QSKIP("AddressSanitizer reserves far more address space than the limit allows");
 #endif
     const QByteArray log = qgetenv("VRX_LIMITED_LOG");
+    const QByteArray line = "CH1 OK \x01(  1.00\x05 \x0f  record of a long log            ";
     if (log.isEmpty()) {
         QTemporaryDir temp;
         QFile file(temp.filePath(QStringLiteral("run.log")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(1LL << 30));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (Limited(kind) == Limited::HugeLine) {
+            QVERIFY(file.resize(1LL << 30));
+        } else {
+            QByteArray chunk;
+            while (chunk.size() < (1 << 20))
+                chunk += line + "\r\n";
+            for (int i = 0; i < 200; ++i)
+                QCOMPARE(file.write(chunk), chunk.size());
+            QFile status(temp.filePath(QStringLiteral("run.tst")));
+            QVERIFY(status.open(QIODevice::WriteOnly) && status.write("1\r\n") == 3);
+        }
         file.close();
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VRX_LIMITED_LOG"), file.fileName());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         child.setProcessEnvironment(env);
-        child.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("ulimit -v 1500000; exec \"$0\" windowUnderMemoryLimit"),
-                                                QCoreApplication::applicationFilePath()});
-        const bool finished = child.waitForFinished(60000);
+        child.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("ulimit -v %1; exec \"$0\" \"$1\"").arg(limitKiB),
+                                                QCoreApplication::applicationFilePath(),
+                                                QStringLiteral("windowUnderMemoryLimit:") + QString::fromUtf8(QTest::currentDataTag())});
+        const bool finished = child.waitForFinished(120000);
         if (!finished)
             child.kill();
         QVERIFY(finished);
@@ -627,16 +668,57 @@ void TestBadInput::windowUnderMemoryLimit()
     window.setEndProgram([] {});
     platform.openAnswers.append(OpenFileResult{QString::fromLocal8Bit(log), QStringLiteral("run.log")});
     window.LoadLogFile->trigger();
-    QCOMPARE(platform.messages.size(), 1);
-    QCOMPARE(platform.messages[0].title, ProgramTitle);
-    // The file's bytes are held; the text they make is what does not fit.
-    QCOMPARE(platform.messages[0].text, QStringLiteral("The log file \"%1\" could not be shown.\n"
-                                                       "There is not enough memory to hold its text.")
-                                            .arg(QString::fromLocal8Bit(log)));
-    QVERIFY(window.Display->toPlainText().isEmpty());
-    QVERIFY(!window.PrintDisplay->isEnabled());
-    QVERIFY(!window.ClearTests->isEnabled());
-    QVERIFY(window.LoadLogFile->isEnabled());
+    if (Limited(kind) == Limited::HugeLine) {
+        QCOMPARE(platform.messages.size(), 1);
+        QCOMPARE(platform.messages[0].title, ProgramTitle);
+        QCOMPARE(platform.messages[0].text, QStringLiteral("The log file \"%1\" could not be shown.\n"
+                                                           "There is not enough memory to hold its text.")
+                                                .arg(QString::fromLocal8Bit(log)));
+        QVERIFY(window.Display->toPlainText().isEmpty());
+        QVERIFY(!window.PrintDisplay->isEnabled());
+        QVERIFY(!window.ClearTests->isEnabled());
+        QVERIFY(window.LoadLogFile->isEnabled());
+        return;
+    }
+    QCOMPARE(platform.messages.size(), 0);
+    QVERIFY(window.PrintDisplay->isEnabled());
+    const qint64 characters = window.Display->characterCount();
+    QVERIFY(characters > 200LL << 20);
+    const QString firstLine = QStringLiteral("CH1 OK ") + QString(10, QLatin1Char(' '))
+                              + QStringLiteral("  1.00 mV PASS  record of a long log            \n");
+    if (Limited(kind) == Limited::CopyAll) {
+        QApplication::clipboard()->setText(QStringLiteral("copied before"));
+        QTest::keySequence(window.Display, QKeySequence::SelectAll);
+        QTest::keySequence(window.Display, QKeySequence::Copy);
+        const QMimeData* pasted = QApplication::clipboard()->mimeData();
+        QVERIFY(!pasted || (pasted->text().isEmpty() && pasted->data(QStringLiteral("text/plain")).isEmpty()));
+        QCOMPARE(platform.messages.size(), 1);
+        QCOMPARE(platform.messages[0].title, ProgramTitle);
+        QCOMPARE(platform.messages[0].text,
+                 QStringLiteral("The selection is too large to copy: it holds %1 characters, and at most %2 can be "
+                                "copied at once.")
+                     .arg(QLocale().toString(characters), QLocale().toString(16LL << 20)));
+        QCOMPARE(platform.messages[0].buttons, MessageButtons::Ok);
+        QCOMPARE(platform.messages[0].icon, MessageIcon::Information);
+        // A part of the log still copies.
+        window.Display->setSelection(0, firstLine.size());
+        QTest::keySequence(window.Display, QKeySequence::Copy);
+        QCOMPARE(platform.messages.size(), 1);
+        QCOMPARE(QApplication::clipboard()->mimeData()->data(QStringLiteral("text/plain")), firstLine.toUtf8());
+    } else {
+        QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(window.Display)->textInterface();
+        QCOMPARE(text->characterCount(), int(characters));
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(text->text(0, text->characterCount()), QString());
+        int start = -1;
+        int end = -1;
+        QCOMPARE(text->textAtOffset(0, QAccessible::NoBoundary, &start, &end), QString());
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(text->textAtOffset(5, QAccessible::LineBoundary, &start, &end), firstLine);
+        QCOMPARE(start, 0);
+        QCOMPARE(end, int(firstLine.size()));
+    }
 }
 
 // A FIFO where the settings file belongs would block reading the setting for good, and the
@@ -668,6 +750,31 @@ void TestBadInput::settingsFileNotRegular()
     delete platform;
     struct stat info {};
     QVERIFY(::stat(QFile::encodeName(settings).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+}
+
+// A folder whose name is no UTF-8 (Latin-1 from DOS media) is the one the next run starts in:
+// the setting keeps its bytes instead of turning them into U+FFFD, which names no folder.
+void TestBadInput::latin1FolderSetting()
+{
+    QTemporaryDir temp;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(temp.path()));
+    const QString folder = pathFromNativeBytes(QFile::encodeName(temp.path()) + "/caf\xe9");
+    QVERIFY(::mkdir(nativePathBytes(folder).constData(), 0700) == 0);
+    {
+        QtPlatform platform;
+        QVERIFY(platform.exists(folder));
+        QVERIFY(saveDefaultDirIfChanged(platform, QString(), folder));
+    }
+    // As the next run reads it: from the file, not from what this process keeps of it.
+    QFile stored(temp.filePath(QStringLiteral("VB and VBA Program Settings/")) + SettingsAppName + QStringLiteral(".conf"));
+    QVERIFY(stored.open(QIODevice::ReadWrite));
+    QVERIFY(stored.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    stored.close();
+    QtPlatform platform;
+    QCOMPARE(establishDefaultDir(platform), folder);
+    ::rmdir(nativePathBytes(folder).constData());
     qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 

@@ -1,6 +1,6 @@
 #include "tests/support/ScriptedPlatform.h"
 
-#include "platform/QtPlatform.h"
+#include "platform/Download.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -79,13 +79,17 @@ void ScriptedPlatform::openUrl(const QUrl& url)
     openedUrls.append(url);
 }
 
-DownloadResult ScriptedPlatform::download(const QUrl& url, const QString& targetFile,
-                                          const DownloadOptions& options)
+void ScriptedPlatform::download(const QUrl& url, const QString& targetFile, const DownloadOptions& options,
+                                QObject* context, DownloadDone done)
 {
     downloadedUrls.append(url);
-    if (downloader)
-        return downloader(url, targetFile, options);
-    return downloadToFile(url, targetFile, options);
+    if (downloader) {
+        const DownloadResult result = downloader(url, targetFile, options);
+        QMetaObject::invokeMethod(context, [done = std::move(done), result] { done(result); }, Qt::QueuedConnection);
+        return;
+    }
+    startDownload(url, targetFile, options, [this](const QString& name) { return env.value(name); }, context,
+                  std::move(done));
 }
 
 QString ScriptedPlatform::homeFolder()

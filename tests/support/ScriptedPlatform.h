@@ -1,7 +1,8 @@
 #pragma once
 // A platform for tests: dialogs and message boxes answer from a script and are recorded;
 // settings and environment live in memory; files and folders are the real ones (tests use
-// temporary folders); downloads go through the real Qt download (tests run a loopback server).
+// temporary folders); downloads go through the real Qt download (tests run a loopback server),
+// with the proxy variables taken from env.
 
 #include "platform/Platform.h"
 
@@ -45,7 +46,7 @@ public:
     QMap<QString, QString> env;
     QString home = QStringLiteral("/home/tester");
 
-    // Optional stand-in for the real download.
+    // Optional stand-in for the real download; its result is reported from the event loop.
     std::function<DownloadResult(const QUrl&, const QString&, const DownloadOptions&)> downloader;
 
     static QString settingKey(const QString& app, const QString& section, const QString& key)
@@ -67,8 +68,8 @@ public:
     void setBusy(bool on) override;
     void processEvents() override;
     void openUrl(const QUrl& url) override;
-    DownloadResult download(const QUrl& url, const QString& targetFile,
-                            const DownloadOptions& options) override;
+    void download(const QUrl& url, const QString& targetFile, const DownloadOptions& options,
+                  QObject* context, DownloadDone done) override;
     QString homeFolder() override;
 };
 
