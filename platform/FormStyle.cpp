@@ -2,7 +2,7 @@
 
 #include <QStringList>
 #include <QApplication>
-#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -56,20 +56,26 @@ void useStandInsForMissingFaces()
 #ifndef _WIN32
     // fontconfig already answers a missing face with one of the same kind.
 #else
-    const QStringList installed = QFontDatabase::families();
-    const auto missing = [&installed](const QFont& font) {
-        return !installed.contains(font.family(), Qt::CaseInsensitive);
+    // A face Windows names may stand for another (its substitutes); under Wine "MS Shell Dlg"
+    // even leads to a serif face. What counts is the face that is drawn.
+    const QStringList standIns = standInFaces(QFont::SansSerif);
+    const QStringList dialogFaces = {QStringLiteral("Segoe UI"), QStringLiteral("MS Shell Dlg"),
+                                     QStringLiteral("MS Shell Dlg 2")};
+    const auto drawnAsAsked = [&](const QFont& font) {
+        const QString drawn = QFontInfo(font).family();
+        return drawn.compare(font.family(), Qt::CaseInsensitive) == 0
+            || standIns.contains(drawn, Qt::CaseInsensitive) || dialogFaces.contains(drawn, Qt::CaseInsensitive);
     };
-    const auto standIn = [](QFont font) {
-        font.setFamilies(QStringList{font.family()} + standInFaces(QFont::SansSerif));
+    const auto standIn = [&standIns](QFont font) {
+        font.setFamilies(standIns);
         font.setStyleHint(QFont::SansSerif);
         return font;
     };
-    if (missing(QApplication::font()))
+    if (!drawnAsAsked(QApplication::font()))
         QApplication::setFont(standIn(QApplication::font()));
     for (const char* widget : {"QMenuBar", "QMenu", "QMessageBox", "QTipLabel", "QStatusBar", "QHeaderView"}) {
         const QFont font = QApplication::font(widget);
-        if (missing(font))
+        if (!drawnAsAsked(font))
             QApplication::setFont(standIn(font), widget);
     }
 #endif
