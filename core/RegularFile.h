@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
-#include <filesystem>
 #include <io.h>
 #else
 #include <unistd.h>
@@ -22,23 +21,10 @@ namespace file {
 #ifdef _WIN32
 // 64-bit sizes, and binary mode: a text-mode read would turn the CR LF that ends a log line
 // into a bare LF.
-// Names are UTF-8 throughout the program; Windows takes them as UTF-16, which names any file
-// (its narrow calls would use the ANSI code page, which cannot).
-inline std::wstring wideName(const char* name)
-{
-    try {
-        return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(name))).wstring();
-    } catch (const std::exception&) {
-        return {};   // no valid UTF-8: no such file
-    }
-}
 using Status = struct _stat64;
-inline int status(const char* name, Status* info) { return ::_wstat64(wideName(name).c_str(), info); }
+inline int status(const char* name, Status* info) { return ::_stat64(name, info); }
 inline int status(int fd, Status* info) { return ::_fstat64(fd, info); }
-inline int openForReading(const char* name)
-{
-    return ::_wopen(wideName(name).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-}
+inline int openForReading(const char* name) { return ::_open(name, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
 inline std::int64_t read(int fd, char* data, size_t size)
 {
     return ::_read(fd, data, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
