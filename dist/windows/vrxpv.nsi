@@ -6,14 +6,15 @@
 ; only when asked for (the "Command-line tool" component, or /VRXLOG on a silent install).
 ; The uninstaller removes all of it and leaves the user's one setting.
 
-Unicode true
+; A 64-bit installer for 64-bit programs: it also runs where no 32-bit Windows layer is
+; installed (Wine's 64-bit prefix, Windows without WoW64).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
-!include "x64.nsh"
 
 !define PRODUCT "View & Print VRX Log Files"
 !define EXE "vrxpv.exe"
@@ -87,10 +88,6 @@ Section "-Size"
 SectionEnd
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} needs a 64-bit Windows."
-    Abort
-  ${EndIf}
   SetRegView 64
   SetShellVarContext all
   ; A silent install takes the command-line tool with /VRXLOG.
