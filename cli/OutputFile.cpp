@@ -1,124 +1,22 @@
 #include "cli/OutputFile.h"
 
-#include "logview/LogFiles.h"
+#include "platform/NativePath.h"
+#include "platform/SystemReason.h"
 
-#include <QList>
-#include <QString>
-
-#include <array>
 #include <cerrno>
-#include <climits>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vrx {
 
 namespace {
 
-// Temporaries the signal handler removes: a fixed table, since a handler may neither allocate
-// nor take locks.
-struct TemporarySlot {
-    char path[PATH_MAX];
-    volatile std::sig_atomic_t used;
-};
-std::array<TemporarySlot, 4> temporaries{};
-
-int registerTemporary(const QByteArray& path)
-{
-    for (size_t i = 0; i < temporaries.size(); ++i) {
-        if (!temporaries[i].used && size_t(path.size()) < sizeof temporaries[i].path) {
-            std::memcpy(temporaries[i].path, path.constData(), size_t(path.size()) + 1);
-            temporaries[i].used = 1;
-            return int(i);
-        }
-    }
-    return -1;
-}
-
-void unregisterTemporary(const QByteArray& path)
-{
-    for (TemporarySlot& slot : temporaries) {
-        if (slot.used && path == slot.path)
-            slot.used = 0;
-    }
-}
-
-extern "C" void removeTemporariesAndDie(int signal)
-{
-    for (TemporarySlot& slot : temporaries) {
-        if (slot.used)
-            ::unlink(slot.path);
-    }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-mode_t currentUmask()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
-// Writes all bytes, resuming after signals and partial writes; false with errno set.
-bool writeAll(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, size);
-        if (done < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += done;
-        size -= size_t(done);
-    }
-    return true;
-}
-
-// No write permission bit at all: read-only for everyone, root included. Root passes every
-// permission check of the system, so the bits themselves decide, as they do for a user.
-bool hasNoWriteBit(mode_t mode)
-{
-    return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
-
 constexpr qsizetype BufferSize = 64 * 1024;
 
-// A pipe holds 64 KiB: a writer of large blocks waits for its reader at every one of them, and
-// both keep waking each other. A larger pipe lets them run side by side. Linux only; where the
-// system refuses (a limit per user), the pipe stays as it was.
-void widenPipe(int fd)
+std::string systemName(const QByteArray& path)
 {
-#ifdef F_SETPIPE_SZ
-    constexpr int PipeSize = 1 << 20;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode) && ::fcntl(fd, F_GETPIPE_SZ) < PipeSize)
-        ::fcntl(fd, F_SETPIPE_SZ, PipeSize);
-#else
-    (void)fd;
-#endif
+    return path.toStdString();
 }
 
 } // namespace
-
-bool fileIdOf(const QByteArray& path, FileId& id)
-{
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0)
-        return false;
-    id = FileId{st.st_dev, st.st_ino};
-    return true;
-}
 
 OutputFile::OutputFile(std::FILE* stream)
     : m_stream(stream)
@@ -137,15 +35,10 @@ OutputFile::~OutputFile()
 
 bool OutputFile::existingId(FileId& id) const
 {
-    if (m_stream) {
-        // Standard output counts only when it is a file: a pipe or terminal is no input.
-        struct stat st {};
-        if (::fstat(::fileno(m_stream), &st) != 0 || !S_ISREG(st.st_mode))
-            return false;
-        id = FileId{st.st_dev, st.st_ino};
-        return true;
-    }
-    return fileIdOf(m_path, id);
+    // Standard output counts only when it is a file: a pipe or terminal is no input.
+    if (m_stream)
+        return files::idOfRegularFile(::fileno(m_stream), id);
+    return files::idOfPath(systemName(m_path), id);
 }
 
 QString OutputFile::displayName() const
@@ -156,11 +49,11 @@ QString OutputFile::displayName() const
 QString OutputFile::errorText() const
 {
     if (m_stream)
-        return QStringLiteral("vrxlog: write error: %1").arg(m_reason);
-    return QStringLiteral("vrxlog: cannot write \"%1\": %2").arg(shownName(m_path), m_reason);
+        return QStringLiteral("write error: %1").arg(m_reason);
+    return QStringLiteral("cannot write \"%1\": %2").arg(shownName(m_path), m_reason);
 }
 
-bool OutputFile::fail(int error)
+bool OutputFile::fail(const files::Error& error)
 {
     return fail(systemReason(error));
 }
@@ -178,51 +71,35 @@ bool OutputFile::open()
 {
     if (m_stream)
         return true;
-    struct stat st {};
-    QByteArray target = m_path;
-    if (::stat(m_path.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return fail(QStringLiteral("It is a folder."));
-        if (!S_ISREG(st.st_mode)) {
-            // A device or FIFO is written into, never replaced by a file of its name.
-            m_fd = ::open(m_path.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-            return m_fd >= 0 || fail(errno);
-        }
-        if (hasNoWriteBit(st.st_mode))
+    const std::string path = systemName(m_path);
+    m_old = files::inspectTarget(path);
+    if (m_old.error)
+        return fail(m_old.error);
+    switch (m_old.kind) {
+    case files::Target::Kind::Folder:
+        return fail(QStringLiteral("It is a folder."));
+    case files::Target::Kind::Other:
+        // A device or FIFO is written into, never replaced by a file of its name.
+        if (const files::Error error = files::openInPlace(path, m_fd))
+            return fail(error);
+        return true;
+    case files::Target::Kind::Regular:
+        if (m_old.readOnly)
             return fail(QStringLiteral("The file is read-only."));
-        if (::access(m_path.constData(), W_OK) != 0)
-            return fail(errno);
-        // Through a link, the file it names is replaced, in its own folder.
-        char resolved[PATH_MAX];
-        if (::realpath(m_path.constData(), resolved))
-            target = resolved;
-        m_mode = st.st_mode & 07777;
-    } else if (errno == ENOENT) {
-        m_mode = 0666 & ~currentUmask();
-    } else {
-        return fail(errno);
+        m_target = m_old.realPath;
+        break;
+    case files::Target::Kind::Missing:
+        m_target = path;
+        break;
     }
 
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
-    const QByteArray name = target.mid(slash + 1);
-    struct stat folderStat {};
-    if (::stat(folder.constData(), &folderStat) != 0)
-        return fail(errno);
-    if (hasNoWriteBit(folderStat.st_mode))
-        return fail(QStringLiteral("Its folder is read-only."));
-    if (::access(folder.constData(), W_OK) != 0)
-        return fail(errno);
-
-    // Hidden, and named after the target so a left-over one (power cut) says where it belongs.
-    QByteArray pattern = (slash < 0 ? QByteArray() : folder + '/') + '.' + name + ".XXXXXX";
-    m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (m_fd < 0)
-        return fail(errno);
-    m_temporary = pattern;
-    m_path = target;
+    bool readOnlyFolder = false;
+    files::Error error;
+    if (!files::canCreateIn(files::folderOf(m_target), readOnlyFolder, error))
+        return readOnlyFolder ? fail(QStringLiteral("Its folder is read-only.")) : fail(error);
+    if (const files::Error made = files::createTemporaryBeside(m_target, m_temporary, m_fd))
+        return fail(made);
     m_replace = true;
-    registerTemporary(m_temporary);
     return true;
 }
 
@@ -230,9 +107,9 @@ bool OutputFile::flushBuffer()
 {
     if (m_buffer.isEmpty())
         return !m_failed;
-    const bool ok = writeAll(m_fd, m_buffer.constData(), size_t(m_buffer.size()));
+    const files::Error error = files::writeAll(m_fd, m_buffer.constData(), size_t(m_buffer.size()));
     m_buffer.clear();
-    return ok || fail(errno);
+    return !error || fail(error);
 }
 
 bool OutputFile::write(const char* data, size_t size)
@@ -245,30 +122,32 @@ bool OutputFile::write(const char* data, size_t size)
         const int fd = ::fileno(m_stream);
         if (qsizetype(size) >= BufferSize && fd >= 0) {
             if (!m_pipeWidened) {
-                widenPipe(fd);
+                files::widenPipe(fd);
                 m_pipeWidened = true;
             }
-            errno = 0;
+            files::clearStreamError();
             if (std::fflush(m_stream) != 0)
-                return fail(errno ? errno : EIO);
-            return writeAll(fd, data, size) || fail(errno);
+                return fail(files::streamError());
+            const files::Error error = files::writeAll(fd, data, size);
+            return !error || fail(error);
         }
-        errno = 0;
+        files::clearStreamError();
         if (std::fwrite(data, 1, size, m_stream) != size)
-            return fail(errno ? errno : EIO);
+            return fail(files::streamError());
         return true;
     }
     if (m_fd < 0)
-        return fail(EBADF);
+        return fail(files::Error(EBADF, std::generic_category()));
     if (m_buffer.size() + qsizetype(size) > BufferSize) {
         if (!flushBuffer())
             return false;
         if (qsizetype(size) >= BufferSize) {
             if (!m_pipeWidened) {
-                widenPipe(m_fd);
+                files::widenPipe(m_fd);
                 m_pipeWidened = true;
             }
-            return writeAll(m_fd, data, size) || fail(errno);
+            const files::Error error = files::writeAll(m_fd, data, size);
+            return !error || fail(error);
         }
     }
     m_buffer.append(data, qsizetype(size));
@@ -282,31 +161,27 @@ bool OutputFile::commit()
         return false;
     }
     if (m_stream) {
-        errno = 0;
+        files::clearStreamError();
         if (std::fflush(m_stream) != 0 || std::ferror(m_stream))
-            return fail(errno ? errno : EIO);
+            return fail(files::streamError());
         return true;
     }
     if (m_fd < 0)
-        return fail(EBADF);
+        return fail(files::Error(EBADF, std::generic_category()));
     bool ok = flushBuffer();
     if (ok && m_replace) {
-        // The new file gets the old one's permissions (or the usual ones of a new file), and is
-        // on the disk before its name is.
-        if (::fchmod(m_fd, m_mode) != 0 || ::fsync(m_fd) != 0)
-            ok = fail(errno);
+        if (const files::Error error = files::finishReplacement(m_fd, m_old))
+            ok = fail(error);
     }
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0 && ok)
-        ok = fail(errno);
+    if (const files::Error error = files::closeFile(fd); error && ok)
+        ok = fail(error);
     if (ok && m_replace) {
-        if (::rename(m_temporary.constData(), m_path.constData()) != 0) {
-            ok = fail(errno);
-        } else {
-            unregisterTemporary(m_temporary);
+        if (const files::Error error = files::replaceWith(m_temporary, m_target, m_old.kind == files::Target::Kind::Regular))
+            ok = fail(error);
+        else
             m_temporary.clear();
-        }
     }
     if (!ok)
         discard();
@@ -316,95 +191,85 @@ bool OutputFile::commit()
 void OutputFile::discard()
 {
     if (m_fd >= 0) {
-        ::close(m_fd);
+        files::closeFile(m_fd);
         m_fd = -1;
     }
-    if (!m_temporary.isEmpty()) {
-        unregisterTemporary(m_temporary);
-        ::unlink(m_temporary.constData());
+    if (!m_temporary.empty()) {
+        files::removeFile(m_temporary);
         m_temporary.clear();
     }
 }
 
 ScratchFile::ScratchFile()
 {
-    QByteArray folder = qgetenv("TMPDIR");
-    if (folder.isEmpty())
-        folder = "/tmp";
-    QByteArray pattern = folder + "/.vrxlog-XXXXXX";
-    m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (m_fd < 0) {
-        m_reason = QStringLiteral("vrxlog: cannot make a temporary file in \"%1\": %2")
-                       .arg(shownName(folder), systemReason(errno));
-        return;
+    if (const files::Error error = files::createScratchFile(m_fd)) {
+        m_fd = -1;
+        m_reason = QStringLiteral("cannot make a temporary file: %1").arg(systemReason(error));
     }
-    m_path = pattern;
-    registerTemporary(m_path);
 }
 
 ScratchFile::~ScratchFile()
 {
-    if (m_fd < 0)
-        return;
-    ::close(m_fd);
-    unregisterTemporary(m_path);
-    ::unlink(m_path.constData());
+    if (m_fd >= 0)
+        files::closeFile(m_fd);
 }
 
-bool pdfIsComplete(int fd)
+DescriptorDevice::DescriptorDevice(int fd) : m_fd(fd)
 {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_size < 32)
-        return false;
-    const off_t tailSize = std::min<off_t>(st.st_size, 256);
-    QByteArray tail(qsizetype(tailSize), Qt::Uninitialized);
-    if (::pread(fd, tail.data(), size_t(tailSize), st.st_size - tailSize) != tailSize)
-        return false;
-    const QByteArray trimmed = tail.trimmed();
-    if (!trimmed.endsWith("%%EOF"))
-        return false;
-    const qsizetype at = trimmed.lastIndexOf("startxref");
-    if (at < 0)
-        return false;
-    bool isNumber = false;
-    const qint64 offset = trimmed.mid(at + 9, trimmed.size() - 5 - at - 9).trimmed().toLongLong(&isNumber);
-    if (!isNumber || offset < 0 || offset + 4 > st.st_size)
-        return false;
-    char xref[4];
-    return ::pread(fd, xref, 4, off_t(offset)) == 4 && std::memcmp(xref, "xref", 4) == 0;
+    m_buffer.reserve(BufferSize);
+    QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+DescriptorDevice::~DescriptorDevice()
+{
+    flush();
+}
+
+bool DescriptorDevice::flush()
+{
+    if (!m_failure && !m_buffer.isEmpty())
+        m_failure = files::writeAll(m_fd, m_buffer.constData(), size_t(m_buffer.size()));
+    m_buffer.clear();
+    return !m_failure;
+}
+
+qint64 DescriptorDevice::readData(char*, qint64)
+{
+    return -1;
+}
+
+qint64 DescriptorDevice::writeData(const char* data, qint64 size)
+{
+    if (m_failure)
+        return -1;
+    if (m_buffer.size() + size > BufferSize && !flush())
+        return -1;
+    if (size >= BufferSize) {
+        m_failure = files::writeAll(m_fd, data, size_t(size));
+        if (m_failure)
+            return -1;
+    } else {
+        m_buffer.append(data, size);
+    }
+    m_written += size;
+    return size;
 }
 
 bool copyInto(int fd, OutputFile& output, QString& readError)
 {
     QByteArray buffer(BufferSize, Qt::Uninitialized);
-    off_t offset = 0;
+    std::int64_t offset = 0;
     for (;;) {
-        const ssize_t got = ::pread(fd, buffer.data(), size_t(buffer.size()), offset);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            readError = systemReason(errno);
+        size_t got = 0;
+        if (const files::Error error = files::readAt(fd, offset, buffer.data(), size_t(buffer.size()), got)) {
+            readError = systemReason(error);
             return false;
         }
         if (got == 0)
             return true;
-        if (!output.write(buffer.constData(), size_t(got)))
+        if (!output.write(buffer.constData(), got))
             return false;
-        offset += got;
-    }
-}
-
-void installTemporaryCleanup()
-{
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-        struct sigaction action {};
-        action.sa_handler = removeTemporariesAndDie;
-        sigemptyset(&action.sa_mask);
-        // A signal ignored by the caller (nohup, a shell's trap) stays ignored.
-        struct sigaction previous {};
-        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
-            continue;
-        ::sigaction(signal, &action, nullptr);
+        offset += std::int64_t(got);
     }
 }
 

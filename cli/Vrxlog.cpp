@@ -1,9 +1,11 @@
 #include "cli/Vrxlog.h"
 
-#include "print/DevicePrinter.h"
-#include "platform/Identity.h"
-#include "logview/LogFiles.h"
 #include "cli/OutputFile.h"
+#include "core/RegularFile.h"
+#include "platform/Identity.h"
+#include "platform/LogFiles.h"
+#include "platform/SystemReason.h"
+#include "print/DevicePrinter.h"
 #include "print/PrintModule.h"
 
 #include <QCommandLineOption>
@@ -11,19 +13,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QPageLayout>
 #include <QPageSize>
-#include <QPrinter>
+#include <QPainter>
+#include <QPdfWriter>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <memory>
-#include <strings.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
+#include <optional>
 
 namespace vrx {
 
@@ -35,11 +31,16 @@ struct Options {
     bool hasOutput = false;
     QByteArray outputFile;   // "-" or none: standard output
     bool crlf = false;
+    bool quiet = false;
     QString paper;
     bool toStandardOutput() const { return !hasOutput || outputFile == "-"; }
 };
 
 const QByteArray StandardStream = "-";
+const QString StandardInputName = QStringLiteral("standard input");
+
+// Dots per inch of the PDF's drawing: what Qt's printer draws PDF files at in high resolution.
+constexpr int PdfResolution = 1200;
 
 void writeText(std::FILE* stream, const QString& text)
 {
@@ -47,11 +48,27 @@ void writeText(std::FILE* stream, const QString& text)
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
-int usageError(std::FILE* err, const QString& message)
+// A message on standard error: its first line behind "vrxlog: ", every further line indented,
+// so that a script can tell where each message begins.
+void writeMessage(std::FILE* err, const QString& message)
 {
-    writeText(err, QStringLiteral("vrxlog: ") + message + QStringLiteral("\n")
-                       + QStringLiteral("Try 'vrxlog --help'.\n"));
+    QString text;
+    const QStringList lines = message.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        text += (i == 0 ? QStringLiteral("vrxlog: ") : QStringLiteral("  ")) + lines[i] + QLatin1Char('\n');
+    writeText(err, text);
+}
+
+int usageError(std::FILE* err, const QString& message, const QString& command = {})
+{
+    const QString help = command.isEmpty() ? QStringLiteral("vrxlog --help") : QStringLiteral("vrxlog %1 --help").arg(command);
+    writeMessage(err, message + QStringLiteral("\nTry '%1'.").arg(help));
     return ExitUsage;
+}
+
+bool isHelpWord(const QByteArray& word)
+{
+    return word == "--help" || word == "-h";
 }
 
 // The first word of the command line that vrxlog does not take, as its usage message says:
@@ -72,11 +89,26 @@ QString wrongWord(const QByteArrayList& words, const QString& command)
                                          : QStringLiteral("%1 needs a file name").arg(QString::fromLatin1(word));
             ++i; // the value, whatever it looks like
         } else if (word.startsWith('-') && word.size() > 1 && !word.startsWith("--output=")
-                   && !(text && word == "--crlf") && !(pdf && word.startsWith("--paper="))) {
+                   && !(text && (word == "--crlf" || word == "-q" || word == "--quiet"))
+                   && !(pdf && word.startsWith("--paper="))) {
             return QStringLiteral("unknown option '%1' for '%2'").arg(shownName(word), command);
         }
     }
     return {};
+}
+
+// Whether the words after the command ask for its help (before any "--").
+bool asksForHelp(const QByteArrayList& words)
+{
+    for (int i = 0; i < words.size(); ++i) {
+        if (words[i] == "--")
+            return false;
+        if (words[i] == "-o" || words[i] == "--output" || words[i] == "--paper")
+            ++i; // a value, even one spelt "--help"
+        else if (isHelpWord(words[i]))
+            return true;
+    }
+    return false;
 }
 
 // Parses the words after the command; an empty error text means success.
@@ -95,10 +127,13 @@ QString parseOptions(const QByteArrayList& words, Options& options)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("FILE"));
     const QCommandLineOption crlf(QStringLiteral("crlf"));
+    const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
     const QCommandLineOption paper(QStringLiteral("paper"), QString(), QStringLiteral("SIZE"));
     parser.addOption(output);
-    if (options.command == QLatin1String("text"))
+    if (options.command == QLatin1String("text")) {
         parser.addOption(crlf);
+        parser.addOption(quiet);
+    }
     if (options.command == QLatin1String("pdf"))
         parser.addOption(paper);
     QStringList arguments{QStringLiteral("vrxlog")};
@@ -113,6 +148,7 @@ QString parseOptions(const QByteArrayList& words, Options& options)
         options.outputFile = toBytes(parser.value(output));
     }
     options.crlf = options.command == QLatin1String("text") && parser.isSet(crlf);
+    options.quiet = options.command == QLatin1String("text") && parser.isSet(quiet);
     if (options.command == QLatin1String("pdf") && parser.isSet(paper))
         options.paper = QString::fromUtf8(toBytes(parser.value(paper))).toLower();
     for (const QString& log : parser.positionalArguments())
@@ -139,16 +175,6 @@ QString parseOptions(const QByteArrayList& words, Options& options)
     return {};
 }
 
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-QString descriptorPath(int fd)
-{
-    return QStringLiteral("/proc/self/fd/%1").arg(fd);
-}
-
 // The status file's name as bytes; empty for standard input, which has none.
 QByteArray statusFileOf(const QByteArray& log)
 {
@@ -157,110 +183,101 @@ QByteArray statusFileOf(const QByteArray& log)
     return nativePathBytes(statusFilePath(pathFromNativeBytes(log)));
 }
 
-// A log named on the command line, made readable for the readers: standard input reaches them
-// through a file of its own.
+// A log named on the command line, open for the readers: a regular file by its name, or
+// standard input as the caller gave it (a file read from where it stands, or a pipe).
 class LogInput {
 public:
     explicit LogInput(const QByteArray& argument)
         : m_argument(argument)
-        , m_shown(argument == StandardStream ? QStringLiteral("standard input") : shownName(argument))
+        , m_shown(isStandardInput() ? StandardInputName : shownName(argument))
     {
-        if (argument == StandardStream) {
-            struct stat st {};
-            if (::fstat(0, &st) == 0 && S_ISREG(st.st_mode)) {
-                m_path = QStringLiteral("/dev/stdin");
-            } else if (::fstat(0, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
-                // A pipe is read once, into a file of our own that the readers take as any log.
-                m_spool = std::make_unique<ScratchFile>();
-                if (!m_spool->isOpen()) {
-                    m_problem = m_spool->errorText().mid(8);
-                    return;
-                }
-                QString readError;
-                if (!spoolStandardInput(readError)) {
-                    m_problem = readError;
-                    return;
-                }
-                m_path = descriptorPath(m_spool->fd());
-            } else {
-                m_problem = QStringLiteral("Standard input is no file or pipe.");
-            }
-        } else {
-            // Names are the system's bytes; one that is no valid text (a Latin-1 name from
-            // DOS media) still reaches the readers unchanged.
-            m_path = pathFromNativeBytes(argument);
-        }
+        // Names are the system's bytes; one that is no valid text (a Latin-1 name from DOS
+        // media) still reaches the readers unchanged.
+        if (isStandardInput())
+            m_file = std::make_unique<RegularFile>(RegularFile::Descriptor, 0);
+        else
+            m_file = std::make_unique<RegularFile>(argument.toStdString());
+        m_start = m_file->offset();
     }
     LogInput(const LogInput&) = delete;
     LogInput& operator=(const LogInput&) = delete;
 
-    const QString& path() const { return m_path; }
+    bool isStandardInput() const { return m_argument == StandardStream; }
+    // The name as messages show it.
     const QString& shown() const { return m_shown; }
-    // Why the log cannot be handed to the readers; empty when it can.
-    const QString& problem() const { return m_problem; }
+    // The name a failure carries: the system's bytes (none for standard input).
+    std::string failureName() const { return isStandardInput() ? std::string() : m_argument.toStdString(); }
+    RegularFile& file() { return *m_file; }
+
+    // The failure of a log that could not be opened; none when it is open.
+    std::optional<LogRead> openFailure() const
+    {
+        if (m_file->isOpen())
+            return std::nullopt;
+        LogRead read;
+        read.failure = LogFailure{LogFailure::Kind::CannotOpen, failureName(), 0, m_file->openFailure()};
+        return read;
+    }
+
+    // Takes a pipe on standard input into a scratch file, for a reader that reads the log twice.
+    bool keepPipe(QString& problem)
+    {
+        if (m_file->seekable())
+            return true;
+        m_spool = std::make_unique<ScratchFile>();
+        if (!m_spool->isOpen()) {
+            problem = m_spool->errorText();
+            return false;
+        }
+        QByteArray buffer(1 << 20, Qt::Uninitialized);
+        for (;;) {
+            const std::int64_t got = m_file->read(buffer.data(), size_t(buffer.size()));
+            if (got < 0) {
+                problem = QStringLiteral("cannot read standard input: %1").arg(systemReason(errno));
+                return false;
+            }
+            if (got == 0)
+                break;
+            if (const files::Error error = files::writeAll(m_spool->fd(), buffer.constData(), size_t(got))) {
+                problem = QStringLiteral("cannot keep standard input in a temporary file: %1").arg(systemReason(error));
+                return false;
+            }
+        }
+        m_file = std::make_unique<RegularFile>(RegularFile::Descriptor, m_spool->fd());
+        m_start = 0;
+        return m_file->seekTo(0);
+    }
+
+    // Back to where reading began, for a second pass.
+    bool rewind() { return m_file->seekTo(m_start); }
 
     // The status file, read as readStatusFile() reads it, its name shown as given.
     StatusFileResult readStatus(FolderListings& listings) const
     {
-        if (m_argument == StandardStream) {
+        if (isStandardInput()) {
             StatusFileResult result;
             result.errorLine = QStringLiteral("Standard input has no status file.");
             return result;
         }
-        return readStatusFile(statusFilePath(m_path, listings));
+        return readStatusFile(statusFilePath(pathFromNativeBytes(m_argument), listings));
     }
 
 private:
-    bool spoolStandardInput(QString& readError)
-    {
-        QByteArray buffer(64 * 1024, Qt::Uninitialized);
-        for (;;) {
-            const ssize_t got = ::read(0, buffer.data(), size_t(buffer.size()));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0) {
-                readError = systemReason(errno) + QLatin1Char('.');
-                return false;
-            }
-            if (got == 0)
-                return true;
-            for (ssize_t done = 0; done < got;) {
-                const ssize_t put = ::write(m_spool->fd(), buffer.constData() + done, size_t(got - done));
-                if (put < 0 && errno == EINTR)
-                    continue;
-                if (put < 0) {
-                    readError = QStringLiteral("It could not be kept in a temporary file: %1.").arg(systemReason(errno));
-                    return false;
-                }
-                done += put;
-            }
-        }
-    }
-
     QByteArray m_argument;
     QString m_shown;
-    QString m_path;
-    QString m_problem;
+    std::unique_ptr<RegularFile> m_file;
     std::unique_ptr<ScratchFile> m_spool;
+    std::int64_t m_start = 0;
 };
 
-// The message for a log that failed, worded from the failure's value: the lines before a
-// failing line were written out (text), or nothing of the log was (status, pdf).
-void reportLogError(const LogReadResult& read, const LogInput& log, std::FILE* err,
+// The message for a log that failed, worded from the failure's value, with what became of the
+// lines before a failing line.
+void reportLogError(const LogRead& read, const LogInput& log, std::FILE* err,
                     EarlierLines earlierLines = EarlierLines::None)
 {
-    const LogReadError error = read.error.value_or(LogReadError{LogReadError::Kind::CannotOpen, log.path(), 0, log.problem()});
-    LogFailure failure = logFailureOf(error);
+    LogFailure failure = *read.failure;
     failure.earlierLines = earlierLines;
-    const std::string message = logFailureMessage(failure, shownPath(log.shown()).toStdString());
-    writeText(err, QStringLiteral("vrxlog: ") + QString::fromStdString(message) + QLatin1Char('\n'));
-}
-
-LogReadResult cannotOpen(const LogInput& log)
-{
-    LogReadResult read;
-    read.error = LogReadError{LogReadError::Kind::CannotOpen, log.shown(), 0, log.problem()};
-    return read;
+    writeMessage(err, QString::fromStdString(logFailureMessage(failure, shownPath(log.shown()).toStdString())));
 }
 
 std::unique_ptr<OutputFile> outputFor(const Options& options, std::FILE* out)
@@ -280,20 +297,13 @@ QString sameFileProblem(const Options& options, const OutputFile& output)
     for (const QByteArray& log : options.logs) {
         FileId id;
         const bool isStdin = log == StandardStream;
-        bool known = false;
-        if (isStdin) {
-            struct stat st {};
-            known = ::fstat(0, &st) == 0 && S_ISREG(st.st_mode);
-            id = FileId{st.st_dev, st.st_ino};
-        } else {
-            known = fileIdOf(log, id);
-        }
-        const QString shownLog = isStdin ? QStringLiteral("standard input") : shownName(log);
+        const bool known = isStdin ? files::idOfRegularFile(0, id) : files::idOfPath(log.toStdString(), id);
+        const QString shownLog = isStdin ? StandardInputName : shownName(log);
         if (known && id == outputId)
             return QStringLiteral("the output \"%1\" is the log \"%2\"; logs are only read")
                 .arg(output.displayName(), shownLog);
         const QByteArray status = statusFileOf(log);
-        if (!status.isEmpty() && fileIdOf(status, id) && id == outputId)
+        if (!status.isEmpty() && files::idOfPath(status.toStdString(), id) && id == outputId)
             return QStringLiteral("the output \"%1\" is the status file \"%2\" of \"%3\"; status files are only read")
                 .arg(output.displayName(), shownName(status), shownLog);
     }
@@ -302,38 +312,65 @@ QString sameFileProblem(const Options& options, const OutputFile& output)
 
 int writeFailed(const OutputFile& output, std::FILE* err)
 {
-    writeText(err, output.errorText() + QLatin1Char('\n'));
+    writeMessage(err, output.errorText());
     return ExitLogFailed;
 }
+
+// Thrown by a sink whose output failed: reading on would be for nothing.
+struct OutputFailed {};
 
 int runText(const Options& options, OutputFile& output, std::FILE* err)
 {
     const LineEnds lineEnds = options.crlf ? LineEnds::CrLf : LineEnds::Lf;
-    const std::string_view lineEnd = options.crlf ? "\r\n" : "\n";
+    const QByteArray lineEnd = options.crlf ? "\r\n" : "\n";
+    // Into a file that is thrown away when a log fails, a long line need not be checked before
+    // its text goes out.
+    const LongLines longLines = output.replacesFile() ? LongLines::PassedOn : LongLines::Held;
+    // As head and tail do: with several logs, a line before each says which one follows.
+    const bool headers = options.logs.size() > 1 && !options.quiet;
+    bool firstHeader = true;
     int status = ExitOk;
     for (const QByteArray& argument : options.logs) {
-        const LogInput log(argument);
+        LogInput log(argument);
+        if (const std::optional<LogRead> failed = log.openFailure()) {
+            reportLogError(*failed, log, err);
+            status = ExitLogFailed;
+            continue;
+        }
+        if (headers) {
+            const QByteArray header = (firstHeader ? QByteArray() : lineEnd)
+                + QStringLiteral("==> %1 <==").arg(log.shown()).toUtf8() + lineEnd;
+            firstHeader = false;
+            if (!output.write(header))
+                return writeFailed(output, err);
+        }
         // The text goes out as it is converted, so a log of any size needs little memory.
         bool written = false;
-        const LogReadResult read = !log.problem().isEmpty() ? cannotOpen(log)
-                                                            : streamLogFileUtf8(log.path(), lineEnds, [&](std::string_view piece) {
-                                                                  output.write(piece.data(), piece.size());
-                                                                  written = true;
-                                                              });
+        LogRead read;
+        try {
+            read = streamLogUtf8(log.file(), log.failureName(), lineEnds, [&](std::string_view piece) {
+                if (!output.write(piece.data(), piece.size()))
+                    throw OutputFailed{};
+                written = true;
+            }, 1 << 18, longLines);
+        } catch (const OutputFailed&) {
+            return writeFailed(output, err);
+        }
         // The last line ends as every other.
-        if (written)
-            output.write(lineEnd.data(), lineEnd.size());
+        if (written && !output.write(lineEnd))
+            return writeFailed(output, err);
         if (!read.ok()) {
-            reportLogError(read, log, err,
-                           written && !output.replacesFile() ? EarlierLines::Written : EarlierLines::None);
+            // Into a file named by -o nothing of a failed log is left: the file is not written.
+            const EarlierLines earlier = output.replacesFile() ? EarlierLines::None
+                : read.failedLineInPart                        ? EarlierLines::WrittenInPart
+                                                               : EarlierLines::Written;
+            reportLogError(read, log, err, earlier);
             status = ExitLogFailed;
             if (output.replacesFile()) {
-                output.discard();   // a file named by -o is not left behind half written
+                output.discard();
                 return status;
             }
         }
-        if (!output.write("", 0))
-            return writeFailed(output, err);
     }
     if (!output.commit())
         return writeFailed(output, err);
@@ -347,10 +384,10 @@ int runStatus(const Options& options, OutputFile& output, std::FILE* err)
     // Many logs in one large folder: each folder is listed once for their status files.
     FolderListings listings;
     for (const QByteArray& argument : options.logs) {
-        const LogInput log(argument);
+        LogInput log(argument);
         // As in the window, a status file is only read for a log that reads whole; the text
         // itself is not needed here and is not kept.
-        const LogReadResult read = log.problem().isEmpty() ? checkLogFile(log.path()) : cannotOpen(log);
+        const LogRead read = log.openFailure().value_or(checkLog(log.file(), log.failureName()));
         if (!read.ok()) {
             reportLogError(read, log, err);
             status = ExitLogFailed;
@@ -371,9 +408,8 @@ int runStatus(const Options& options, OutputFile& output, std::FILE* err)
             report += StatusErrorTitle + QStringLiteral(": ") + statusErrorMessage(*result.errorLine)
                 + QLatin1Char('\n');
         }
-        const QByteArray bytes = report.toUtf8();
         // A full disk or a closed output ends the run: nothing after it would arrive either.
-        if (!output.write(bytes.constData(), size_t(bytes.size())))
+        if (!output.write(report.toUtf8()))
             return writeFailed(output, err);
     }
     if (!output.commit())
@@ -391,36 +427,48 @@ QPageSize paperFor(const QString& paper)
                                                                                : QPageSize(QPageSize::A4);
 }
 
-// Why a drawn PDF file came out incomplete: a full disk is the usual reason.
-QString incompleteReason(int fd)
-{
-    struct statvfs disk {};
-    if (::fstatvfs(fd, &disk) == 0 && disk.f_bavail == 0)
-        return systemReason(ENOSPC);
-    return QStringLiteral("The PDF document was not written completely.");
-}
-
 int runPdf(const Options& options, OutputFile& output, std::FILE* err)
 {
-    const LogInput log(options.logs.constFirst());
-    const LargeBlocksKept largeBlocks;
+    LogInput log(options.logs.constFirst());
     // The log is read twice instead of being kept: checked whole before any output, counting
     // its lines for the footers on the way, then printed a piece at a time, so a log of any
-    // size prints in little memory.
+    // size prints in little memory. A pipe cannot be read twice: it is kept in a scratch file.
+    std::optional<LogRead> check = log.openFailure();
+    QString spoolProblem;
+    if (!check && !log.keepPipe(spoolProblem)) {
+        writeMessage(err, spoolProblem);
+        return ExitLogFailed;
+    }
     qsizetype lineCount = 0;
-    LineSplitter lines(0);
-    const auto countLine = [&lineCount](std::string_view, LineEnd) { ++lineCount; };
-    const LogReadResult check = log.problem().isEmpty()
-        ? streamLogFile(log.path(), [&](const std::string& piece) { lines.add(piece, countLine); }, 1 << 20,
-                        LongLines::PassedOn)
-        : cannotOpen(log);
-    if (!check.ok()) {
-        reportLogError(check, log, err);
+    qint64 printedCharacters = 0;   // for the size of the PDF
+    LineSplitter lines{size_t(MaxPrintedLineLength)};
+    const auto countLine = [&](std::string_view line, LineEnd) {
+        ++lineCount;
+        printedCharacters += qint64(std::count_if(line.begin(), line.end(), [](char c) { return c != ' '; }));
+    };
+    if (!check) {
+        check = streamLog(log.file(), log.failureName(), [&](const std::string& piece) { lines.add(piece, countLine); },
+                          1 << 20, LongLines::PassedOn);
+    }
+    if (!check->ok()) {
+        reportLogError(*check, log, err);
         return ExitLogFailed;
     }
     lines.finish(countLine);
+    // Qt's PDF writer cannot make files past 2 GiB: such a log is refused before any output.
+    const qint64 pdfBytes = estimatedPdfBytes(countPages(lineCount), printedCharacters);
+    if (pdfBytes > MaxPdfBytes) {
+        writeMessage(err, QStringLiteral("cannot print \"%1\": its %2 pages would make a PDF of about %3 GB, "
+                                         "and the PDF writer cannot make files past 2 GiB")
+                              .arg(log.shown())
+                              .arg(countPages(lineCount))
+                              .arg(double(pdfBytes) / 1e9, 0, 'f', 1));
+        return ExitLogFailed;
+    }
     const TextPieces displayText = [&log](const std::function<void(QStringView)>& take) {
-        const LogReadResult read = streamLogFile(log.path(), [&take](const std::string& piece) {
+        if (!log.rewind())
+            throw PrintError("The log could not be read again: " + systemReason(errno).toStdString() + ".");
+        const LogRead read = streamLog(log.file(), log.failureName(), [&take](const std::string& piece) {
             take(decodeWindows1252(piece));
         }, 1 << 20, LongLines::PassedOn);
         if (!read.ok())
@@ -434,61 +482,57 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
     // complete. Either way a failed run leaves no half document under the target's name.
     std::unique_ptr<ScratchFile> scratch;
     int drawFd = output.fd();
-    QByteArray drawPath = output.temporaryPath();
     if (!output.replacesFile()) {
         scratch = std::make_unique<ScratchFile>();
         if (!scratch->isOpen()) {
-            writeText(err, scratch->errorText() + QLatin1Char('\n'));
+            writeMessage(err, scratch->errorText());
             return ExitLogFailed;
         }
         drawFd = scratch->fd();
-        drawPath = scratch->path();
     }
-    // The printer opens the file by name; through the descriptor when the name is no text.
-    // Qt's PDF writer takes its file by text; a name that is no valid text goes by descriptor.
-    const bool spellsAsText = QFile::encodeName(QFile::decodeName(drawPath)) == drawPath;
-    const QString drawName = spellsAsText ? QFile::decodeName(drawPath) : descriptorPath(drawFd);
-    auto setUp = [&](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(drawName);
-        printer.setPageSize(paperFor(options.paper));
+    // Qt's PDF writer draws into the open file, whatever its name; the first write that fails
+    // is kept with the system's reason.
+    DescriptorDevice drawFile(drawFd);
+    const auto drawFailed = [&] {
+        output.fail(systemReason(drawFile.failure()));
+        return writeFailed(output, err);
+    };
+    const auto setUp = [&](QPdfWriter& writer) {
         // A PDF page has no unprintable edge: the layout's positions are from the paper's edge.
-        printer.setFullPage(true);
-        printer.setDocName(QFileInfo(log.shown()).fileName());
-        printer.setCreator(ProgramTitle);
+        QPageLayout layout(paperFor(options.paper), QPageLayout::Portrait, QMarginsF());
+        layout.setMode(QPageLayout::FullPageMode);
+        writer.setPageLayout(layout);
+        writer.setResolution(PdfResolution);
+        writer.setTitle(QFileInfo(log.shown()).fileName());
+        writer.setCreator(ProgramTitle);
     };
     {
-        QPrinter printer(QPrinter::HighResolution);
-        setUp(printer);
+        QPdfWriter writer(&drawFile);
+        setUp(writer);
         try {
-            DevicePrinter device(printer);
+            DevicePrinter device(writer, output.displayName(), &drawFile);
             PrintDocument(device, displayText, lineCount);
         } catch (const PrintError& e) {
-            // The printer's sentence names the file it drew into; the user knows the output.
-            QString reason = QString::fromUtf8(e.what());
-            reason.replace(drawName, output.displayName());
-            writeText(err, QStringLiteral("vrxlog: cannot print \"%1\": %2\n").arg(log.shown(), reason));
+            if (!drawFile.flush())
+                return drawFailed();
+            writeMessage(err, QStringLiteral("cannot print \"%1\": %2").arg(log.shown(), QString::fromUtf8(e.what())));
             return ExitLogFailed;
         }
     }
-    struct stat st {};
-    if (::fstat(drawFd, &st) == 0 && st.st_size == 0) {
+    if (drawFile.written() == 0) {
         // An empty log has no page; its document is still a (blank) PDF file.
-        QPrinter printer(QPrinter::HighResolution);
-        setUp(printer);
-        QPainter painter(&printer);
+        QPdfWriter writer(&drawFile);
+        setUp(writer);
+        QPainter painter(&writer);
     }
-    if (!pdfIsComplete(drawFd)) {
-        writeText(err, QStringLiteral("vrxlog: cannot write \"%1\": %2\n").arg(output.displayName(), incompleteReason(drawFd)));
-        return ExitLogFailed;
-    }
+    if (!drawFile.flush())
+        return drawFailed();
     if (scratch) {
         QString readError;
         if (!copyInto(drawFd, output, readError)) {
-            if (!readError.isEmpty())
-                writeText(err, QStringLiteral("vrxlog: cannot read the temporary PDF file: %1\n").arg(readError));
-            else
-                writeFailed(output, err);
+            if (readError.isEmpty())
+                return writeFailed(output, err);
+            writeMessage(err, QStringLiteral("cannot read the temporary PDF file: %1").arg(readError));
             return ExitLogFailed;
         }
     }
@@ -497,12 +541,19 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
     return ExitOk;
 }
 
+int writeOut(OutputFile& standardOutput, const QString& text, std::FILE* err)
+{
+    if (!standardOutput.write(text.toUtf8()) || !standardOutput.commit())
+        return writeFailed(standardOutput, err);
+    return ExitOk;
+}
+
 } // namespace
 
 QString vrxlogUsage()
 {
     return QStringLiteral(
-        "Usage: vrxlog text [--crlf] [-o FILE] LOG...\n"
+        "Usage: vrxlog text [--crlf] [-q] [-o FILE] LOG...\n"
         "       vrxlog status LOG...\n"
         "       vrxlog pdf [--paper a4|letter] -o OUT.pdf LOG\n"
         "\n"
@@ -515,11 +566,52 @@ QString vrxlogUsage()
         "  pdf      print one log into a PDF file with the page layout of the Print\n"
         "           command (--paper a4 or letter; the default follows the locale)\n"
         "\n"
+        "'vrxlog COMMAND --help' tells more of each command.\n"
+        "\n"
         "Exit status: 0 when every log was read, 1 when a log could not be read or\n"
         "converted (the others are still processed), 2 for a wrong command line.\n"
         "Logs and status files are only read. A LOG of - is standard input; -o - is\n"
         "standard output.\n")
         .arg(ProgramTitle);
+}
+
+QString vrxlogUsage(const QString& command)
+{
+    if (command == QLatin1String("text"))
+        return QStringLiteral(
+            "Usage: vrxlog text [--crlf] [-q] [-o FILE] LOG...\n"
+            "\n"
+            "Writes the display text of each log, converted as the main window shows it, as\n"
+            "UTF-8 to standard output.\n"
+            "\n"
+            "  --crlf        end lines with CR LF, as the display does (the default is LF)\n"
+            "  -q, --quiet   no '==> LOG <==' line before each log when several are given\n"
+            "  -o, --output FILE\n"
+            "                write the text of the one log given to FILE ('-' is standard\n"
+            "                output); FILE is replaced only once the whole text is written\n"
+            "\n"
+            "A LOG of - is standard input. When a line cannot be converted, the lines before\n"
+            "it have been written and the message says so; with -o nothing is written.\n");
+    if (command == QLatin1String("status"))
+        return QStringLiteral(
+            "Usage: vrxlog status LOG...\n"
+            "\n"
+            "Lists, for each log that reads whole, the outcomes of its status file (the\n"
+            "log's name with .tst) as the status list shows them, and the counts of passed,\n"
+            "failed and not-applicable tests, or the message the main window gives when the\n"
+            "status file is missing or invalid.\n");
+    return QStringLiteral(
+        "Usage: vrxlog pdf [--paper a4|letter] -o OUT.pdf LOG\n"
+        "\n"
+        "Prints one log into a PDF file with the page layout of the Print command: 48\n"
+        "lines a page and the footer \"Page N of M\".\n"
+        "\n"
+        "  --paper a4|letter   the paper size (the default follows the locale)\n"
+        "  -o, --output OUT.pdf\n"
+        "                      the PDF file ('-' is standard output); it is replaced\n"
+        "                      only once the whole document is written\n"
+        "\n"
+        "A LOG of - is standard input.\n");
 }
 
 int runVrxlog(const QStringList& arguments, std::FILE* out, std::FILE* err)
@@ -536,31 +628,26 @@ int runVrxlog(const QByteArrayList& arguments, std::FILE* out, std::FILE* err)
         return usageError(err, QStringLiteral("no command given"));
     const QString command = QString::fromUtf8(arguments.constFirst());
     OutputFile standardOutput(out);
-    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
-        const QByteArray usage = vrxlogUsage().toUtf8();
-        if (!standardOutput.write(usage.constData(), size_t(usage.size())) || !standardOutput.commit())
-            return writeFailed(standardOutput, err);
-        return ExitOk;
-    }
-    if (command == QLatin1String("--version")) {
-        const QByteArray version = QStringLiteral("vrxlog %1 (%2)\n").arg(VersionText(), ReleaseDate).toUtf8();
-        if (!standardOutput.write(version.constData(), size_t(version.size())) || !standardOutput.commit())
-            return writeFailed(standardOutput, err);
-        return ExitOk;
-    }
+    if (isHelpWord(arguments.constFirst()) || command == QLatin1String("help"))
+        return writeOut(standardOutput, vrxlogUsage(), err);
+    if (command == QLatin1String("--version"))
+        return writeOut(standardOutput, QStringLiteral("vrxlog %1 (%2)\n").arg(VersionText(), ReleaseDate), err);
     if (command != QLatin1String("text") && command != QLatin1String("status") && command != QLatin1String("pdf"))
         return usageError(err, QStringLiteral("unknown command '%1'").arg(shownName(arguments.constFirst())));
 
+    const QByteArrayList words = arguments.mid(1);
+    if (asksForHelp(words))
+        return writeOut(standardOutput, vrxlogUsage(command), err);
     Options options;
     options.command = command;
-    const QString problem = parseOptions(arguments.mid(1), options);
+    const QString problem = parseOptions(words, options);
     if (!problem.isEmpty())
-        return usageError(err, problem);
+        return usageError(err, problem, command);
 
     const std::unique_ptr<OutputFile> output = outputFor(options, out);
     const QString sameFile = sameFileProblem(options, *output);
     if (!sameFile.isEmpty()) {
-        writeText(err, QStringLiteral("vrxlog: ") + sameFile + QLatin1Char('\n'));
+        writeMessage(err, sameFile);
         return ExitUsage;
     }
     if (command == QLatin1String("pdf"))

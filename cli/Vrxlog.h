@@ -18,5 +18,7 @@ int runVrxlog(const QByteArrayList& arguments, std::FILE* out, std::FILE* err);
 int runVrxlog(const QStringList& arguments, std::FILE* out, std::FILE* err);
 
 QString vrxlogUsage();
+// The usage of one command: text, status or pdf.
+QString vrxlogUsage(const QString& command);
 
 } // namespace vrx

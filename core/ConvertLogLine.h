@@ -54,6 +54,8 @@ public:
     ConvertError finish() const;
     // Whether the converted line holds any character.
     bool producesText() const { return m_producesText; }
+    // Whether the line is known to fail already, whatever follows (finish() tells how).
+    bool failed() const { return m_runError != ConvertError::None || m_wordOverflow; }
 
 private:
     long m_afterRuns;         // characters before the next byte, runs of spaces expanded

@@ -212,7 +212,7 @@ DisplayLines DisplayLines::readLog(const std::string& path, LogRead& result)
                 result.opened = true;
                 if (!result.failure)
                     result.failure = LogFailure{LogFailure::Kind::ReadFailed, path, result.lines + 1,
-                                                systemReason(error)};
+                                                systemSentence(error)};
                 return lines;
             }
             if (got == 0)

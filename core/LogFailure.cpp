@@ -7,11 +7,17 @@ namespace {
 std::string earlierLinesSentence(const LogFailure& failure)
 {
     const std::string line = std::to_string(failure.line);
+    // Before the first line there is nothing to speak of.
+    const bool first = failure.line <= 1;
     switch (failure.earlierLines) {
     case EarlierLines::Shown:
-        return "\nOnly the lines before line " + line + " are shown.";
+        return first ? "\nNo lines are shown." : "\nOnly the lines before line " + line + " are shown.";
     case EarlierLines::Written:
-        return "\nOnly the lines before line " + line + " were written.";
+        return first ? "\nNo lines were written." : "\nOnly the lines before line " + line + " were written.";
+    case EarlierLines::WrittenInPart:
+        // A line too long to hold, from a pipe: its start went out before it failed.
+        return first ? "\nOnly a first part of line 1 was written."
+                     : "\nOnly the lines before line " + line + " and a first part of line " + line + " were written.";
     case EarlierLines::None:
         break;
     }

@@ -11,9 +11,10 @@ namespace vrx {
 
 // What became of the lines before the failing one.
 enum class EarlierLines {
-    Shown,   // they are on the display
-    Written, // they were written out
-    None,    // nothing of the log went anywhere
+    Shown,         // they are on the display
+    Written,       // they were written out
+    WrittenInPart, // they were written out, and the failing line in part
+    None,          // nothing of the log went anywhere
 };
 
 struct LogFailure {

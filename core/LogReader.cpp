@@ -221,6 +221,14 @@ public:
     void passOnPart(std::string_view part, bool firstOfLine)
     {
         const std::string_view separator = m_started && firstOfLine ? LineSeparator : std::string_view();
+        if (m_utf8Sink) {
+            m_scratch.clear();
+            appendConvertedLine(m_scratch, separator, part);
+            m_scratchUtf8.clear();
+            appendDisplayTextUtf8(m_scratchUtf8, m_scratch, m_lineEnds);
+            put(m_scratchUtf8);
+            return;
+        }
         appendConvertedLine(m_r.text, separator, part);
         flush(false);
     }
@@ -268,6 +276,8 @@ public:
         m_r.failure = LogFailure{kind, m_file, line, reason};
         return false;
     }
+
+    LogRead& result() { return m_r; }
 
 private:
     // Where the next `size` bytes (at most the block's size) of UTF-8 go: the output block,
@@ -465,54 +475,93 @@ enum class TextUse {
     Utf8,   // handed to a sink in pieces as UTF-8
 };
 
-// Reads on a line that has grown past LongLine without a line end; `buffer` holds its start.
-// The line is repaired and checked part by part as it is read, and kept (raw) only when its
-// text is wanted. Afterwards `buffer` holds what follows the line end, `skipLf` tells that an
-// LF right at the start of the next read belongs to that line end, and `atEnd` that the file
-// ended with the line. False when the line failed or the file could not be read.
-bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffer, TextUse use,
-                  bool& skipLf, bool& atEnd)
-{
-    const std::int64_t number = builder.result().lines + 1;
-    const bool keep = use == TextUse::Keep || use == TextUse::Stream || use == TextUse::Utf8;
-    LineCheck check(builder.started() ? static_cast<long>(LineSeparator.size()) : 0);
-    std::string raw;
-    size_t length = 0;
-    // Passing on: a code 1 at the end of a part waits for its count character in the next.
-    std::string part;
-    bool firstPart = true;
-    auto passOn = [&](const char* data, size_t size, bool last) {
+// What becomes of the text of a line too long to convert at once (see LongLines).
+enum class LongLineText {
+    None,       // only checked
+    Held,       // kept raw until the line is known to pass
+    PassedOn,   // converted and handed on as it is read
+    Reread,     // checked first, then read again from its start and converted in pieces
+    HeldAWhile, // kept raw up to LongLineHeld bytes, then handed on as read
+};
+
+// Hands the parts of a long line to the builder as they are read, in slices it converts at
+// once; a code 1 at the end of a part waits for its count character in the next.
+class LinePasser {
+public:
+    explicit LinePasser(LogTextBuilder& builder) : m_builder(builder) {}
+
+    void add(const char* data, size_t size, bool last)
+    {
         // Small slices: a run of spaces makes its two bytes up to 255 characters.
         constexpr size_t Slice = 1 << 16;
-        part.append(data, size);
+        m_part.append(data, size);
         size_t at = 0;
-        while (at < part.size()) {
-            size_t end = std::min(part.size(), at + Slice);
-            if (part[end - 1] == '\x01') {
-                if (end < part.size())
+        while (at < m_part.size()) {
+            size_t end = std::min(m_part.size(), at + Slice);
+            if (m_part[end - 1] == '\x01') {
+                if (end < m_part.size())
                     ++end;   // its count character comes along
                 else if (!last && --end == at)
                     break;   // it waits for the next read
             }
-            builder.passOnPart(std::string_view(part).substr(at, end - at), firstPart);
-            firstPart = false;
+            m_builder.passOnPart(std::string_view(m_part).substr(at, end - at), m_first);
+            m_first = false;
             at = end;
         }
-        part.erase(0, at);
+        m_part.erase(0, at);
+    }
+    // Whether anything of the line has been handed on.
+    bool started() const { return !m_first; }
+
+private:
+    LogTextBuilder& m_builder;
+    std::string m_part;
+    bool m_first = true;
+};
+
+// Reads on a line that has grown past LongLine without a line end; `buffer` holds its start.
+// The line is repaired and checked part by part as it is read; its text goes on as `text`
+// says. Afterwards `buffer` holds what follows the line end, `skipLf` tells that an LF right at
+// the start of the next read belongs to that line end, and `atEnd` that the file ended with
+// the line. False when the line failed or the file could not be read.
+bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffer, LongLineText text,
+                  bool& skipLf, bool& atEnd)
+{
+    const std::int64_t number = builder.result().lines + 1;
+    const std::int64_t lineStart = file.offset() - static_cast<std::int64_t>(buffer.size());
+    const long leading = builder.started() ? static_cast<long>(LineSeparator.size()) : 0;
+    LineCheck check(leading);
+    std::string raw;
+    size_t length = 0;
+    LinePasser passer(builder);
+    bool passing = text == LongLineText::PassedOn;
+    const auto failed = [&](LogFailure::Kind kind, const std::string& reason) {
+        builder.result().failedLineInPart = passer.started();
+        return builder.fail(kind, number, reason);
     };
     auto take = [&](char* data, size_t size) {
         if (!repairLinePart(data, size, length))
-            return builder.fail(LogFailure::Kind::RepairFailed, number,
-                                RepairFailedReason);
+            return failed(LogFailure::Kind::RepairFailed, RepairFailedReason);
         check.feed(std::string_view(data, size));
-        if (keep)
-            raw.append(data, size);
-        else if (use == TextUse::PassOn)
-            passOn(data, size, false);
         length += size;
+        if (text == LongLineText::Held || text == LongLineText::HeldAWhile)
+            raw.append(data, size);
+        if (text == LongLineText::HeldAWhile && raw.size() > LongLineHeld) {
+            // Too long to hold from a file that cannot be read again: handed on from here.
+            text = LongLineText::PassedOn;
+            passing = !check.failed();
+            if (passing)
+                passer.add(raw.data(), raw.size(), false);
+            std::string().swap(raw);
+        } else if (passing) {
+            // Nothing more of a line that has failed already.
+            passing = !check.failed();
+            if (passing)
+                passer.add(data, size, false);
+        }
         return true;
     };
-    if (keep) {
+    if (text == LongLineText::Held) {
         // The line may run to the end of the file: room for that at once, so that growing
         // never holds the line twice.
         raw.reserve(buffer.size() + static_cast<size_t>(file.remaining()));
@@ -524,7 +573,7 @@ bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffe
     for (;;) {
         const std::int64_t got = file.read(chunk.data(), chunk.size());
         if (got < 0)
-            return builder.fail(LogFailure::Kind::ReadFailed, number, systemReason(errno));
+            return failed(LogFailure::Kind::ReadFailed, systemSentence(errno));
         if (got == 0) {
             atEnd = true;
             break;
@@ -543,23 +592,56 @@ bool takeLongLine(LogTextBuilder& builder, RegularFile& file, std::string& buffe
             break;
         }
     }
-    if (use == TextUse::PassOn)
-        passOn(nullptr, 0, true);
+    if (passing)
+        passer.add(nullptr, 0, true);
     const ConvertError error = check.finish();
     if (error != ConvertError::None)
-        return builder.fail(LogFailure::Kind::ConvertFailed, number, convertErrorReason(error));
+        return failed(LogFailure::Kind::ConvertFailed, convertErrorReason(error));
+
+    if (text == LongLineText::Reread) {
+        // The line passed: read it again from its start and hand it on in pieces. It must read
+        // as it did the first time.
+        const std::int64_t resume = file.offset();
+        const std::string changed = "The file changed while it was read.";
+        if (!file.seekTo(lineStart))
+            return failed(LogFailure::Kind::ReadFailed, systemSentence(errno));
+        LineCheck again(leading);
+        for (size_t done = 0; done < length;) {
+            const std::int64_t got = file.read(chunk.data(), std::min(chunk.size(), length - done));
+            if (got < 0)
+                return failed(LogFailure::Kind::ReadFailed, systemSentence(errno));
+            if (got == 0 || !repairLinePart(chunk.data(), static_cast<size_t>(got), done))
+                return failed(LogFailure::Kind::ReadFailed, changed);
+            again.feed(std::string_view(chunk.data(), static_cast<size_t>(got)));
+            if (again.failed())
+                return failed(LogFailure::Kind::ReadFailed, changed);
+            passer.add(chunk.data(), static_cast<size_t>(got), false);
+            done += static_cast<size_t>(got);
+        }
+        passer.add(nullptr, 0, true);
+        if (again.finish() != ConvertError::None || again.producesText() != check.producesText())
+            return failed(LogFailure::Kind::ReadFailed, changed);
+        if (!file.seekTo(resume))
+            return failed(LogFailure::Kind::ReadFailed, systemSentence(errno));
+    }
+    const bool keep = text == LongLineText::Held || text == LongLineText::HeldAWhile;
     builder.addCheckedLine(raw, check.producesText(), keep);
     return true;
 }
 
-LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink, size_t pieceSize,
-                  const TextBytesSink* utf8Sink = nullptr, LineEnds lineEnds = LineEnds::CrLf)
+LogRead readLogAs(RegularFile& file, const std::string& path, TextUse use, const LogTextSink& sink,
+                  size_t pieceSize, const TextBytesSink* utf8Sink = nullptr, LineEnds lineEnds = LineEnds::CrLf,
+                  LongLines longLines = LongLines::Held)
 {
     LogRead result;
     LogTextBuilder builder(result, path);
     static const LogTextSink discard = [](const std::string&) {};
     builder.setSink(use == TextUse::None ? &discard : &sink, pieceSize);
-    RegularFile file(path);
+    const LongLineText longText = use == TextUse::None ? LongLineText::None
+        : use == TextUse::Keep                         ? LongLineText::Held
+        : use == TextUse::PassOn || longLines == LongLines::PassedOn ? LongLineText::PassedOn
+        : file.seekable()                              ? LongLineText::Reread
+                                                       : LongLineText::HeldAWhile;
     if (!file.isOpen()) {
         builder.fail(LogFailure::Kind::CannotOpen, 0, file.openFailure());
         return result;
@@ -604,7 +686,7 @@ LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink,
             pos = 0;
             if (scanned == filled && filled >= LongLine) {
                 buffer.resize(filled);
-                const bool lineFine = takeLongLine(builder, file, buffer, use, skipLf, atEnd);
+                const bool lineFine = takeLongLine(builder, file, buffer, longText, skipLf, atEnd);
                 builder.flush(!lineFine);
                 if (!lineFine)
                     return result;
@@ -614,15 +696,16 @@ LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink,
                     break;
                 continue;
             }
-            // A small file gets a small buffer; one that grows while it is read is read on.
-            const size_t want = static_cast<size_t>(
+            // A small file gets a small buffer; one that grows while it is read is read on. A
+            // pipe tells no size.
+            const size_t want = !file.seekable() ? readSize : static_cast<size_t>(
                 std::min<std::int64_t>(static_cast<std::int64_t>(readSize), std::max<std::int64_t>(file.remaining() + 1, 4096)));
             if (buffer.size() < filled + want)
                 buffer.resize(filled + want);
             const size_t kept = filled;
             const std::int64_t got = file.read(buffer.data() + kept, want);
             if (got < 0) {
-                builder.fail(LogFailure::Kind::ReadFailed, result.lines + 1, systemReason(errno));
+                builder.fail(LogFailure::Kind::ReadFailed, result.lines + 1, systemSentence(errno));
                 builder.flush(true);
                 return result;
             }
@@ -655,24 +738,47 @@ LogRead readLogAs(const std::string& path, TextUse use, const LogTextSink& sink,
 
 LogRead readLog(const std::string& path)
 {
-    return readLogAs(path, TextUse::Keep, {}, 0);
+    RegularFile file(path);
+    return readLogAs(file, path, TextUse::Keep, {}, 0);
+}
+
+LogRead streamLog(RegularFile& file, const std::string& name, const LogTextSink& sink, size_t pieceSize,
+                  LongLines longLines)
+{
+    if (!sink)
+        return readLogAs(file, name, TextUse::Keep, sink, pieceSize);
+    return readLogAs(file, name, longLines == LongLines::PassedOn ? TextUse::PassOn : TextUse::Stream, sink,
+                     pieceSize);
 }
 
 LogRead streamLog(const std::string& path, const LogTextSink& sink, size_t pieceSize, LongLines longLines)
 {
-    if (!sink)
-        return readLogAs(path, TextUse::Keep, sink, pieceSize);
-    return readLogAs(path, longLines == LongLines::PassedOn ? TextUse::PassOn : TextUse::Stream, sink, pieceSize);
+    RegularFile file(path);
+    return streamLog(file, path, sink, pieceSize, longLines);
 }
 
-LogRead streamLogUtf8(const std::string& path, LineEnds lineEnds, const TextBytesSink& sink, size_t pieceSize)
+LogRead streamLogUtf8(RegularFile& file, const std::string& name, LineEnds lineEnds, const TextBytesSink& sink,
+                      size_t pieceSize, LongLines longLines)
 {
-    return readLogAs(path, TextUse::Utf8, {}, pieceSize, &sink, lineEnds);
+    return readLogAs(file, name, TextUse::Utf8, {}, pieceSize, &sink, lineEnds, longLines);
+}
+
+LogRead streamLogUtf8(const std::string& path, LineEnds lineEnds, const TextBytesSink& sink, size_t pieceSize,
+                      LongLines longLines)
+{
+    RegularFile file(path);
+    return streamLogUtf8(file, path, lineEnds, sink, pieceSize, longLines);
+}
+
+LogRead checkLog(RegularFile& file, const std::string& name)
+{
+    return readLogAs(file, name, TextUse::None, {}, 0);
 }
 
 LogRead checkLog(const std::string& path)
 {
-    return readLogAs(path, TextUse::None, {}, 0);
+    RegularFile file(path);
+    return checkLog(file, path);
 }
 
 } // namespace vrx

@@ -1,5 +1,7 @@
 #include "core/PageLayout.h"
 
+#include <algorithm>
+
 namespace vrx {
 
 std::int64_t pageCountOf(std::int64_t lines)
@@ -19,16 +21,73 @@ Placement place(Placement::Kind kind, bool newPage, std::string text, float x, f
     return {kind, newPage, std::move(text), x, y, toTwips(x), toTwips(y), 0};
 }
 
+// Sorted by their first page, overlapping and touching runs joined, empty runs dropped.
+PageSelection ordered(PageSelection pages)
+{
+    std::erase_if(pages, [](const PageSpan& span) { return span.last < span.first; });
+    std::sort(pages.begin(), pages.end(), [](const PageSpan& a, const PageSpan& b) { return a.first < b.first; });
+    PageSelection joined;
+    for (const PageSpan& span : pages) {
+        if (!joined.empty() && span.first <= joined.back().last + 1)
+            joined.back().last = std::max(joined.back().last, span.last);
+        else
+            joined.push_back(span);
+    }
+    return joined;
+}
+
 } // namespace
 
-PageLayout::PageLayout(std::int64_t lineCount) : m_lineCount(lineCount), m_pageCount(pageCountOf(lineCount)) {}
+std::int64_t selectedPageCount(const PageSelection& pages, std::int64_t pageCount)
+{
+    if (pages.empty())
+        return pageCount;
+    std::int64_t count = 0;
+    for (const PageSpan& span : ordered(pages)) {
+        const std::int64_t first = std::max<std::int64_t>(span.first, 1);
+        const std::int64_t last = std::min(span.last, pageCount);
+        if (first <= last)
+            count += last - first + 1;
+    }
+    return count;
+}
+
+LayoutExtent layoutExtent(std::int64_t pageCount)
+{
+    // The print font is fixed pitch, 0.6 em a character; a line of it takes 1.2 em, its
+    // descenders included.
+    constexpr double TwipsPerPoint = 20;
+    constexpr double CharacterWidth = 0.6 * PrintFontPoints * TwipsPerPoint;
+    constexpr double LineHeight = 1.2 * PrintFontPoints * TwipsPerPoint;
+    const double footerLength = double(footerText(pageCount, pageCount).size());
+    return {toTwips(LeftMargin + FooterOffsetX) + footerLength * CharacterWidth,
+            toTwips(TopMargin + FooterOffsetY) + LineHeight};
+}
+
+PageLayout::PageLayout(std::int64_t lineCount, PageSelection pages)
+    : m_lineCount(lineCount), m_pageCount(pageCountOf(lineCount)), m_pages(ordered(std::move(pages)))
+{
+}
+
+bool PageLayout::selected(std::int64_t page)
+{
+    if (m_pages.empty())
+        return true;
+    while (m_nextSpan < m_pages.size() && m_pages[m_nextSpan].last < page)
+        ++m_nextSpan;
+    return m_nextSpan < m_pages.size() && m_pages[m_nextSpan].first <= page;
+}
 
 std::span<const Placement> PageLayout::nextLine()
 {
+    const std::int64_t page = m_linesPlaced / LinesPerPage + 1;
+    const bool firstOfPage = m_linesPlaced % LinesPerPage == 0;
     ++m_linesPlaced;
-    if (m_linesPlaced % LinesPerPage == 1) {
-        ++m_page;
-        m_placed[0] = place(Placement::Kind::Footer, m_linesPlaced > 1, footerText(m_page, m_pageCount),
+    if (!selected(page))
+        return {};
+    if (firstOfPage) {
+        ++m_pagesPlaced;
+        m_placed[0] = place(Placement::Kind::Footer, m_pagesPlaced > 1, footerText(page, m_pageCount),
                             LeftMargin + FooterOffsetX, TopMargin + FooterOffsetY);
         m_placed[1] = place(Placement::Kind::Line, false, {}, LeftMargin, TopMargin);
         return {m_placed.data(), 2};

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace vrx {
 
@@ -35,6 +36,25 @@ std::int64_t pageCountOf(std::int64_t lines);
 // "Page n of m".
 std::string footerText(std::int64_t page, std::int64_t pageCount);
 
+// Pages chosen for printing: runs of page numbers from first to last (counted from 1). An empty
+// selection is every page.
+struct PageSpan {
+    std::int64_t first;
+    std::int64_t last;
+};
+using PageSelection = std::vector<PageSpan>;
+
+// How many of a document's pages a selection prints: runs past the end stop at the last page.
+std::int64_t selectedPageCount(const PageSelection& pages, std::int64_t pageCount);
+
+// The room a document's pages take from the top-left corner of the printable area, in twips:
+// across to the end of the longest footer, down to the foot of the footers.
+struct LayoutExtent {
+    double width;
+    double height;
+};
+LayoutExtent layoutExtent(std::int64_t pageCount);
+
 // One piece of text on paper. A coordinate is absolute when positive and moves on from the
 // printer's current position when negative: the lines of a page go 5 mm down each, so their
 // places follow from the first one's without a rounding error adding up.
@@ -47,23 +67,31 @@ struct Placement {
     std::int16_t colour; // colour number, 0 black
 };
 
+// Lays out a document of lineCount lines. Only the selected pages are placed; each keeps its
+// own number and the whole document's page count in its footer.
 class PageLayout {
 public:
-    explicit PageLayout(std::int64_t lineCount);
+    explicit PageLayout(std::int64_t lineCount, PageSelection pages = {});
 
     std::int64_t lineCount() const { return m_lineCount; }
     std::int64_t pageCount() const { return m_pageCount; }
+    // Lines gone through so far, on selected pages or not, and the pages begun.
     std::int64_t linesPlaced() const { return m_linesPlaced; }
+    std::int64_t pagesPlaced() const { return m_pagesPlaced; }
 
-    // The placements for the next line: on the first line of a page its footer, then the line.
-    // Valid until the next call.
+    // The placements for the next line: on the first line of a page its footer, then the line;
+    // nothing for a line on a page that is not selected. Valid until the next call.
     std::span<const Placement> nextLine();
 
 private:
+    bool selected(std::int64_t page);
+
     std::int64_t m_lineCount;
     std::int64_t m_pageCount;
+    PageSelection m_pages;        // in order, not overlapping
+    std::size_t m_nextSpan = 0;   // the first run not wholly before the current page
     std::int64_t m_linesPlaced = 0;
-    std::int64_t m_page = 0;
+    std::int64_t m_pagesPlaced = 0;
     std::array<Placement, 2> m_placed;
 };
 

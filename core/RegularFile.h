@@ -1,5 +1,6 @@
 #pragma once
-// Opening a file for reading only when it is a regular file, for the log and status readers.
+// Opening a file for reading only when it is a regular file, for the log and status readers;
+// and standard input as a log, where it is a file or a pipe.
 
 #include <algorithm>
 #include <cerrno>
@@ -10,8 +11,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
+#include "core/Utf8.h"
 #include <io.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -20,15 +23,25 @@ namespace vrx {
 namespace file {
 #ifdef _WIN32
 // 64-bit sizes, and binary mode: a text-mode read would turn the CR LF that ends a log line
-// into a bare LF.
+// into a bare LF. Names are UTF-8, and go to Windows as UTF-16, so that any name opens.
 using Status = struct _stat64;
-inline int status(const char* name, Status* info) { return ::_stat64(name, info); }
+inline std::wstring wideName(const char* name)
+{
+    const std::u16string wide = utf8ToUtf16(name);
+    return std::wstring(wide.begin(), wide.end());
+}
+inline int status(const char* name, Status* info) { return ::_wstat64(wideName(name).c_str(), info); }
 inline int status(int fd, Status* info) { return ::_fstat64(fd, info); }
-inline int openForReading(const char* name) { return ::_open(name, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+inline int openForReading(const char* name)
+{
+    return ::_wopen(wideName(name).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
 inline std::int64_t read(int fd, char* data, size_t size)
 {
     return ::_read(fd, data, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
 }
+inline std::int64_t seek(int fd, std::int64_t offset, int whence) { return ::_lseeki64(fd, offset, whence); }
+inline bool waitForInput(int) { return false; }
 inline int close(int fd) { return ::_close(fd); }
 #else
 using Status = struct stat;
@@ -36,6 +49,13 @@ inline int status(const char* name, Status* info) { return ::stat(name, info); }
 inline int status(int fd, Status* info) { return ::fstat(fd, info); }
 inline int openForReading(const char* name) { return ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }
 inline std::int64_t read(int fd, char* data, size_t size) { return ::read(fd, data, size); }
+inline std::int64_t seek(int fd, std::int64_t offset, int whence) { return ::lseek(fd, offset, whence); }
+// A pipe the caller left non-blocking has nothing yet: wait until it has (or ends).
+inline bool waitForInput(int fd)
+{
+    pollfd wanted{fd, POLLIN, 0};
+    return ::poll(&wanted, 1, -1) >= 0 || errno == EINTR;
+}
 inline int close(int fd) { return ::close(fd); }
 #endif
 } // namespace file
@@ -60,8 +80,8 @@ inline std::string fileKind(mode_t mode)
     return "no regular file";
 }
 
-// The system's sentence for an errno value.
-inline std::string systemReason(int error)
+// The system's reason for an errno value as a sentence of a message (with its full stop).
+inline std::string systemSentence(int error)
 {
     return std::string(std::strerror(error)) + '.';
 }
@@ -69,8 +89,39 @@ inline std::string systemReason(int error)
 // A file opened for reading only when it is a regular file. Anything else is refused before it
 // is read: a FIFO or a device such as /dev/zero would block or never end. The file is opened
 // without blocking, so that even a FIFO put in place after the check cannot hold the program.
+//
+// A descriptor open already (standard input) is taken as the caller gave it: a regular file
+// is read from where it stands (the caller's position, not its start), a pipe as it comes;
+// anything else (a terminal, a device) is refused. It is not closed.
 class RegularFile {
 public:
+    struct DescriptorTag {};
+    static constexpr DescriptorTag Descriptor{};
+
+    RegularFile(DescriptorTag, int fd)
+    {
+        file::Status info {};
+        m_borrowed = true;
+        if (file::status(fd, &info) != 0) {
+            m_error = errno;
+            return;
+        }
+        m_mode = info.st_mode;
+        if (S_ISREG(info.st_mode)) {
+            const std::int64_t at = file::seek(fd, 0, SEEK_CUR);
+            m_seekable = at >= 0;
+            m_offset = std::max<std::int64_t>(at, 0);
+            m_size = info.st_size;
+        } else if (!S_ISFIFO(info.st_mode)
+#ifdef S_ISSOCK
+                   && !S_ISSOCK(info.st_mode)
+#endif
+        ) {
+            return;
+        }
+        m_fd = fd;
+    }
+
     explicit RegularFile(const std::string& path)
     {
         const char* name = path.c_str();
@@ -97,10 +148,11 @@ public:
             return;
         }
         m_size = info.st_size;
+        m_seekable = true;
     }
     ~RegularFile()
     {
-        if (m_fd >= 0)
+        if (m_fd >= 0 && !m_borrowed)
             file::close(m_fd);
     }
     RegularFile(const RegularFile&) = delete;
@@ -117,23 +169,46 @@ public:
     {
         if (isFolder())
             return "It is a folder.";
+        if (notRegular() && m_borrowed)
+            return "It is " + kind() + ", not a file or a pipe.";
         if (notRegular())
             return "It is " + kind() + ", not a regular file.";
-        return systemReason(m_error);
+        return systemSentence(m_error);
     }
 
     // Bytes read, 0 at the end, -1 on an error (errno set).
     std::int64_t read(char* data, size_t size)
     {
         std::int64_t got;
-        do
+        for (;;) {
             got = file::read(m_fd, data, size);
-        while (got < 0 && errno == EINTR);
+            if (got >= 0)
+                break;
+            if (errno == EINTR)
+                continue;
+            if ((errno == EAGAIN || errno == EWOULDBLOCK) && !m_seekable && file::waitForInput(m_fd))
+                continue;
+            break;
+        }
         if (got > 0)
             m_offset += got;
         return got;
     }
+    // Bytes left to the end of a regular file as it was when opened; 0 for a pipe.
     std::int64_t remaining() const { return std::max<std::int64_t>(0, m_size - m_offset); }
+    // Whether it can be read again from an earlier place: a regular file, not a pipe.
+    bool seekable() const { return m_seekable; }
+    // Where the next read starts, counted from the file's start for a regular file, from where
+    // reading began for a pipe.
+    std::int64_t offset() const { return m_offset; }
+    // Reads on from an earlier (or later) place of a regular file; false with errno set.
+    bool seekTo(std::int64_t offset)
+    {
+        if (!m_seekable || file::seek(m_fd, offset, SEEK_SET) < 0)
+            return false;
+        m_offset = offset;
+        return true;
+    }
 
 private:
     int m_fd = -1;
@@ -141,6 +216,8 @@ private:
     mode_t m_mode = 0;
     std::int64_t m_size = 0;
     std::int64_t m_offset = 0;
+    bool m_seekable = false;
+    bool m_borrowed = false;
 };
 
 } // namespace vrx

@@ -14,7 +14,7 @@
 #include "core/ConvertLogLine.h"
 #include "fuzz/FuzzCheck.h"
 #include "tests/core/LiteralConvert.h"
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
 
 #include <QString>
 #include <algorithm>
@@ -36,7 +36,7 @@ namespace {
 struct Model {
     std::string text;
     int lines = 0;                              // lines converted
-    std::optional<LogReadError::Kind> failure;
+    std::optional<LogFailure::Kind> failure;
     int failedLine = 0;
     int firstShownLine = 0;                     // 1-based line that first put text on the display
 };
@@ -64,7 +64,7 @@ Model model(std::string_view bytes)
 {
     Model m;
     if (bytes.empty()) {
-        m.failure = LogReadError::Kind::Empty;
+        m.failure = LogFailure::Kind::Empty;
         return m;
     }
     int number = 0;
@@ -75,7 +75,7 @@ Model model(std::string_view bytes)
             if (c != 0xF1 && c != 0xF3 && c != 0xE6)
                 continue;
             if (i + 1 > 32767) {
-                m.failure = LogReadError::Kind::RepairFailed;
+                m.failure = LogFailure::Kind::RepairFailed;
                 m.failedLine = number;
                 return m;
             }
@@ -84,7 +84,7 @@ Model model(std::string_view bytes)
         const std::string separator = m.text.empty() ? "" : "\r\n";
         const ConvertResult converted = test::literalConvertLogLine(separator + line);
         if (!converted.ok()) {
-            m.failure = LogReadError::Kind::ConvertFailed;
+            m.failure = LogFailure::Kind::ConvertFailed;
             m.failedLine = number;
             return m;
         }
@@ -96,10 +96,10 @@ Model model(std::string_view bytes)
     return m;
 }
 
-std::string describe(std::string_view input, const LogReadResult& r, const Model& m)
+std::string describe(std::string_view input, const LogRead& r, const Model& m)
 {
     std::string s = "input " + fuzz::escaped(input) + "\n*** reader: lines " + std::to_string(r.lines) + ", "
-        + (r.error ? "error kind " + std::to_string(int(r.error->kind)) + " at line " + std::to_string(r.error->line)
+        + (r.failure ? "error kind " + std::to_string(int(r.failure->kind)) + " at line " + std::to_string(r.failure->line)
                    : std::string("ok"))
         + ", text " + fuzz::escaped(r.text);
     s += "\n*** model: lines " + std::to_string(m.lines) + ", "
@@ -158,15 +158,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         bytes = std::string(pad, 'x') + bytes.substr(6);
     }
 
-    const LogReadResult r = convertLogBytes(bytes);
+    const LogRead r = convertLogBytes(bytes);
     const Model m = model(bytes);
     FUZZ_CHECK(r.opened, "bytes in memory count as opened");
-    FUZZ_CHECK(r.error.has_value() == m.failure.has_value(), describe(bytes, r, m));
-    if (r.error) {
-        FUZZ_CHECK(r.error->kind == *m.failure, describe(bytes, r, m));
-        FUZZ_CHECK(r.error->line == m.failedLine, describe(bytes, r, m));
+    FUZZ_CHECK(r.failure.has_value() == m.failure.has_value(), describe(bytes, r, m));
+    if (r.failure) {
+        FUZZ_CHECK(r.failure->kind == *m.failure, describe(bytes, r, m));
+        FUZZ_CHECK(r.failure->line == m.failedLine, describe(bytes, r, m));
         FUZZ_CHECK(r.lines == m.failedLine - (m.failedLine > 0 ? 1 : 0), describe(bytes, r, m));
-        FUZZ_CHECK(!logReadMessage(*r.error).isEmpty(), "no message for a failed read");
+        FUZZ_CHECK(!logReadMessage(*r.failure).isEmpty(), "no message for a failed read");
     }
     FUZZ_CHECK(r.lines == m.lines, describe(bytes, r, m));
     FUZZ_CHECK(r.text == m.text, describe(bytes, r, m));

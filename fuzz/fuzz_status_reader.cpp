@@ -9,7 +9,7 @@
 // 200 * b times, so the 32767-record limit is reached from small inputs.
 
 #include "fuzz/FuzzCheck.h"
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
 
 #include <QString>
 #include <QStringList>

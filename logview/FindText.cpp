@@ -1,7 +1,7 @@
 #include "logview/FindText.h"
 
 #include "core/ByteScan.h"
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
 
 #include <QChar>
 

@@ -2,13 +2,14 @@
 
 #include "platform/FormStyle.h"
 #include "platform/Identity.h"
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
 #include "logview/SelectedText.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -160,9 +161,9 @@ void LogView::open(const QString& fullPath)
         emit folderChosen(folder);
 
     DisplayLines lines;
-    LogReadResult log = readLogLines(fullPath, lines);
+    const LogRead log = readLogLines(fullPath, lines);
     if (!log.opened) {
-        m_platform.messageBox(window(), logReadMessage(*log.error), ProgramTitle, MessageButtons::Ok,
+        m_platform.messageBox(window(), logReadMessage(*log.failure), ProgramTitle, MessageButtons::Ok,
                               MessageIcon::Information);
         return;
     }
@@ -172,17 +173,18 @@ void LogView::open(const QString& fullPath)
     } catch (const std::bad_alloc&) {
         // The text was read but cannot be shown: nothing of it stays, and the user is told.
         resetDisplay();
-        m_platform.messageBox(window(), logReadMessage({LogReadError::Kind::OutOfMemory, fullPath, 0, {}}),
+        m_platform.messageBox(window(), logReadMessage({LogFailure::Kind::OutOfMemory, nativePathBytes(fullPath).toStdString(), 0, {}}),
                               ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
         return;
     }
-    if (log.error) {
+    if (log.failure) {
         // The lines read so far stay; nothing is printable, so a part is never taken for the whole.
-        m_platform.messageBox(window(), logReadMessage(*log.error), ProgramTitle, MessageButtons::Ok,
+        m_platform.messageBox(window(), logReadMessage(*log.failure), ProgramTitle, MessageButtons::Ok,
                               MessageIcon::Information);
         return;
     }
 
+    m_logFileName = QFileInfo(fullPath).fileName();
     m_platform.processEvents();
     Display->setFocus();
     emit printableChanged(true);
@@ -261,6 +263,7 @@ bool LogView::clearScreenQuery()
 void LogView::resetDisplay()
 {
     Display->clear();
+    m_logFileName.clear();
     emit printableChanged(false);
 }
 

@@ -78,6 +78,8 @@ public:
     // The same in Windows-1252, as the log file's bytes were, and its lines (for printing).
     std::string displayBytes() const { return Display->lines().text(); }
     const DisplayLines& displayLines() const { return Display->lines(); }
+    // The shown log's file name without its folder ("scope-fail.log"); empty when none is shown.
+    const QString& logFileName() const { return m_logFileName; }
 
     // Passed, failed and not-applicable tests of the last status file read.
     const std::array<qint16, 3>& testCounts() const { return m_testCounts; }
@@ -105,6 +107,7 @@ private:
     void statusError(const QString& firstLine);
 
     Platform& m_platform;
+    QString m_logFileName;
     std::array<qint16, 3> m_testCounts{};
     bool m_statusShown = false;
 };

@@ -1,5 +1,7 @@
 #include "platform/Download.h"
 
+#include "platform/SystemReason.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -46,11 +48,6 @@ QString firstSet(const EnvironmentLookup& environment, std::initializer_list<con
             return value;
     }
     return {};
-}
-
-QString systemReason(const std::error_code& error)
-{
-    return QString::fromLocal8Bit(error.message());
 }
 
 std::filesystem::path filesystemPath(const QString& name)

@@ -2,14 +2,18 @@
 // Everything the program asks of the user or the system goes through this interface:
 // the Qt implementation serves the real program, a scripted one serves the tests.
 
+#include "core/PageLayout.h"
+
 #include <QString>
 #include <QUrl>
 #include <QVariant>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QObject;
+class QPrinter;
 class QWidget;
 
 namespace vrx {
@@ -34,11 +38,19 @@ struct PrinterDialogRequest {
     int copies = 1;
     bool hidePrintToFile = true;
     bool noSelection = true;
+    // The document's pages: the dialog offers the range 1 to pageCount.
+    qint64 pageCount = 0;
 };
 
 struct PrinterChoice {
     QString printerName;
     int copies = 1;
+    // The pages to print; empty for all of them.
+    PageSelection pages;
+    // The printer as the dialog set it up (paper, orientation, two-sided printing, colour, the
+    // queue's own options), to print every copy on. Null when there is none: the named printer
+    // is then used as the system has it set up.
+    std::shared_ptr<QPrinter> printer;
 };
 
 struct DownloadOptions {

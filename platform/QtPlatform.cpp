@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPageRanges>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -25,6 +26,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
 
 namespace vrx {
 
@@ -100,18 +102,35 @@ bool QtPlatform::printerInstalled()
 
 std::optional<PrinterChoice> QtPlatform::printerDialog(QWidget* parent, const PrinterDialogRequest& request)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setCopyCount(request.copies);
-    QPrintDialog dialog(&printer, parent);
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setCopyCount(request.copies);
+    // Each copy is printed as a document of its own, so copies always come out collated: where
+    // the dialog cannot leave the box out (Windows), it is shown checked.
+    printer->setCollateCopies(true);
+    const int lastPage = int(std::clamp<qint64>(request.pageCount, 1, INT_MAX - 1));
+    printer->setFromTo(1, lastPage);
+    QPrintDialog dialog(printer.get(), parent);
     QAbstractPrintDialog::PrintDialogOptions options = dialog.options();
     if (request.hidePrintToFile)
         options &= ~QAbstractPrintDialog::PrintToFile;
     if (request.noSelection)
         options &= ~QAbstractPrintDialog::PrintSelection;
+    options &= ~QAbstractPrintDialog::PrintCollateCopies;
+    options |= QAbstractPrintDialog::PrintPageRange;
     dialog.setOptions(options);
+    dialog.setMinMax(1, lastPage);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return PrinterChoice{printer.printerName(), qMax(1, printer.copyCount())};
+
+    PrinterChoice choice;
+    choice.printerName = printer->printerName();
+    choice.copies = qMax(1, printer->copyCount());
+    if (printer->printRange() == QPrinter::PageRange) {
+        for (const QPageRanges::Range& range : printer->pageRanges().toRangeList())
+            choice.pages.push_back({range.from, range.to});
+    }
+    choice.printer = std::move(printer);
+    return choice;
 }
 
 static QSettings settingsStore(const QString& appName)

@@ -2,8 +2,10 @@
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QPagedPaintDevice>
 #include <QPainterPath>
-#include <QPrinter>
+#include <QPageLayout>
+#include <QPdfWriter>
 
 namespace vrx {
 
@@ -25,9 +27,42 @@ double subUnits(double deviceUnits)
     return double(int(deviceUnits * SubUnits));
 }
 
+// Qt's PDF writer: it has no state to ask and nothing to abort; a document left unfinished is
+// the caller's file to throw away.
+class PdfWriterDevice : public DevicePrinter::Device {
+public:
+    PdfWriterDevice(QPdfWriter& writer, const QString& name, const QIODevice* file)
+        : m_writer(writer), m_name(name), m_file(file)
+    {
+    }
+    QPagedPaintDevice& paintDevice() override { return m_writer; }
+    QString name() const override { return m_name; }
+    qint64 documentBytes() const override { return m_file ? m_file->pos() : 0; }
+    QSizeF printableSize() const override
+    {
+        // A PDF page has no unprintable border: the text has the paper less the page's margins.
+        const QPageLayout layout = m_writer.pageLayout();
+        const QRectF paper = layout.fullRectPoints();
+        const QMarginsF origin = layout.mode() == QPageLayout::FullPageMode ? QMarginsF() : layout.marginsPoints();
+        constexpr double TwipsPerPoint = 20;
+        return QSizeF(paper.width() - origin.left(), paper.height() - origin.top()) * TwipsPerPoint;
+    }
+
+private:
+    QPdfWriter& m_writer;
+    QString m_name;
+    const QIODevice* m_file;
+};
+
 } // namespace
 
-DevicePrinter::DevicePrinter(QPrinter& printer) : m_printer(printer)
+DevicePrinter::DevicePrinter(QPdfWriter& writer, const QString& name, const QIODevice* file)
+    : DevicePrinter(std::make_unique<PdfWriterDevice>(writer, name, file))
+{
+}
+
+DevicePrinter::DevicePrinter(std::unique_ptr<Device> device)
+    : m_device(std::move(device)), m_paper(m_device->paintDevice()), m_maxDocumentBytes(MaxPdfBytes)
 {
     // Courier New where it is installed; otherwise a metric-compatible fixed-pitch face.
     m_font.setStyleHint(QFont::TypeWriter);
@@ -45,9 +80,9 @@ void DevicePrinter::abandonDocument()
     m_pendingPositions.clear();
     if (!m_painter.isActive())
         return;
-    m_printer.abort();
+    m_device->abort();
     m_painter.end();
-    m_drawing.reset();
+    m_device->dropDocument();
 }
 
 void DevicePrinter::setFontName(const QString& name)
@@ -88,9 +123,12 @@ void DevicePrinter::setForeColor(QRgb colour)
 
 void DevicePrinter::beginDocument()
 {
-    if (!m_painter.begin(&m_printer))
+    m_device->beginDocument();
+    m_pagesBegun = 1;
+    if (!m_painter.begin(&m_paper)) {
+        m_device->dropDocument();
         throw PrintError("The printer \"" + deviceName().toStdString() + "\" could not be started.");
-    m_drawing.emplace();
+    }
     m_painter.setFont(m_font);
     m_painter.setPen(QColor::fromRgb(m_colour));
     m_metrics.reset();
@@ -98,12 +136,12 @@ void DevicePrinter::beginDocument()
 
 void DevicePrinter::prepareFont()
 {
-    m_unitsPerTwipX = m_printer.logicalDpiX() / TwipsPerInch;
-    m_unitsPerTwipY = m_printer.logicalDpiY() / TwipsPerInch;
-    m_metrics.emplace(m_font, &m_printer);
+    m_unitsPerTwipX = m_paper.logicalDpiX() / TwipsPerInch;
+    m_unitsPerTwipY = m_paper.logicalDpiY() / TwipsPerInch;
+    m_metrics.emplace(m_font, &m_paper);
     m_rawFont = QRawFont::fromFont(m_font);
     if (m_rawFont.isValid()) {
-        const double pixels = m_font.pointSizeF() * m_printer.logicalDpiY() / 72.0;
+        const double pixels = m_font.pointSizeF() * m_paper.logicalDpiY() / 72.0;
         m_rawFont.setPixelSize(pixels);
         m_runFont = m_rawFont;
         m_runFont.setPixelSize(pixels * SubUnits);
@@ -203,10 +241,21 @@ void DevicePrinter::newPage()
     if (!m_painter.isActive())
         beginDocument();   // a new page before anything printed leaves page 1 blank
     drawPendingGlyphs();
-    if (!m_printer.newPage())
+    checkDocumentSize();
+    if (!m_paper.newPage())
         throw PrintError("A new page could not be started on the printer \"" + deviceName().toStdString() + "\".");
+    ++m_pagesBegun;
     m_x = 0;
     m_y = 0;
+}
+
+void DevicePrinter::checkDocumentSize()
+{
+    // The page under way and the file's closing tables (some 100 bytes a page) follow what is
+    // written so far.
+    constexpr qint64 PageAndFont = 64 << 20;
+    if (m_device->documentBytes() > m_maxDocumentBytes - PageAndFont - 128 * m_pagesBegun)
+        throw PrintError(PdfTooLargeMessage);
 }
 
 void DevicePrinter::endDoc()
@@ -217,16 +266,31 @@ void DevicePrinter::endDoc()
         return;
     drawPendingGlyphs();
     const bool ended = m_painter.end();
-    m_drawing.reset();
-    if (!ended || m_printer.printerState() == QPrinter::Error)
+    const qint64 bytes = m_device->documentBytes();
+    if (!ended || m_device->failed()) {
+        m_device->dropDocument();
         throw PrintError("The document could not be handed to the printer \"" + deviceName().toStdString() + "\".");
+    }
+    if (bytes > m_maxDocumentBytes) {
+        m_device->dropDocument();
+        throw PrintError(PdfTooLargeMessage);
+    }
+    m_device->submitDocument();
 }
 
 QString DevicePrinter::deviceName() const
 {
-    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
-        return m_printer.outputFileName();
-    return m_printer.printerName();
+    return m_device->name();
+}
+
+void DevicePrinter::setJobName(const QString& name)
+{
+    m_device->setJobName(name);
+}
+
+QSizeF DevicePrinter::printableSize() const
+{
+    return m_device->printableSize();
 }
 
 } // namespace vrx

@@ -1,7 +1,8 @@
 #pragma once
-// The printer object on a real QPrinter: a CUPS queue, or a PDF file for tests and benchmarks.
+// The printer object on a real paged device: a QPrinter (a CUPS queue, or a PDF file for tests
+// and benchmarks), or Qt's PDF writer on its own, which needs no printing module and so no
+// widgets (vrxlog).
 
-#include "print/PageCompression.h"
 #include "print/PrintModule.h"
 
 #include <QFont>
@@ -11,21 +12,55 @@
 #include <QRawFont>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
+class QIODevice;
+class QPagedPaintDevice;
+class QPdfWriter;
 class QPrinter;
 
 namespace vrx {
 
-// Draws through QPainter on a QPrinter the caller has set up (printer name or output file,
+// Draws through QPainter on a paged device the caller has set up (printer name or output file,
 // copy count, page size). Positions are twips from the top-left corner of the printable
 // area; a text is drawn with the top of its line cell at the current vertical position.
 // Each document (from the first print to endDoc) is one job; the device is opened only when
-// something is printed, so ending an empty document produces no page and no job.
+// something is printed, so ending an empty document produces no page and no job. A document
+// that would pass what the PDF writer can make (MaxPdfBytes) fails with PrintError.
 class DevicePrinter : public Printer {
 public:
+    // What the drawing needs of its device beyond painting on it.
+    class Device {
+    public:
+        virtual ~Device() = default;
+        virtual QPagedPaintDevice& paintDevice() = 0;
+        virtual QString name() const = 0;
+        // Before a document begins: a device that hands its documents on itself (a CUPS queue)
+        // makes the spool here; PrintError when it cannot.
+        virtual void beginDocument() {}
+        // Bytes of the document drawn so far; 0 where the device cannot tell.
+        virtual qint64 documentBytes() const { return 0; }
+        // Drops what was drawn of an unfinished document.
+        virtual void abort() {}
+        // Whether the device reported a failure once the document was ended.
+        virtual bool failed() const { return false; }
+        // An ended document goes to its queue as one job (PrintError when it is refused), or
+        // is dropped.
+        virtual void submitDocument() {}
+        virtual void dropDocument() {}
+        // The name the next document's job carries.
+        virtual void setJobName(const QString&) {}
+        // The room from the first line's origin to the edge of what the device can print, in twips.
+        virtual QSizeF printableSize() const = 0;
+    };
+
+    // Defined with the print command (it needs Qt's printing module).
     explicit DevicePrinter(QPrinter& printer);
+    // A PDF file; name is how messages call it; the document's size is read off file, if given.
+    DevicePrinter(QPdfWriter& writer, const QString& name, const QIODevice* file = nullptr);
+    explicit DevicePrinter(std::unique_ptr<Device> device);
     ~DevicePrinter() override;
 
     void setFontName(const QString& name) override;
@@ -39,9 +74,14 @@ public:
     void newPage() override;
     void endDoc() override;
     QString deviceName() const override;
+    void setJobName(const QString& name) override;
+    QSizeF printableSize() const override;
 
     // Drops a document left unfinished by a failure, so no partial job reaches the printer.
     void abandonDocument();
+
+    // The size a document may reach; MaxPdfBytes unless a test makes it smaller.
+    void setMaxDocumentBytes(qint64 bytes) { m_maxDocumentBytes = bytes; }
 
 private:
     // One character as the raw font draws it.
@@ -52,13 +92,15 @@ private:
     };
 
     void beginDocument();
+    void checkDocumentSize();
     void fontChanged();
     void prepareFont();
     double drawGlyphs(QPointF baseline, const QString& text);
     const Glyph* glyphFor(char16_t c);
     void drawPendingGlyphs();
 
-    QPrinter& m_printer;
+    std::unique_ptr<Device> m_device;
+    QPagedPaintDevice& m_paper;
     QPainter m_painter;
     QFont m_font;
     QRgb m_colour = qRgb(0, 0, 0);
@@ -79,13 +121,8 @@ private:
     // the PDF writer's cost is largely per drawing call, so a page goes out in a few of them.
     std::vector<quint32> m_pendingGlyphs;
     std::vector<QPointF> m_pendingPositions;
-    // While a document is drawn: the PDF writer's big buffers stay in the heap, and its
-    // pages are compressed at a quicker level.
-    struct Drawing {
-        LargeBlocksKept largeBlocks;
-        QuickPageCompression quickPages;
-    };
-    std::optional<Drawing> m_drawing;
+    qint64 m_maxDocumentBytes;
+    qint64 m_pagesBegun = 0;
 };
 
 } // namespace vrx

@@ -5,33 +5,64 @@
 #include "print/PrintModule.h"
 #include "print/PrinterSystem.h"
 
+#include <QStringList>
+
+#include <cmath>
 #include <exception>
 #include <functional>
 
 namespace vrx {
 
-void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText)
+QString printJobName(const QString& logName, int copy, int copies)
 {
-    SystemPrinters printers(platform);
-    PrintDisplay_Click(platform, window, displayText, printers);
-}
-
-void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, PrinterSystem& printers)
-{
-    PrintDisplay_Click(platform, window, [&displayText](const auto& take) { take(QStringView(displayText)); }, printers);
-}
-
-void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText)
-{
-    SystemPrinters printers(platform);
-    PrintDisplay_Click(platform, window, displayText, printers);
+    const QString name = logName.isEmpty() ? ProgramTitle : logName;
+    if (copies <= 1)
+        return name;
+    return QStringLiteral("%1 (copy %2 of %3)").arg(name).arg(copy).arg(copies);
 }
 
 namespace {
 
+using PrintCopy = std::function<void(Printer&, const PageSelection&)>;
+
+// "Pages 5 to 9 are not in the log, which has 4 pages. Nothing was printed."
+QString nothingToPrintMessage(const PageSelection& pages, qsizetype pageCount)
+{
+    QStringList spans;
+    qint64 chosen = 0;
+    for (const PageSpan& span : pages) {
+        spans << (span.first == span.last ? QString::number(span.first)
+                                          : QStringLiteral("%1 to %2").arg(span.first).arg(span.last));
+        chosen += span.last - span.first + 1;
+    }
+    const QString which = (chosen == 1 ? QStringLiteral("Page ") + spans.join(QString()) + QStringLiteral(" is")
+                                       : QStringLiteral("Pages ") + spans.join(QStringLiteral(", ")) + QStringLiteral(" are"));
+    const QString has = pageCount == 0 ? QStringLiteral("no pages")
+                                       : pageCount == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pageCount);
+    return which + QStringLiteral(" not in the log, which has ") + has + QStringLiteral(". Nothing was printed.");
+}
+
+constexpr double MillimetresPerTwip = 25.4 / 1440.0;
+
+// Asks whether to print on paper that cuts the pages off; true to print.
+bool printOnSmallPaper(Platform& platform, QWidget* window, const QSizeF& printable, qsizetype pageCount)
+{
+    const LayoutExtent needed = layoutExtent(pageCount);
+    const auto down = [](double twips) { return QString::number(std::floor(twips * MillimetresPerTwip)); };
+    const auto up = [](double twips) { return QString::number(std::ceil(twips * MillimetresPerTwip)); };
+    const QString question = QStringLiteral("The paper chosen leaves %1 x %2 mm for the log's pages, which need "
+                                            "%3 x %4 mm: 48 lines and the page number at the foot. Lines or page "
+                                            "numbers would be lost.")
+                                 .arg(down(printable.width()), down(printable.height()), up(needed.width),
+                                      up(needed.height))
+        + NewLine + NewLine + QStringLiteral("Print anyway?");
+    return platform.messageBox(window, question, ProgramTitle, MessageButtons::YesNo, MessageIcon::Question)
+        == MessageResult::Yes;
+}
+
 // The command, printing each copy through printCopy.
-void printCommand(Platform& platform, QWidget* window, const std::function<void(Printer&)>& printCopy,
-                  PrinterSystem& printers)
+void printCommand(Platform& platform, QWidget* window, qsizetype lineCount, const QString& logName,
+                  const PrintCopy& printCopy, PrinterSystem& printers)
 {
     // Without any printer the dialog would offer a Print button that can only fail.
     if (!platform.printerInstalled()) {
@@ -40,6 +71,7 @@ void printCommand(Platform& platform, QWidget* window, const std::function<void(
     }
 
     // Up to the end of the dialog every failure ends the command quietly, like Cancel.
+    const qsizetype pageCount = countPages(lineCount);
     QString savedPrinterName;
     std::optional<PrinterChoice> choice;
     try {
@@ -48,6 +80,7 @@ void printCommand(Platform& platform, QWidget* window, const std::function<void(
         request.copies = 1;
         request.hidePrintToFile = true;
         request.noSelection = true;
+        request.pageCount = pageCount;
         choice = platform.printerDialog(window, request);
     } catch (const std::exception&) {
         return;
@@ -55,22 +88,46 @@ void printCommand(Platform& platform, QWidget* window, const std::function<void(
     if (!choice)
         return;
 
-    platform.setBusy(true);
     QString failure;
-    try {
-        std::unique_ptr<Printer> printer = printers.openPrinter(choice->printerName);
-        for (int copy = 0; copy < choice->copies; ++copy)
-            printCopy(*printer);
-        printer->endDoc();   // nothing is pending: no page, no job
-    } catch (const std::exception& error) {
-        failure = QStringLiteral("The log could not be printed on ") + choice->printerName + QStringLiteral(".")
+    const auto cannotPrint = [&](const std::exception& error) {
+        return QStringLiteral("The log could not be printed on ") + choice->printerName + QStringLiteral(".")
             + NewLine + QString::fromStdString(error.what());
+    };
+    std::unique_ptr<Printer> printer;
+    if (!choice->pages.empty() && selectedPageCount(choice->pages, pageCount) == 0) {
+        failure = nothingToPrintMessage(choice->pages, pageCount);
+    } else {
+        try {
+            printer = printers.openPrinter(*choice);
+        } catch (const std::exception& error) {
+            failure = cannotPrint(error);
+        }
     }
+    // The layout is fixed on the page: a paper too small for it loses lines, so the user decides.
+    if (printer && !pageHoldsLayout(printer->printableSize(), pageCount)
+        && !printOnSmallPaper(platform, window, printer->printableSize(), pageCount))
+        printer.reset();
 
-    // The default printer is put back even when printing failed.
+    platform.setBusy(true);
+    try {
+        if (printer) {
+            for (int copy = 1; copy <= choice->copies; ++copy) {
+                printer->setJobName(printJobName(logName, copy, choice->copies));
+                printCopy(*printer, choice->pages);
+            }
+            printer->endDoc();   // nothing is pending: no page, no job
+        }
+    } catch (const std::exception& error) {
+        failure = cannotPrint(error);
+    }
+    printer.reset();
+
+    // The default printer is put back even when printing failed. A default that cannot be read
+    // now (the printing system went away meanwhile) is not taken for a changed one.
     QString restoreFailure;
     try {
-        if (!savedPrinterName.isEmpty() && printers.defaultPrinterName() != savedPrinterName) {
+        const QString currentPrinterName = savedPrinterName.isEmpty() ? QString() : printers.defaultPrinterName();
+        if (!currentPrinterName.isEmpty() && currentPrinterName != savedPrinterName) {
             printers.selectDefaultPrinter(savedPrinterName);
             if (printers.defaultPrinterName() != savedPrinterName)
                 restoreFailure = QStringLiteral("The default printer could not be set back to ") + savedPrinterName
@@ -90,20 +147,38 @@ void printCommand(Platform& platform, QWidget* window, const std::function<void(
 
 } // namespace
 
-void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText, PrinterSystem& printers)
-{
-    printCommand(platform, window, [&](Printer& printer) { PrintDocument(printer, displayText, platform); }, printers);
-}
-
-void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText)
+void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText, const QString& logName)
 {
     SystemPrinters printers(platform);
-    PrintDisplay_Click(platform, window, displayText, printers);
+    PrintDisplay_Click(platform, window, displayText, printers, logName);
 }
 
-void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText, PrinterSystem& printers)
+void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText,
+                        PrinterSystem& printers, const QString& logName)
 {
-    printCommand(platform, window, [&](Printer& printer) { PrintDocument(printer, displayText, platform); }, printers);
+    const auto busy = [&platform](bool on) { platform.setBusy(on); };
+    printCommand(platform, window, qsizetype(displayText.count()), logName,
+                 [&](Printer& printer, const PageSelection& pages) { PrintDocument(printer, displayText, busy, pages); },
+                 printers);
+}
+
+void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, const QString& logName)
+{
+    SystemPrinters printers(platform);
+    PrintDisplay_Click(platform, window, displayText, printers, logName);
+}
+
+void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, PrinterSystem& printers,
+                        const QString& logName)
+{
+    const auto busy = [&platform](bool on) { platform.setBusy(on); };
+    const TextPieces pieces = [&displayText](const auto& take) { take(QStringView(displayText)); };
+    const qsizetype lineCount = countLines(displayText);
+    printCommand(platform, window, lineCount, logName,
+                 [&](Printer& printer, const PageSelection& pages) {
+                     PrintDocument(printer, pieces, lineCount, busy, pages);
+                 },
+                 printers);
 }
 
 } // namespace vrx

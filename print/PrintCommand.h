@@ -15,19 +15,22 @@ class PrinterSystem;
 // What the command says when the system has no printer at all.
 inline const QString NoPrinterMessage = QStringLiteral("No printer is installed. Install a printer, then print again.");
 
-// Asks for a printer and a number of copies, prints the display text once per copy,
-// and leaves the system default printer as it was before the dialog.
-void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText);
+// The name of a copy's print job: the log's file name, with the copy's number where there are
+// several copies ("scope-fail.log (copy 2 of 3)"); the program's title when there is no name.
+QString printJobName(const QString& logName, int copy, int copies);
 
-// The same on the given printers (tests give a stand-in).
-void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, PrinterSystem& printers);
+// Asks for a printer, the pages and the number of copies, prints the display text once per
+// copy on the printer as the dialog set it up, and leaves the system default printer as it was
+// before the dialog. logName, the log's file name, names the print jobs.
+void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText,
+                        const QString& logName = {});
+void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText,
+                        PrinterSystem& printers, const QString& logName = {});
 
-// The same on a display text handed over in pieces, as the window keeps it.
-void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText);
-void PrintDisplay_Click(Platform& platform, QWidget* window, const TextPieces& displayText, PrinterSystem& printers);
-
-// The same on the lines the window holds.
-void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText);
-void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText, PrinterSystem& printers);
+// The same on a display text held whole (tests give a stand-in for the system's printers).
+void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText,
+                        const QString& logName = {});
+void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText,
+                        PrinterSystem& printers, const QString& logName = {});
 
 } // namespace vrx

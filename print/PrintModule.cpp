@@ -5,11 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <mutex>
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 namespace vrx {
 
@@ -47,42 +42,6 @@ void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t 
     }
 }
 
-namespace {
-
-std::mutex largeBlocksMutex;
-int largeBlocksScopes = 0;
-
-void keepLargeBlocks(bool keep)
-{
-#if defined(__GLIBC__)
-    // Up to 32 MB a block comes from the heap (glibc's upper limit for it), and up to 64 MB
-    // free at the heap's top stays there; glibc's defaults are 128 KiB for both.
-    constexpr int DefaultThreshold = 128 * 1024;
-    mallopt(M_MMAP_THRESHOLD, keep ? 32 * 1024 * 1024 : DefaultThreshold);
-    mallopt(M_TRIM_THRESHOLD, keep ? 64 * 1024 * 1024 : DefaultThreshold);
-    if (!keep)
-        malloc_trim(0);
-#else
-    (void)keep;
-#endif
-}
-
-} // namespace
-
-LargeBlocksKept::LargeBlocksKept()
-{
-    const std::lock_guard lock(largeBlocksMutex);
-    if (largeBlocksScopes++ == 0)
-        keepLargeBlocks(true);
-}
-
-LargeBlocksKept::~LargeBlocksKept()
-{
-    const std::lock_guard lock(largeBlocksMutex);
-    if (--largeBlocksScopes == 0)
-        keepLargeBlocks(false);
-}
-
 static std::u16string_view utf16View(QStringView text)
 {
     return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
@@ -101,6 +60,21 @@ qsizetype countLines(const QString& displayText)
 QString pageFooter(qsizetype page, qsizetype pageCount)
 {
     return QString::fromStdString(footerText(page, pageCount));
+}
+
+qint64 estimatedPdfBytes(qint64 pages, qint64 printedCharacters)
+{
+    constexpr qint64 Fonts = 1 << 20;
+    constexpr qint64 BytesPerPage = 768;
+    return Fonts + pages * BytesPerPage + printedCharacters * 14 / 10;
+}
+
+bool pageHoldsLayout(const QSizeF& printableArea, qsizetype pageCount)
+{
+    if (printableArea.isEmpty())
+        return true;
+    const LayoutExtent needed = layoutExtent(pageCount);
+    return printableArea.width() >= needed.width && printableArea.height() >= needed.height;
 }
 
 namespace {
@@ -136,17 +110,16 @@ using PrintedLines = std::function<void(const std::function<void(const QString&)
 // Lays the lines out and prints them as one document. The lines are gone through twice, once
 // to count the pages for the footers and once to print, so they need not all be held at once.
 void printLines(Printer& printer, const PrintedLines& lines, qsizetype lineCount,
-                const std::function<void(bool)>& busy)
+                const std::function<void(bool)>& busy, const PageSelection& pages)
 {
     BusyPointer busyPointer(busy);
-    const LargeBlocksKept largeBlocks;
 
     // Counters are wide: a log of any length prints whole, with the right page count.
     if (lineCount < 0) {
         lineCount = 0;
         lines([&lineCount](const QString&) { ++lineCount; });
     }
-    PageLayout layout(lineCount);
+    PageLayout layout(lineCount, pages);
 
     printer.setFontName(PrintFontName);
     printer.setFontSize(PrintFontSize);
@@ -181,7 +154,7 @@ void PrintDocument(Printer& printer, const TextPieces& displayText, const std::f
 }
 
 void PrintDocument(Printer& printer, const TextPieces& displayText, qsizetype lineCount,
-                   const std::function<void(bool)>& busy)
+                   const std::function<void(bool)>& busy, const PageSelection& pages)
 {
     const PrintedLines lines = [&displayText](const std::function<void(const QString&)>& line) {
         // One character past the laid-out ones is kept: it may be the CR before the LF.
@@ -192,17 +165,18 @@ void PrintDocument(Printer& printer, const TextPieces& displayText, qsizetype li
         displayText([&](QStringView piece) { splitter.add(utf16View(piece), take); });
         splitter.finish(take);
     };
-    printLines(printer, lines, lineCount, busy);
+    printLines(printer, lines, lineCount, busy, pages);
 }
 
-void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy)
+void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy,
+                   const PageSelection& pages)
 {
     const PrintedLines lines = [&displayText](const std::function<void(const QString&)>& line) {
         displayText.forEach([&line](std::string_view text, LineEnd) {
             line(decodeWindows1252(text.substr(0, size_t(MaxPrintedLineLength))));
         });
     };
-    printLines(printer, lines, qsizetype(displayText.count()), busy);
+    printLines(printer, lines, qsizetype(displayText.count()), busy, pages);
 }
 
 void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& platform)

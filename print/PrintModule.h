@@ -7,6 +7,7 @@
 #include "core/PageLayout.h"
 
 #include <QRgb>
+#include <QSizeF>
 #include <QString>
 
 #include <QStringView>
@@ -55,7 +56,25 @@ public:
     virtual void endDoc() = 0;
 
     virtual QString deviceName() const = 0;
+
+    // Names the documents begun from now on, as the printer's queue lists them.
+    virtual void setJobName(const QString& name) = 0;
+
+    // How far the printer can print to the right of and below position 0, 0, in twips; empty
+    // when not known.
+    virtual QSizeF printableSize() const = 0;
 };
+
+// Qt's PDF writer, which draws the documents for PDF files and CUPS queues, counts the offsets
+// in its file in 32 bits: past 2 GiB the file comes out broken.
+inline constexpr qint64 MaxPdfBytes = (qint64(1) << 31) - 1;
+inline constexpr const char* PdfTooLargeMessage =
+    "The document would pass 2 GiB, the largest the PDF writer can make.";
+
+// The size of the PDF of a number of pages that print a number of characters (blanks left
+// out), as Qt's PDF writer makes it from log text: some 0.75 KB a page and 1.4 bytes a
+// character, a little more than measured on logs. Random characters take up to 2 bytes each.
+qint64 estimatedPdfBytes(qint64 pages, qint64 printedCharacters);
 
 // Characters of a line that are laid out: far more than the widest paper holds at the print
 // font (about 200 on A3 landscape at 10 points); the rest of a longer line is not printed.
@@ -75,19 +94,6 @@ void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t 
 // is not part of the line; a text ending with LF has no empty line after it.
 qsizetype countLines(const QString& displayText);
 
-// For its lifetime, memory blocks of up to tens of megabytes that the program frees stay with
-// it instead of going back to the system. Qt's PDF writer compresses every page through two
-// fresh 10 MB buffers, and the log is read in pieces of megabytes; with glibc's usual settings
-// each of them was faulted in anew, which took more time than the drawing itself. Scopes may
-// nest; when the last one ends, the usual settings return and the free memory is given back.
-class LargeBlocksKept {
-public:
-    LargeBlocksKept();
-    ~LargeBlocksKept();
-    LargeBlocksKept(const LargeBlocksKept&) = delete;
-    LargeBlocksKept& operator=(const LargeBlocksKept&) = delete;
-};
-
 // The display text in pieces: calls take with each piece in order, as often as it is called.
 using TextPieces = std::function<void(const std::function<void(QStringView)>& take)>;
 
@@ -96,6 +102,10 @@ inline qsizetype countPages(qsizetype lines) { return pageCountOf(lines); }
 
 // The footer of page n of m: "Page n of m".
 QString pageFooter(qsizetype page, qsizetype pageCount);
+
+// Whether the room a printer has (printableSize) holds a document's pages whole: the 48 lines
+// and the footer. Room of unknown size is taken to hold them.
+bool pageHoldsLayout(const QSizeF& printableArea, qsizetype pageCount);
 
 // Prints the display text as one document: 48 lines a page, the footer on every page,
 // then ends the document, also when the text is empty. busy(true) is called at the start
@@ -110,12 +120,13 @@ void PrintDocument(Printer& printer, const QString& displayText,
 void PrintDocument(Printer& printer, const TextPieces& displayText, const std::function<void(bool)>& busy = {});
 
 // The same when the number of lines is known (counted while the text was checked), so that
-// the text is gone through once only.
+// the text is gone through once only; only the selected pages are printed.
 void PrintDocument(Printer& printer, const TextPieces& displayText, qsizetype lineCount,
-                   const std::function<void(bool)>& busy = {});
+                   const std::function<void(bool)>& busy = {}, const PageSelection& pages = {});
 
 // The same on the lines the window holds, decoded one at a time.
-void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy = {});
+void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy = {},
+                   const PageSelection& pages = {});
 
 // The same, showing the platform's busy pointer while it prints.
 void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& platform);

@@ -2,7 +2,11 @@
 
 #include "print/SystemDefaultPrinter.h"
 #include "print/DevicePrinter.h"
+#ifndef _WIN32
+#include "print/CupsJob.h"
+#endif
 #include "platform/Identity.h"
+#include "platform/Platform.h"
 
 #include <QPrinter>
 
@@ -13,14 +17,14 @@ namespace {
 // The printer object with the QPrinter it draws on.
 class OwnedDevicePrinter : public DevicePrinter {
 public:
-    explicit OwnedDevicePrinter(std::unique_ptr<QPrinter> printer)
+    explicit OwnedDevicePrinter(std::shared_ptr<QPrinter> printer)
         : DevicePrinter(*printer), m_printer(std::move(printer))
     {
     }
     ~OwnedDevicePrinter() override { abandonDocument(); }
 
 private:
-    std::unique_ptr<QPrinter> m_printer;
+    std::shared_ptr<QPrinter> m_printer;
 };
 
 } // namespace
@@ -35,14 +39,20 @@ void SystemPrinters::selectDefaultPrinter(const QString& name)
     SelectDefaultPrinter(m_platform, name);
 }
 
-std::unique_ptr<Printer> SystemPrinters::openPrinter(const QString& name)
+std::unique_ptr<Printer> SystemPrinters::openPrinter(const PrinterChoice& choice)
 {
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    printer->setPrinterName(name);
-    if (!printer->isValid() || printer->printerName() != name)
-        throw PrintError("The printer \"" + name.toStdString() + "\" is not available.");
+    std::shared_ptr<QPrinter> printer = choice.printer;
+    if (!printer) {
+        printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        printer->setPrinterName(choice.printerName);
+    }
+    if (!printer->isValid() || printer->printerName() != choice.printerName)
+        throw PrintError("The printer \"" + choice.printerName.toStdString() + "\" is not available.");
     printer->setCopyCount(1);   // every copy is a document of its own
     printer->setDocName(ProgramTitle);
+#ifndef _WIN32
+    prepareCupsPrinter(*printer);
+#endif
     return std::make_unique<OwnedDevicePrinter>(std::move(printer));
 }
 

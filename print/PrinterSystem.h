@@ -11,6 +11,7 @@
 namespace vrx {
 
 class Platform;
+struct PrinterChoice;
 
 class PrinterSystem {
 public:
@@ -22,8 +23,9 @@ public:
     // Makes the named printer the default (SelectDefaultPrinter).
     virtual void selectDefaultPrinter(const QString& name) = 0;
 
-    // A printer object that prints on the named printer, one job per document, one copy each.
-    virtual std::unique_ptr<Printer> openPrinter(const QString& name) = 0;
+    // A printer object that prints on the printer chosen in the dialog, with the settings made
+    // there: one job per document, one copy each.
+    virtual std::unique_ptr<Printer> openPrinter(const PrinterChoice& choice) = 0;
 };
 
 // The printers of this machine: CUPS on Linux, the spooler on Windows.
@@ -33,7 +35,7 @@ public:
 
     QString defaultPrinterName() override;
     void selectDefaultPrinter(const QString& name) override;
-    std::unique_ptr<Printer> openPrinter(const QString& name) override;
+    std::unique_ptr<Printer> openPrinter(const PrinterChoice& choice) override;
 
 private:
     Platform& m_platform;

@@ -275,7 +275,7 @@ void MainForm::LoadLogFile_Click()
 
 void MainForm::PrintDisplay_Click()
 {
-    vrx::PrintDisplay_Click(m_platform, this, m_logView->displayLines());
+    vrx::PrintDisplay_Click(m_platform, this, m_logView->displayLines(), m_logView->logFileName());
 }
 
 void MainForm::FExit_Click()

@@ -2,11 +2,13 @@
 
 #include "tests/support/FolderListing.h"
 #include "logview/LogView.h"
+#include "print/DevicePrinter.h"
 #include "shell/MainForm.h"
 #include "tests/support/ScriptedPlatform.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -57,6 +59,21 @@ void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
+// Every message is a line behind "vrxlog: ", or an indented line that goes on with the one
+// before it, so that a script can tell where each message begins.
+bool wellFormedMessages(const QString& err)
+{
+    if (err.isEmpty())
+        return true;
+    if (!err.startsWith(QStringLiteral("vrxlog: ")) || !err.endsWith(QLatin1Char('\n')))
+        return false;
+    const QStringList lines = err.chopped(1).split(QLatin1Char('\n'));
+    for (const QString& line : lines)
+        if (!line.startsWith(QStringLiteral("vrxlog: ")) && !(line.startsWith(QStringLiteral("  ")) && line.size() > 2))
+            return false;
+    return true;
+}
+
 // The display text the main window shows after opening the log.
 QString windowDisplayText(const QString& log)
 {
@@ -66,6 +83,23 @@ QString windowDisplayText(const QString& log)
     window.setEndProgram([] {});
     window.LoadLogFile_Click();
     return window.logView().displayText();
+}
+
+// The level fields of the zlib headers of a PDF file's compressed streams.
+QSet<int> flateLevels(const QString& pdf)
+{
+    QFile file(pdf);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    static const QRegularExpression flate(QStringLiteral("/Filter /FlateDecode\\s*>>\\s*stream\\r?\\n"));
+    QSet<int> levels;
+    for (auto it = flate.globalMatch(QString::fromLatin1(bytes)); it.hasNext();) {
+        const qsizetype at = it.next().capturedEnd();
+        if (at + 2 <= bytes.size() && (quint8(bytes[at]) & 0x0F) == 8)   // deflate
+            levels.insert(quint8(bytes[at + 1]) >> 6);
+    }
+    return levels;
 }
 
 } // namespace
@@ -226,6 +260,7 @@ private slots:
         const Run run = vrxlog({command, log, good}, dir.path());
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY2(wellFormedMessages(run.err), qPrintable(run.err));
         QVERIFY2(run.err.contains(log), qPrintable(run.err));
         QVERIFY(run.out.contains(command == QLatin1String("text") ? QByteArray("VRX VERIFICATION LOG") : QByteArray("Test # 1  - PASS")));
         QCOMPARE(test::folderListing(dir.path()), before);
@@ -246,7 +281,7 @@ private slots:
         QCOMPARE(run.out, QByteArray("first line\n"));
         QVERIFY2(run.err.contains(log), qPrintable(run.err));
         QVERIFY2(run.err.contains(QStringLiteral("from line 2 on")), qPrintable(run.err));
-        QVERIFY2(run.err.contains(QStringLiteral("Only the lines before line 2 were written.")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("\n  Only the lines before line 2 were written.\n")), qPrintable(run.err));
 
         // Into a file, a failed log leaves no file behind.
         const QString out = dir.filePath(QStringLiteral("binary.txt"));
@@ -287,7 +322,7 @@ private slots:
         const Run run = vrxlog(arguments);
         QCOMPARE(run.exitCode, 2);
         QVERIFY(run.out.isEmpty());
-        QVERIFY(run.err.startsWith(QStringLiteral("vrxlog: ")));
+        QVERIFY2(wellFormedMessages(run.err), qPrintable(run.err));
     }
 
     // The options' spellings, each taken or refused with the message it has always had.
@@ -354,7 +389,8 @@ private slots:
         if (err.isEmpty())
             QVERIFY2(exitCode != 0 || run.err.isEmpty(), qPrintable(run.err));
         else
-            QCOMPARE(run.err, err.replace(QStringLiteral("OUT"), out) + QStringLiteral("\nTry 'vrxlog --help'.\n"));
+            QCOMPARE(run.err, err.replace(QStringLiteral("OUT"), out)
+                                  + QStringLiteral("\n  Try 'vrxlog %1 --help'.\n").arg(arguments.constFirst()));
         if (exitCode == 0) {
             QFile written(out);
             QVERIFY(written.open(QIODevice::ReadOnly));
@@ -370,6 +406,72 @@ private slots:
         const Run run = vrxlog({QStringLiteral("--help")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.out.startsWith("Usage: vrxlog text"));
+    }
+
+    // A command's own help, wherever --help stands before "--"; after it, or as an option's
+    // value, it is a name.
+    void commandHelp_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");   // what standard output starts with
+        QTest::newRow("text --help") << QStringList{"text", "--help"} << 0 << QByteArray("Usage: vrxlog text [--crlf]");
+        QTest::newRow("status -h") << QStringList{"status", "-h"} << 0 << QByteArray("Usage: vrxlog status LOG...\n");
+        QTest::newRow("pdf --help") << QStringList{"pdf", "--help"} << 0 << QByteArray("Usage: vrxlog pdf [--paper");
+        QTest::newRow("after a log and a wrong option") << QStringList{"text", "a.log", "--bad", "--help"} << 0
+                                                         << QByteArray("Usage: vrxlog text");
+        QTest::newRow("after --, a log") << QStringList{"text", "--", "--help"} << 1 << QByteArray();
+        QTest::newRow("as -o's value, a file") << QStringList{"status", "-o", "--help", "a.log"} << 2 << QByteArray();
+    }
+    void commandHelp()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QTemporaryDir dir;
+        const Run run = vrxlog(arguments, dir.path());
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.out.startsWith(out), run.out.constData());
+        QVERIFY2(exitCode != 0 || run.err.isEmpty(), qPrintable(run.err));
+        QVERIFY2(wellFormedMessages(run.err), qPrintable(run.err));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("--help"))));
+    }
+
+    // With several logs, a line before each says which one follows, as head and tail write it;
+    // -q leaves it out, and one log has none. LOG1 and LOG2 are logs of one line, NONE is missing.
+    void severalLogs_data()
+    {
+        QTest::addColumn<QString>("command");   // shell words after vrxlog
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");
+        QTest::newRow("two logs") << "text LOG1 LOG2" << 0 << QByteArray("==> LOG1 <==\none\n\n==> LOG2 <==\ntwo\n");
+        QTest::newRow("-q") << "text -q LOG1 LOG2" << 0 << QByteArray("one\ntwo\n");
+        QTest::newRow("--quiet after them, CR LF") << "text LOG1 LOG2 --quiet --crlf" << 0 << QByteArray("one\r\ntwo\r\n");
+        QTest::newRow("CR LF") << "text --crlf LOG1 LOG2" << 0
+                               << QByteArray("==> LOG1 <==\r\none\r\n\r\n==> LOG2 <==\r\ntwo\r\n");
+        QTest::newRow("one log") << "text LOG2" << 0 << QByteArray("two\n");
+        QTest::newRow("standard input among them") << "text LOG1 - <LOG2" << 0
+                                                   << QByteArray("==> LOG1 <==\none\n\n==> standard input <==\ntwo\n");
+        QTest::newRow("a log that cannot be opened has none") << "text LOG1 NONE LOG2" << 1
+                                                                << QByteArray("==> LOG1 <==\none\n\n==> LOG2 <==\ntwo\n");
+    }
+    void severalLogs()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("LOG1")), "one\r\n");
+        writeFile(dir.filePath(QStringLiteral("LOG2")), "two");
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"%1\" %2").arg(QStringLiteral(VRXLOG_PATH), command)});
+        QVERIFY(process.waitForFinished(60000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), exitCode);
+        QCOMPARE(process.readAllStandardOutput(), out);
+        QVERIFY2(exitCode != 0 || err.isEmpty(), qPrintable(err));
+        QVERIFY2(wellFormedMessages(err), qPrintable(err));
     }
 
     void pdfHasThePrintLayout_data()
@@ -436,6 +538,12 @@ private slots:
             QVERIFY(qAbs(footer.y() - 270 * twipsMm - cellGap) < 0.3);
         }
         QVERIFY(html.contains(QStringLiteral(">2</word>")));
+
+        // Titled after the log, as the window's print jobs are named.
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), {pdf});
+        QVERIFY(info.waitForFinished(30000));
+        QVERIFY(QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("Title:           sixty.log\n")));
     }
 
     // Outputs and command lines that once lost data or aborted. Every row runs through the
@@ -466,6 +574,10 @@ private slots:
         QTest::newRow("text -o a null device node") << "mknod 1 3" << "text -o %node %log" << 0 << "^$" << noOutput;
         QTest::newRow("pdf -o a full device node") << "mknod 1 7" << "pdf -o %node %log" << 1
                                                    << "^vrxlog: cannot write \"%node\": No space left on device\n$" << noOutput;
+        // A disk that fills up while the PDF is drawn, in a temporary beside the target.
+        QTest::newRow("pdf -o onto a full disk") << "full disk" << "pdf -o %dir/full/out.pdf %node" << 1
+                                                 << "^vrxlog: cannot write \"%dir/full/out.pdf\": No space left on device\n$"
+                                                 << noOutput;
         QTest::newRow("text -o /dev/full") << "" << "text -o /dev/full %log" << 1
                                            << "^vrxlog: cannot write \"/dev/full\": No space left on device\n$" << noOutput;
         QTest::newRow("text -o a FIFO") << "fifo" << "text -o %node %log" << 0 << "^$" << noOutput;
@@ -490,13 +602,33 @@ private slots:
                                                    << "^ *4298 +275198\n$";
         // Names: Qt's options, '-', Latin-1 bytes.
         QTest::newRow("Qt options as file names") << "" << "status -- -platform -reverse -plugin %log" << 1
-                                                  << "^vrxlog: The log file \"-platform\" could not be opened\\.\nNo such file"
+                                                  << "^vrxlog: The log file \"-platform\" could not be opened\\.\n  No such file"
                                                   << "^%log:\nTest # 1  - PASS\n";
         QTest::newRow("- reads standard input") << "" << "text - <%log" << 0 << "^$" << text;
         QTest::newRow("-o - writes standard output") << "" << "text -o - %log" << 0 << "^$" << text;
         QTest::newRow("pdf -o - writes standard output") << "" << "pdf -o - %log" << 0 << "^$" << "^%PDF-";
         QTest::newRow("Latin-1 name") << "latin1" << "status \"$(printf '%dir/caf\\351.log')\"" << 0 << "^$"
                                       << "^%dir/caf\\\\xe9.log:\nTest # 1  - PASS\n(.*\n)*Pass: 23  Fail: 3  N/A: 1\n$";
+        // Standard input streams: a pipe is not copied anywhere first (no temporary folder is
+        // needed), an endless one gives its lines at once, and a file is read from where the
+        // caller left it.
+        QTest::newRow("- streams a pipe") << "" << "cat %log | TMPDIR=%dir/none \"$VRXLOG\" text -" << 0 << "^$" << text;
+        QTest::newRow("- of an endless pipe") << "" << "yes \"$(printf 'x\\r')\" | \"$VRXLOG\" text - | head -2" << 0
+                                              << "^$" << "^x\nx\n$";
+        QTest::newRow("- from where the caller left it")
+            << "" << "{ dd bs=1 count=10 of=/dev/null 2>/dev/null; exec \"$VRXLOG\" text -; } <%log" << 0 << "^$"
+            << "^RIFICATION LOG ";
+        // Ended while it writes (a pipe that has not ended yet): the temporary goes with it.
+        QTest::newRow("text -o ended by a signal")
+            << "" << "(cat %log; exec sleep 3) 2>/dev/null | \"$VRXLOG\" text -o %dir/out.txt - & sleep 1; "
+                     "ls -A %dir | grep -c '^[.]out[.]txt[.]'; kill $!; { wait $!; } 2>/dev/null; "
+                     "ls -A %dir | grep -c 'out[.]txt'; exit 0"
+            << 0 << "^$" << "^1\n0\n$";
+        // Names the temporary's suffix made too long once; the output is written.
+        QTest::newRow("text -o a 255-byte name") << "" << "text -o %dir/" + QString(255, QLatin1Char('n')) + " %log" << 0
+                                                 << "^$" << "^$";
+        // An existing target keeps its owner, group and permissions, also when root writes it.
+        QTest::newRow("text -o another user's file") << "owned" << "text -o %node %log" << 0 << "^$" << "^$";
     }
     void hostileOutputs()
     {
@@ -518,10 +650,16 @@ private slots:
             for (const char* name : {"/caf\xE9.log", "/caf\xE9.TST"})
                 ::unlink((QFile::encodeName(dir.path()) + name).constData());
         });
-        if (setup == QLatin1String("file") || setup == QLatin1String("readonly")) {
+        if (setup == QLatin1String("file") || setup == QLatin1String("readonly") || setup == QLatin1String("owned")) {
             writeFile(node, nodeBytes);
             if (setup == QLatin1String("readonly"))
                 QVERIFY(QFile::setPermissions(node, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+            if (setup == QLatin1String("owned")) {
+                if (geteuid() != 0)
+                    QSKIP("files of another user are made only as root");
+                QCOMPARE(::chown(QFile::encodeName(node).constData(), 65534, 65534), 0);
+                QCOMPARE(::chmod(QFile::encodeName(node).constData(), 0604), 0);
+            }
         } else if (setup == QLatin1String("link")) {
             QVERIFY(QFile::link(log, node));
         } else if (setup == QLatin1String("fifo")) {
@@ -534,10 +672,10 @@ private slots:
             const QStringList numbers = setup.split(QLatin1Char(' '));
             QCOMPARE(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666,
                              makedev(numbers[1].toUInt(), numbers[2].toUInt())), 0);
-        } else if (setup == QLatin1String("big")) {
+        } else if (setup == QLatin1String("big") || setup == QLatin1String("full disk")) {
             QFile sampleLog(log);
             QVERIFY(sampleLog.open(QIODevice::ReadOnly));
-            writeFile(node, sampleLog.readAll().repeated(100));
+            writeFile(node, sampleLog.readAll().repeated(setup == QLatin1String("big") ? 100 : 40));
         } else if (setup == QLatin1String("latin1")) {
             // Names that are no UTF-8 cannot pass through QString: written by their bytes.
             for (const auto& [from, to] : {std::pair{log, QByteArray("/caf\xE9.log")}, std::pair{tst, QByteArray("/caf\xE9.TST")}}) {
@@ -550,6 +688,18 @@ private slots:
                 QCOMPARE(std::fclose(copy), 0);
             }
         }
+        // 16 KB of room: the log's PDF takes some 120 KB.
+        const QString full = dir.filePath(QStringLiteral("full"));
+        if (setup == QLatin1String("full disk")) {
+            if (geteuid() != 0)
+                QSKIP("file systems are mounted only as root");
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("full")));
+            QCOMPARE(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=16k", "vrxlog-test", full}), 0);
+        }
+        const auto unmount = qScopeGuard([&] {
+            if (setup == QLatin1String("full disk"))
+                QProcess::execute(QStringLiteral("umount"), {full});
+        });
         const auto expand = [&](QString pattern) {
             return pattern.replace(QStringLiteral("%log"), log).replace(QStringLiteral("%tst"), tst)
                 .replace(QStringLiteral("%node"), node).replace(QStringLiteral("%dir"), dir.path());
@@ -572,13 +722,17 @@ private slots:
         env.insert(QStringLiteral("VRXLOG"), QStringLiteral(VRXLOG_PATH));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
-        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$VRXLOG\" ") + expand(command)});
+        // A command that names $VRXLOG itself (a pipeline) runs as it stands.
+        const QString line = command.contains(QStringLiteral("$VRXLOG")) ? expand(command)
+                                                                         : QStringLiteral("exec \"$VRXLOG\" ") + expand(command);
+        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), line});
         process.closeWriteChannel();
         QVERIFY2(process.waitForFinished(60000), "vrxlog did not end within 60 s");
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         const QString err = QString::fromUtf8(process.readAllStandardError());
         const QString output = QString::fromUtf8(process.readAllStandardOutput());
         QVERIFY2(QRegularExpression(expand(message)).match(err).hasMatch(), qPrintable(err));
+        QVERIFY2(wellFormedMessages(err), qPrintable(err));
         QVERIFY2(QRegularExpression(expand(out)).match(output).hasMatch(), qPrintable(output.left(300)));
         QCOMPARE(process.exitCode(), exitCode);
 
@@ -588,6 +742,19 @@ private slots:
                  QStringList());
         struct stat st {};
         QCOMPARE(::lstat(QFile::encodeName(node).constData(), &st) == 0, !setup.isEmpty() && setup != QLatin1String("latin1"));
+        if (setup == QLatin1String("owned")) {
+            QCOMPARE(st.st_uid, uid_t(65534));
+            QCOMPARE(st.st_gid, gid_t(65534));
+            QCOMPARE(st.st_mode & 07777, mode_t(0604));
+            QFile replaced(node);
+            QVERIFY(replaced.open(QIODevice::ReadOnly));
+            QVERIFY(replaced.readAll().startsWith("VRX VERIFICATION LOG"));
+        }
+        if (qstrcmp(QTest::currentDataTag(), "text -o a 255-byte name") == 0) {
+            QFile written(dir.filePath(QString(255, QLatin1Char('n'))));
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QVERIFY(written.readAll().startsWith("VRX VERIFICATION LOG"));
+        }
         if (setup.startsWith(QLatin1String("mknod")))
             QVERIFY(S_ISCHR(st.st_mode));
         if (setup == QLatin1String("fifo")) {
@@ -615,6 +782,32 @@ private slots:
         QCOMPARE(run.exitCode, 1);
         QVERIFY(!QFileInfo::exists(pdf));
         QVERIFY(!QFileInfo::exists(pdf + QStringLiteral(".part")));
+    }
+
+    // vrxlog alone has its PDF pages compressed at a quicker level: the print library, which the
+    // window links too, leaves zlib as it is.
+    void quickCompressionInVrxlogOnly()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("two.log"));
+        writeFile(log, "A\r\nB\r\n");
+        const QString byVrxlog = dir.filePath(QStringLiteral("vrxlog.pdf"));
+        QCOMPARE(vrxlog({QStringLiteral("pdf"), QStringLiteral("-o"), byVrxlog, log}).exitCode, 0);
+        const QString byLibrary = dir.filePath(QStringLiteral("library.pdf"));
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(byLibrary);
+            DevicePrinter device(printer);
+            PrintDocument(device, QStringLiteral("A\r\nB"));
+        }
+#ifdef VRXLOG_QUICK_PDF
+        const int vrxlogLevel = 1;   // the level field of the zlib header: "fast", levels 2 to 5
+#else
+        const int vrxlogLevel = 2;
+#endif
+        QCOMPARE(flateLevels(byVrxlog), QSet<int>{vrxlogLevel});
+        QCOMPARE(flateLevels(byLibrary), QSet<int>{2});   // zlib's default
     }
 };
 

@@ -190,6 +190,13 @@ CORE_TEST(failureMessages)
         {"repair, written", {Kind::RepairFailed, "x", 3000000000LL, "Beyond.", EarlierLines::Written},
          "The log file \"R.LOG\" cannot be shown from line 3000000000 on.\nBeyond.\n"
          "Only the lines before line 3000000000 were written."},
+        {"line 1, shown", {Kind::ConvertFailed, "x", 1, "Invalid argument.", EarlierLines::Shown},
+         "The log file \"R.LOG\" cannot be shown from line 1 on.\nInvalid argument.\nNo lines are shown."},
+        {"line 1, written", {Kind::ConvertFailed, "x", 1, "Invalid argument.", EarlierLines::Written},
+         "The log file \"R.LOG\" cannot be shown from line 1 on.\nInvalid argument.\nNo lines were written."},
+        {"written with a part", {Kind::ConvertFailed, "x", 4, "Too long.", EarlierLines::WrittenInPart},
+         "The log file \"R.LOG\" cannot be shown from line 4 on.\nToo long.\n"
+         "Only the lines before line 4 and a first part of line 4 were written."},
         {"read, nothing went anywhere", {Kind::ReadFailed, "x", 2, "I/O error.", EarlierLines::None},
          "The log file \"R.LOG\" could not be read at line 2.\nI/O error."},
         {"memory before any line", {Kind::OutOfMemory, "x", 0, {}, EarlierLines::Shown},

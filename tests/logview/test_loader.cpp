@@ -3,7 +3,7 @@
 
 #include "tests/logview/Harness.h"
 #include "platform/Identity.h"
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
 #include "tests/logview/LogViewTests.h"
 
 #include <QApplication>
@@ -125,6 +125,7 @@ void LoaderTest::logText()
     QVERIFY(h.clearTests.isEnabled());
     QVERIFY(h.showTestStatus.isEnabled());
     QVERIFY(h.display->hasFocus());
+    QCOMPARE(h.view->logFileName(), QStringLiteral("run1.log"));   // names the print jobs
     // The lines held as the file's bytes are the lines of the text.
     QCOMPARE(h.view->displayLines().count(), DisplayLines(expected.toStdString()).count());
 
@@ -197,7 +198,7 @@ void LoaderTest::logFailures_data()
         << QByteArray("\x01\x10x\r\nb")
         << QStringLiteral("The log file %1 cannot be shown from line 1 on.\n"
                           "A run of spaces has no valid count character.\n"
-                          "Only the lines before line 1 are shown.")
+                          "No lines are shown.")
         << QString();
     QTest::newRow("word beyond 32767 on line 2")
         << "ok\r\n" + QByteArray(32766, 'x') + "\x0f"
@@ -240,6 +241,7 @@ void LoaderTest::logFailures()
     QCOMPARE(m.icon, MessageIcon::Information);
     QCOMPARE(h.display->toPlainText(), shown);
     QVERIFY(!h.printDisplay.isEnabled());
+    QVERIFY(h.view->logFileName().isEmpty());
     QVERIFY(h.clearTests.isEnabled());
     QVERIFY(h.showTestStatus.isEnabled());
     QCOMPARE(h.items(), QStringList{QStringLiteral("Test # 1  - FAIL")});
@@ -340,12 +342,14 @@ void LoaderTest::statusFileCase_data()
 {
     QTest::addColumn<QString>("logName");
     QTest::addColumn<QString>("statusName");
-    QTest::addColumn<QString>("otherName"); // a second file that must not be taken; may be empty
+    QTest::addColumn<QString>("otherName"); // a second file that must not be taken; may be empty;
+                                            // a folder when it ends with "/"
 
     QTest::newRow("upper-case names") << "RUN1.LOG" << "RUN1.TST" << "";
     QTest::newRow("lower-case log, upper-case status") << "run1.log" << "RUN1.TST" << "";
     QTest::newRow("mixed") << "Run1.Log" << "run1.TST" << "";
     QTest::newRow("exact name first") << "RUN1.LOG" << "RUN1.tst" << "RUN1.TST";
+    QTest::newRow("a folder of the exact name is no status file") << "run1.log" << "RUN1.TST" << "run1.tst/";
 }
 
 void LoaderTest::statusFileCase()
@@ -356,7 +360,9 @@ void LoaderTest::statusFileCase()
     QTemporaryDir dir;
     const QString log = writeFile(dir, logName, "x");
     writeFile(dir, statusName, "1,-1");
-    if (!otherName.isEmpty())
+    if (otherName.endsWith(QLatin1Char('/')))
+        QVERIFY(QDir(dir.path()).mkdir(otherName.chopped(1)));
+    else if (!otherName.isEmpty())
         writeFile(dir, otherName, "0");
     QCOMPARE(statusFilePath(log), dir.filePath(statusName));
 
@@ -523,39 +529,39 @@ void LoaderTest::largeLogAsInOrder()
     QFETCH(QByteArray, log);
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("large.log"), log);
-    const LogReadResult inOrder = convertLogBytes(std::string_view(log.constData(), size_t(log.size())), path);
-    const LogReadResult read = readLogFile(path);
+    const LogRead inOrder = convertLogBytes(std::string_view(log.constData(), size_t(log.size())), path);
+    const LogRead read = readLogFile(path);
     QCOMPARE(read.lines, inOrder.lines);
-    QCOMPARE(read.error.has_value(), inOrder.error.has_value());
-    if (read.error) {
-        QCOMPARE(read.error->line, inOrder.error->line);
-        QCOMPARE(int(read.error->kind), int(inOrder.error->kind));
+    QCOMPARE(read.failure.has_value(), inOrder.failure.has_value());
+    if (read.failure) {
+        QCOMPARE(read.failure->line, inOrder.failure->line);
+        QCOMPARE(int(read.failure->kind), int(inOrder.failure->kind));
     }
     QVERIFY(read.text == inOrder.text);
 
     // Handed on in pieces, the text is the same.
     std::string pieces;
-    const LogReadResult streamed = streamLogFile(path, [&](const std::string& piece) { pieces += piece; }, 1 << 20);
+    const LogRead streamed = streamLogFile(path, [&](const std::string& piece) { pieces += piece; }, 1 << 20);
     QVERIFY(streamed.text.empty());
     QCOMPARE(streamed.lines, inOrder.lines);
     QVERIFY(pieces == inOrder.text);
 
     // Passed on as read, long lines included, the text is the same where the log converts.
     std::string passedOn;
-    const LogReadResult passed = streamLogFile(path, [&](const std::string& piece) { passedOn += piece; }, 1 << 20,
+    const LogRead passed = streamLogFile(path, [&](const std::string& piece) { passedOn += piece; }, 1 << 20,
                                                LongLines::PassedOn);
     QCOMPARE(passed.lines, inOrder.lines);
-    QCOMPARE(passed.error.has_value(), inOrder.error.has_value());
-    if (!passed.error)
+    QCOMPARE(passed.failure.has_value(), inOrder.failure.has_value());
+    if (!passed.failure)
         QVERIFY(passedOn == inOrder.text);
 
     // Only checked, the verdict is the same.
-    const LogReadResult checked = checkLogFile(path);
+    const LogRead checked = checkLogFile(path);
     QVERIFY(checked.text.empty());
     QCOMPARE(checked.lines, inOrder.lines);
-    QCOMPARE(checked.error.has_value(), inOrder.error.has_value());
-    if (checked.error) {
-        QCOMPARE(checked.error->line, inOrder.error->line);
-        QCOMPARE(checked.error->reason, inOrder.error->reason);
+    QCOMPARE(checked.failure.has_value(), inOrder.failure.has_value());
+    if (checked.failure) {
+        QCOMPARE(checked.failure->line, inOrder.failure->line);
+        QCOMPARE(checked.failure->reason, inOrder.failure->reason);
     }
 }

@@ -30,6 +30,11 @@ public:
     PrintedDocument current;
     int endDocCalls = 0;
     QString name = QStringLiteral("Recorder");
+    // The job name of each document ended with pages on it.
+    QStringList jobNames;
+    QString jobName;
+    // A4 with no unprintable edge.
+    QSizeF printable{11906, 16838};
     // Width of one character in twips (10-point fixed pitch: 6 points).
     float charWidth = 120;
 
@@ -68,12 +73,16 @@ public:
     {
         ++endDocCalls;
         operations << QStringLiteral("endDoc");
-        if (!current.isEmpty())
+        if (!current.isEmpty()) {
             documents.append(current);
+            jobNames.append(jobName);
+        }
         current.clear();
         m_x = m_y = 0;
     }
     QString deviceName() const override { return name; }
+    void setJobName(const QString& jobName_) override { jobName = jobName_; }
+    QSizeF printableSize() const override { return printable; }
 
 private:
     QString m_fontName;

@@ -27,6 +27,7 @@ private slots:
     void wordsOnPaper();
     void printingAdvancesAcrossOnly();
     void emptyTextMakesNoFile();
+    void documentPastTheLimitFails();
 };
 
 class TestDefaultPrinter : public QObject {
@@ -52,10 +53,13 @@ private slots:
     void dialogRequest();
     void runs_data();
     void runs();
+    void askedOrTold_data();
+    void askedOrTold();
     void cancel();
     void noPrinterInstalled();
     void failureBeforeDialogIsQuiet();
     void printingFailureIsReported();
+    void restoreFailureIsReported_data();
     void restoreFailureIsReported();
 };
 
@@ -65,5 +69,7 @@ private slots:
     void initTestCase();
     void selectDefaultPrinter();
     void twoCopiesOnAnotherPrinter();
+    void dialogChoicesTakeEffect();
+    void spoolFileHasNoName();
     void unknownPrinterIsReported();
 };

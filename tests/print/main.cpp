@@ -5,6 +5,15 @@
 #include <QApplication>
 #include <QtTest>
 
+#if defined(__SANITIZE_ADDRESS__)
+// libcups keeps a few strings of a PPD's cache unfreed when Qt looks at a PostScript queue's
+// options (cupsMarkOptions); they are not this program's to free. Any other leak still fails.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:_ppdCacheCreateWithPPD\n";
+}
+#endif
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);

@@ -12,6 +12,8 @@
 using namespace vrx;
 using vrx::test::RecordingPrinter;
 
+Q_DECLARE_METATYPE(vrx::PageSelection)
+
 namespace {
 
 class FakePrinters : public PrinterSystem {
@@ -21,14 +23,20 @@ public:
     bool openingMakesDefault = false;
     bool selectWorks = true;
     bool failDefaultQuery = false;
+    bool goneAfterDialog = false;   // the printing system stops answering once the dialog is shown
+    int defaultQueries = 0;
     bool failOpen = false;
+    QSizeF printable{11906, 16838};   // A4, no unprintable edge
     QStringList events;
     QList<test::PrintedDocument> documents;   // every document ended with pages on it
+    QStringList jobNames;                      // and its job's name
 
     QString defaultPrinterName() override
     {
         if (failDefaultQuery)
             throw PrintError("no printer system");
+        if (goneAfterDialog && defaultQueries++ > 0)
+            return {};
         return defaultPrinter;
     }
     void selectDefaultPrinter(const QString& name) override
@@ -37,8 +45,9 @@ public:
         if (selectWorks)
             defaultPrinter = name;
     }
-    std::unique_ptr<Printer> openPrinter(const QString& name) override
+    std::unique_ptr<Printer> openPrinter(const PrinterChoice& choice) override
     {
+        const QString& name = choice.printerName;
         events << QStringLiteral("open ") + name;
         if (failOpen)
             throw PrintError("The printer \"" + name.toStdString() + "\" is not available.");
@@ -46,6 +55,7 @@ public:
             defaultPrinter = name;
         auto made = std::make_unique<LoggingPrinter>(*this);
         made->name = name;
+        made->printable = printable;
         return made;
     }
 
@@ -57,8 +67,10 @@ private:
         {
             m_system.events << (current.isEmpty() ? QStringLiteral("end empty")
                                                   : QStringLiteral("end %1 pages").arg(current.size()));
-            if (!current.isEmpty())
+            if (!current.isEmpty()) {
                 m_system.documents << current;
+                m_system.jobNames << jobName;
+            }
             RecordingPrinter::endDoc();
         }
 
@@ -81,11 +93,12 @@ void TestPrintCommand::dialogRequest()
 {
     test::ScriptedPlatform platform;
     FakePrinters printers;
-    PrintDisplay_Click(platform, nullptr, lines(3), printers);   // cancelled: no answer scripted
+    PrintDisplay_Click(platform, nullptr, lines(97), printers);   // cancelled: no answer scripted
     QCOMPARE(platform.printerRequests.size(), 1);
     QCOMPARE(platform.printerRequests[0].copies, 1);
     QVERIFY(platform.printerRequests[0].hidePrintToFile);
     QVERIFY(platform.printerRequests[0].noSelection);
+    QCOMPARE(platform.printerRequests[0].pageCount, qint64(3));   // the range offered is 1 to 3
 }
 
 void TestPrintCommand::runs_data()
@@ -94,18 +107,37 @@ void TestPrintCommand::runs_data()
     QTest::addColumn<int>("copies");
     QTest::addColumn<bool>("openingMakesDefault");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<PageSelection>("pages");
+    QTest::addColumn<QString>("logName");
     QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QStringList>("footers");   // of each copy's pages
+    QTest::addColumn<QStringList>("jobs");
 
-    QTest::newRow("keep default, one copy") << "Office" << 1 << false << lines(3)
-        << QStringList{"open Office", "end 1 pages", "end empty"};
-    QTest::newRow("other printer, two copies") << "Lab" << 2 << false << lines(60)
-        << QStringList{"open Lab", "end 2 pages", "end 2 pages", "end empty"};
-    QTest::newRow("dialog changed the default") << "Lab" << 2 << true << lines(60)
-        << QStringList{"open Lab", "end 2 pages", "end 2 pages", "end empty", "select Office"};
-    QTest::newRow("same printer picked") << "Office" << 1 << true << lines(1)
-        << QStringList{"open Office", "end 1 pages", "end empty"};
-    QTest::newRow("empty display") << "Lab" << 2 << false << QString()
-        << QStringList{"open Lab", "end empty", "end empty", "end empty"};
+    const QString title = ProgramTitle;
+    QTest::newRow("keep default, one copy") << "Office" << 1 << false << lines(3) << PageSelection{}
+        << "scope-fail.log" << QStringList{"open Office", "end 1 pages", "end empty"}
+        << QStringList{"Page 1 of 1"} << QStringList{"scope-fail.log"};
+    QTest::newRow("other printer, two copies") << "Lab" << 2 << false << lines(60) << PageSelection{}
+        << "scope-fail.log" << QStringList{"open Lab", "end 2 pages", "end 2 pages", "end empty"}
+        << QStringList{"Page 1 of 2", "Page 2 of 2"}
+        << QStringList{"scope-fail.log (copy 1 of 2)", "scope-fail.log (copy 2 of 2)"};
+    QTest::newRow("dialog changed the default") << "Lab" << 2 << true << lines(60) << PageSelection{} << ""
+        << QStringList{"open Lab", "end 2 pages", "end 2 pages", "end empty", "select Office"}
+        << QStringList{"Page 1 of 2", "Page 2 of 2"}
+        << QStringList{title + " (copy 1 of 2)", title + " (copy 2 of 2)"};
+    QTest::newRow("same printer picked") << "Office" << 1 << true << lines(1) << PageSelection{} << ""
+        << QStringList{"open Office", "end 1 pages", "end empty"} << QStringList{"Page 1 of 1"} << QStringList{title};
+    QTest::newRow("empty display") << "Lab" << 2 << false << QString() << PageSelection{} << "a.log"
+        << QStringList{"open Lab", "end empty", "end empty", "end empty"} << QStringList() << QStringList();
+    QTest::newRow("pages 2 to 3 of 4") << "Office" << 2 << false << lines(4 * 48) << PageSelection{{2, 3}} << "a.log"
+        << QStringList{"open Office", "end 2 pages", "end 2 pages", "end empty"}
+        << QStringList{"Page 2 of 4", "Page 3 of 4"} << QStringList{"a.log (copy 1 of 2)", "a.log (copy 2 of 2)"};
+    QTest::newRow("range past the end stops at the last page") << "Office" << 1 << false << lines(4 * 48 - 1)
+        << PageSelection{{3, 9}} << "a.log" << QStringList{"open Office", "end 2 pages", "end empty"}
+        << QStringList{"Page 3 of 4", "Page 4 of 4"} << QStringList{"a.log"};
+    QTest::newRow("several ranges") << "Office" << 1 << false << lines(5 * 48) << PageSelection{{4, 4}, {1, 2}}
+        << "a.log" << QStringList{"open Office", "end 3 pages", "end empty"}
+        << QStringList{"Page 1 of 5", "Page 2 of 5", "Page 4 of 5"} << QStringList{"a.log"};
 }
 
 void TestPrintCommand::runs()
@@ -114,13 +146,17 @@ void TestPrintCommand::runs()
     QFETCH(int, copies);
     QFETCH(bool, openingMakesDefault);
     QFETCH(QString, text);
+    QFETCH(PageSelection, pages);
+    QFETCH(QString, logName);
     QFETCH(QStringList, events);
+    QFETCH(QStringList, footers);
+    QFETCH(QStringList, jobs);
 
     test::ScriptedPlatform platform;
-    platform.printerAnswers << PrinterChoice{picked, copies};
+    platform.printerAnswers << PrinterChoice{picked, copies, pages, nullptr};
     FakePrinters printers;
     printers.openingMakesDefault = openingMakesDefault;
-    PrintDisplay_Click(platform, nullptr, text, printers);
+    PrintDisplay_Click(platform, nullptr, text, printers, logName);
 
     QCOMPARE(printers.events, events);
     QCOMPARE(printers.defaultPrinter, QStringLiteral("Office"));
@@ -128,11 +164,70 @@ void TestPrintCommand::runs()
     QVERIFY(!platform.busy);
     QCOMPARE(platform.busyOnCalls, platform.busyOffCalls);
     QVERIFY(platform.busyOnCalls >= 1);
-    // Every copy is complete and numbered from page 1.
+    QCOMPARE(printers.jobNames, jobs);
+    // Every copy is complete: its pages with the whole document's count, lines from the top.
     for (const auto& document : printers.documents) {
-        for (int p = 0; p < document.size(); ++p)
-            QCOMPARE(document[p][0].text, QStringLiteral("Page %1 of %2").arg(p + 1).arg(document.size()));
+        QStringList printed;
+        for (const auto& page : document) {
+            printed << page[0].text;
+            QCOMPARE(page[1].y, 1417.5f);
+        }
+        QCOMPARE(printed, footers);
     }
+    const int firstPage = footers.isEmpty() ? 1 : footers[0].section(QLatin1Char(' '), 1, 1).toInt();
+    if (!printers.documents.isEmpty())
+        QCOMPARE(printers.documents[0][0][1].text, QStringLiteral("line %1").arg((firstPage - 1) * 48 + 1));
+}
+
+// Nothing to print, or paper too small for the page: the user is told or asked.
+void TestPrintCommand::askedOrTold_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<PageSelection>("pages");
+    QTest::addColumn<QSizeF>("printable");    // twips
+    QTest::addColumn<QList<MessageResult>>("answers");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("events");
+
+    const QSizeF a4(11906, 16838);
+    const QString smallPaper = QStringLiteral(
+        "The paper chosen leaves 203 x 254 mm for the log's pages, which need 112 x 275 mm: 48 lines and the page "
+        "number at the foot. Lines or page numbers would be lost.\r\n\r\nPrint anyway?");
+    QTest::newRow("range past the end") << lines(4 * 48) << PageSelection{{5, 9}} << a4 << QList<MessageResult>()
+        << "Pages 5 to 9 are not in the log, which has 4 pages. Nothing was printed." << QStringList();
+    QTest::newRow("a page of an empty log") << QString() << PageSelection{{1, 1}} << a4 << QList<MessageResult>()
+        << "Page 1 is not in the log, which has no pages. Nothing was printed." << QStringList();
+    // Letter less a quarter inch at the left and half an inch at the top for the origin, and as
+    // much for the printer's border: the footer at 270 mm falls off the page.
+    QTest::newRow("small paper, printed anyway") << lines(3) << PageSelection{} << QSizeF(11520, 14400)
+        << QList<MessageResult>{MessageResult::Yes} << smallPaper
+        << QStringList{"open Office", "end 1 pages", "end empty"};
+    QTest::newRow("small paper, not printed") << lines(3) << PageSelection{} << QSizeF(11520, 14400)
+        << QList<MessageResult>{MessageResult::No} << smallPaper << QStringList{"open Office"};
+}
+
+void TestPrintCommand::askedOrTold()
+{
+    QFETCH(QString, text);
+    QFETCH(PageSelection, pages);
+    QFETCH(QSizeF, printable);
+    QFETCH(QList<MessageResult>, answers);
+    QFETCH(QString, message);
+    QFETCH(QStringList, events);
+
+    test::ScriptedPlatform platform;
+    platform.printerAnswers << PrinterChoice{QStringLiteral("Office"), 1, pages, nullptr};
+    platform.messageAnswers = answers;
+    FakePrinters printers;
+    printers.printable = printable;
+    PrintDisplay_Click(platform, nullptr, text, printers);
+    QCOMPARE(printers.events, events);
+    QCOMPARE(platform.messages.size(), 1);
+    QCOMPARE(platform.messages[0].text, message);
+    QCOMPARE(platform.messages[0].title, ProgramTitle);
+    QCOMPARE(platform.messages[0].buttons, answers.isEmpty() ? MessageButtons::Ok : MessageButtons::YesNo);
+    QVERIFY(!platform.busy);
+    QCOMPARE(platform.busyOnCalls, platform.busyOffCalls);
 }
 
 void TestPrintCommand::cancel()
@@ -153,7 +248,7 @@ void TestPrintCommand::noPrinterInstalled()
     // No dialog whose Print button could only fail: the message says why nothing prints.
     test::ScriptedPlatform platform;
     platform.printers = false;
-    platform.printerAnswers << PrinterChoice{QString(), 1};
+    platform.printerAnswers << PrinterChoice{QString(), 1, {}, nullptr};
     FakePrinters printers;
     PrintDisplay_Click(platform, nullptr, lines(3), printers);
     QVERIFY(platform.printerRequests.isEmpty());
@@ -168,7 +263,7 @@ void TestPrintCommand::noPrinterInstalled()
 void TestPrintCommand::failureBeforeDialogIsQuiet()
 {
     test::ScriptedPlatform platform;
-    platform.printerAnswers << PrinterChoice{QStringLiteral("Lab"), 1};
+    platform.printerAnswers << PrinterChoice{QStringLiteral("Lab"), 1, {}, nullptr};
     FakePrinters printers;
     printers.failDefaultQuery = true;
     PrintDisplay_Click(platform, nullptr, lines(3), printers);
@@ -180,7 +275,7 @@ void TestPrintCommand::failureBeforeDialogIsQuiet()
 void TestPrintCommand::printingFailureIsReported()
 {
     test::ScriptedPlatform platform;
-    platform.printerAnswers << PrinterChoice{QStringLiteral("Gone"), 1};
+    platform.printerAnswers << PrinterChoice{QStringLiteral("Gone"), 1, {}, nullptr};
     FakePrinters printers;
     printers.failOpen = true;
     PrintDisplay_Click(platform, nullptr, lines(3), printers);
@@ -192,16 +287,37 @@ void TestPrintCommand::printingFailureIsReported()
     QVERIFY(!platform.busy);
 }
 
+void TestPrintCommand::restoreFailureIsReported_data()
+{
+    QTest::addColumn<bool>("selectWorks");
+    QTest::addColumn<bool>("goneAfterDialog");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("the default cannot be set") << false << false
+        << QStringList{"open Lab", "end 1 pages", "end empty", "select Office"}
+        << QStringList{"The default printer could not be set back to Office."};
+    // The scheduler stopped while the dialog was open: nothing is known to have changed.
+    QTest::newRow("the printing system went away") << true << true
+        << QStringList{"open Lab", "end 1 pages", "end empty"} << QStringList();
+}
+
 void TestPrintCommand::restoreFailureIsReported()
 {
+    QFETCH(bool, selectWorks);
+    QFETCH(bool, goneAfterDialog);
+    QFETCH(QStringList, events);
+    QFETCH(QStringList, messages);
     test::ScriptedPlatform platform;
-    platform.printerAnswers << PrinterChoice{QStringLiteral("Lab"), 1};
+    platform.printerAnswers << PrinterChoice{QStringLiteral("Lab"), 1, {}, nullptr};
     FakePrinters printers;
-    printers.openingMakesDefault = true;
-    printers.selectWorks = false;
+    printers.openingMakesDefault = !goneAfterDialog;
+    printers.selectWorks = selectWorks;
+    printers.goneAfterDialog = goneAfterDialog;
     PrintDisplay_Click(platform, nullptr, lines(3), printers);
-    QCOMPARE(printers.events.last(), QStringLiteral("select Office"));
-    QCOMPARE(platform.messages.size(), 1);
-    QCOMPARE(platform.messages[0].text, QStringLiteral("The default printer could not be set back to Office."));
+    QCOMPARE(printers.events, events);
+    QStringList shown;
+    for (const auto& message : platform.messages)
+        shown << message.text;
+    QCOMPARE(shown, messages);
     QVERIFY(!platform.busy);
 }

@@ -3,7 +3,7 @@
 // nothing, and leave the log and its status file exactly as they were.
 
 #include "platform/Identity.h"
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
 #include "shell/Application.h"
 #include "shell/MainForm.h"
 #include "tests/support/FolderListing.h"
@@ -299,18 +299,18 @@ void addScenarios()
                           "Only the lines before line \\1 are shown\\.$")
         << false << false << false << -1
         << QStringLiteral("^vrxlog: The log file \"%log\" cannot be shown from line (\\d+) on\\.\n"
-                          "A run of spaces has no valid count character\\.\n"
-                          "(Only the lines before line \\1 were written\\.\n)?$")
+                          "  A run of spaces has no valid count character\\.\n"
+                          "(  (Only the lines before line \\1|No lines) were written\\.\n)?$")
         << QString();
     QTest::newRow("folder named x.log")
         << int(Input::Folder) << title << QStringLiteral("The log file \"%log\" could not be opened.\nIt is a folder.")
         << false << false << false << -1
-        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nIt is a folder.\n$") << QString();
+        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\n  It is a folder.\n$") << QString();
     QTest::newRow("no read permission")
         << int(Input::Unreadable) << title
         << QStringLiteral("The log file \"%log\" could not be opened.\nPermission denied.") << false << false
         << false << -1
-        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nPermission denied.\n$")
+        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\n  Permission denied.\n$")
         << QString();
     QTest::newRow("status file of 40,000 values")
         << int(Input::ManyStatusValues) << statusTitle << TooManyTestsLine + unavailable << true << true << false
@@ -326,7 +326,7 @@ void addScenarios()
         << int(Input::LinkLoop) << title
         << QStringLiteral("The log file \"%log\" could not be opened.\nToo many levels of symbolic links.")
         << false << false << false << -1
-        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nToo many levels of symbolic links.\n$")
+        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\n  Too many levels of symbolic links.\n$")
         << QString();
     // Files that are no regular files are refused before they are read: a FIFO would block
     // for good, a device such as /dev/zero would never end.
@@ -334,13 +334,13 @@ void addScenarios()
         << int(Input::FifoLog) << title
         << QStringLiteral("The log file \"%log\" could not be opened.\nIt is a FIFO (named pipe), not a regular file.")
         << false << false << false << -1
-        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nIt is a FIFO \\(named pipe\\), not a regular file.\n$")
+        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\n  It is a FIFO \\(named pipe\\), not a regular file.\n$")
         << QString();
     QTest::newRow("log linked to /dev/zero")
         << int(Input::DeviceLog) << title
         << QStringLiteral("The log file \"%log\" could not be opened.\nIt is a character device, not a regular file.")
         << false << false << false << -1
-        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\nIt is a character device, not a regular file.\n$")
+        << QStringLiteral("^vrxlog: The log file \"%log\" could not be opened.\n  It is a character device, not a regular file.\n$")
         << QString();
     QTest::newRow("FIFO as status file")
         << int(Input::FifoStatus) << statusTitle
@@ -547,7 +547,7 @@ void TestBadInput::readerFindings()
     QVERIFY(ConvertLogLine({}).ok());
     // Line numbers past 2^31 stay right; names keep no control character and no raw byte,
     // and a name of no valid UTF-8 comes back to the same bytes.
-    QVERIFY(logReadMessage({LogReadError::Kind::ConvertFailed, QStringLiteral("x"), 3000000000LL, {}})
+    QVERIFY(logReadMessage({LogFailure::Kind::ConvertFailed, "x", 3000000000LL, {}})
                 .contains(QStringLiteral("from line 3000000000 on")));
     QCOMPARE(shownPath(QStringLiteral("a\nb\x1b[1m\tc\x7f")), QStringLiteral("a\\nb\\x1b[1m\\tc\\x7f"));
     const QByteArray latin1("/m\xe9s/caf\xe9\xff\xc3.log \xc3\xa9");
@@ -556,18 +556,28 @@ void TestBadInput::readerFindings()
 }
 
 // A line far past the limit, under a memory limit that only the child has: "status" judges it
-// without keeping it, "pdf" keeps what reaches the paper; "text", which must hold it, says that
-// memory ran out instead of aborting.
+// without keeping it, "pdf" keeps what reaches the paper, "text" converts it in pieces, from a
+// file (checked first, then read again) or from a pipe (held up to a bound, then passed on).
+// bad.log is the same line with a bad run of spaces at its very end.
 void TestBadInput::vrxlogUnderMemoryLimit_data()
 {
-    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("command");   // VRXLOG stands for the program
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("err");
-    QTest::newRow("status") << QStringLiteral("status") << 0 << QString();
-    QTest::newRow("pdf") << QStringLiteral("pdf -o out.pdf") << 0 << QString();
-    QTest::newRow("text") << QStringLiteral("text") << 1
-                          << QStringLiteral("vrxlog: The log file \"run.log\" could not be read at line 1.\n"
-                                            "There is not enough memory to hold its text.\n");
+    const QString tooLong = QStringLiteral("vrxlog: The log file \"%1\" cannot be shown from line 1 on.\n"
+                                           "  The line is too long: a position passes 32767.\n");
+    QTest::newRow("status") << QStringLiteral("VRXLOG status run.log") << 0 << QString();
+    QTest::newRow("pdf") << QStringLiteral("VRXLOG pdf -o out.pdf run.log") << 0 << QString();
+    QTest::newRow("text") << QStringLiteral("VRXLOG text run.log >/dev/null") << 0 << QString();
+    QTest::newRow("text of a file on standard input") << QStringLiteral("VRXLOG text - <run.log >/dev/null") << 0
+                                                      << QString();
+    QTest::newRow("text of a pipe") << QStringLiteral("cat run.log | VRXLOG text - >/dev/null") << 0 << QString();
+    QTest::newRow("text, failing at the line's end")
+        << QStringLiteral("VRXLOG text bad.log >/dev/null") << 1
+        << tooLong.arg(QStringLiteral("bad.log")) + QStringLiteral("  No lines were written.\n");
+    QTest::newRow("text of a pipe, failing at the line's end")
+        << QStringLiteral("cat bad.log | VRXLOG text - >/dev/null") << 1
+        << tooLong.arg(QStringLiteral("standard input")) + QStringLiteral("  Only a first part of line 1 was written.\n");
 }
 
 void TestBadInput::vrxlogUnderMemoryLimit()
@@ -583,19 +593,23 @@ void TestBadInput::vrxlogUnderMemoryLimit()
     QFile log(temp.filePath(QStringLiteral("run.log")));
     QVERIFY(log.open(QIODevice::WriteOnly) && log.resize(1LL << 30));
     log.close();
+    QFile bad(temp.filePath(QStringLiteral("bad.log")));
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.seek(1LL << 30) && bad.write("\x01", 1) == 1);
+    bad.close();
     const QStringList before = test::folderListing(temp.path());
     QProcess process;
     process.setWorkingDirectory(temp.path());
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("ulimit -v 700000; exec \"$0\" $1 run.log"),
-                                              QStringLiteral(VRXLOG_PATH), command});
-    const bool finished = process.waitForFinished(30000);
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+                                              QStringLiteral("ulimit -v 700000; ") + QString(command).replace(QStringLiteral("VRXLOG"), QStringLiteral("\"$0\"")),
+                                              QStringLiteral(VRXLOG_PATH)});
+    const bool finished = process.waitForFinished(60000);
     if (!finished)
         process.kill();
     QVERIFY(finished);
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(QString::fromUtf8(process.readAllStandardError()), err);
     QCOMPARE(process.exitCode(), exitCode);
-    if (command.startsWith(QStringLiteral("pdf")))
+    if (command.contains(QStringLiteral("pdf")))
         QVERIFY(QFile::remove(temp.filePath(QStringLiteral("out.pdf"))));
     QCOMPARE(test::folderListing(temp.path()), before);
 }

@@ -1,72 +1,56 @@
-#include "logview/LogFiles.h"
+#include "platform/LogFiles.h"
 
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
+#include "core/RegularFile.h"
+
 #include <dirent.h>
-#include <sys/stat.h>
 
 namespace vrx {
 
 namespace {
 
-LogReadResult fromCore(LogRead&& read, const QString& path)
+std::string systemName(const QString& path)
 {
-    LogReadResult result;
-    result.opened = read.opened;
-    result.text = std::move(read.text);
-    result.lines = read.lines;
-    if (read.failure)
-        result.error = LogReadError{read.failure->kind, path, read.failure->line,
-                                    QString::fromLocal8Bit(read.failure->reason)};
-    return result;
+    return nativePathBytes(path).toStdString();
 }
 
 } // namespace
 
-LogReadResult readLogFile(const QString& path)
+LogRead readLogFile(const QString& path)
 {
-    return fromCore(readLog(nativePathBytes(path).toStdString()), path);
+    return readLog(systemName(path));
 }
 
-LogReadResult readLogLines(const QString& path, DisplayLines& lines)
+LogRead readLogLines(const QString& path, DisplayLines& lines)
 {
     LogRead read;
-    lines = DisplayLines::readLog(nativePathBytes(path).toStdString(), read);
-    return fromCore(std::move(read), path);
+    lines = DisplayLines::readLog(systemName(path), read);
+    return read;
 }
 
-LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize, LongLines longLines)
+LogRead streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize, LongLines longLines)
 {
-    return fromCore(streamLog(nativePathBytes(path).toStdString(), sink, pieceSize, longLines), path);
+    return streamLog(systemName(path), sink, pieceSize, longLines);
 }
 
-LogReadResult streamLogFileUtf8(const QString& path, LineEnds lineEnds, const TextBytesSink& sink, size_t pieceSize)
+LogRead checkLogFile(const QString& path)
 {
-    return fromCore(streamLogUtf8(nativePathBytes(path).toStdString(), lineEnds, sink, pieceSize), path);
+    return checkLog(systemName(path));
 }
 
-LogReadResult checkLogFile(const QString& path)
+LogRead convertLogBytes(std::string_view bytes, const QString& fileName)
 {
-    return fromCore(checkLog(nativePathBytes(path).toStdString()), path);
+    return convertLog(bytes, systemName(fileName));
 }
 
-LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName)
+QString logReadMessage(const LogFailure& failure)
 {
-    return fromCore(convertLog(bytes, nativePathBytes(fileName).toStdString()), fileName);
-}
-
-LogFailure logFailureOf(const LogReadError& error)
-{
-    return LogFailure{error.kind, nativePathBytes(error.file).toStdString(), error.line, error.reason.toStdString(),
-                      EarlierLines::Shown};
-}
-
-QString logReadMessage(const LogReadError& error)
-{
-    return QString::fromStdString(logFailureMessage(logFailureOf(error), shownPath(error.file).toStdString()));
+    const QString shown = shownPath(pathFromNativeBytes(QByteArray::fromStdString(failure.file)));
+    return QString::fromStdString(logFailureMessage(failure, shown.toStdString()));
 }
 
 // ---- Test status file ----
@@ -103,20 +87,31 @@ QString statusFilePath(const QString& logPath)
 QString statusFilePath(const QString& logPath, FolderListings& listings)
 {
     const QString derived = derivedStatusPath(logPath);
-    struct stat info {};
-    if (::stat(nativePathBytes(derived).constData(), &info) == 0)
+    // By the name's bytes, as the readers open it (and in UTF-16 on Windows).
+    file::Status info {};
+    const auto isFolder = [&info](const QString& path) {
+        return file::status(nativePathBytes(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    };
+    if (file::status(nativePathBytes(derived).constData(), &info) == 0 && !S_ISDIR(info.st_mode))
         return derived;
+#ifndef _WIN32
+    // DOS media carry upper-case names: a file whose name differs only in case is the status
+    // file, but never a folder, which holds no values (a folder "a.tst" beside "A.TST").
     const qsizetype slash = derived.lastIndexOf(QLatin1Char('/'));
     const QString name = derived.mid(slash + 1);
     const QString folder = slash < 0 ? QString() : derived.left(slash + 1);
     for (const QString& entry : listings.names(nativePathBytes(folder))) {
         if (entry.compare(name, Qt::CaseInsensitive) != 0)
             continue;
-        // Any entry but a folder, as the listing of files has always taken it.
         const QString candidate = folder + entry;
-        if (::stat(nativePathBytes(candidate).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        if (!isFolder(candidate))
             return candidate;
     }
+#else
+    // Windows' names ignore case already.
+    (void)listings;
+    (void)isFolder;
+#endif
     return derived;
 }
 

@@ -1,14 +1,15 @@
 #pragma once
-// Reading a log and its test status file, without any window: the main window and a
-// command-line tool call the same functions and get the same text, items and messages.
+// Reading a log and its test status file on paths as Qt names them, without any window: the
+// main window and vrxlog call the same functions and get the same text, items and messages.
+// Qt Core only; the failures are the core's own values.
 
 #include "core/ConvertLogLine.h"
 #include "core/DisplayLines.h"
-#include "platform/DisplayText.h"
 #include "core/LogReader.h"
-#include "platform/NativePath.h"
 #include "core/StatusFile.h"
 #include "core/Windows1252.h"
+#include "platform/DisplayText.h"
+#include "platform/NativePath.h"
 
 #include <QString>
 #include <QStringList>
@@ -24,54 +25,30 @@ namespace vrx {
 
 // ---- Log file ----
 
-// The reader's failure with the file as Qt names it, for the window and its tests.
-struct LogReadError {
-    using Kind = LogFailure::Kind;
-    Kind kind = Kind::CannotOpen;
-    QString file;
-    qint64 line = 0;     // 1-based line of the file; 0 when no line is concerned
-    QString reason;      // one sentence; empty for Empty
-};
-
-struct LogReadResult {
-    bool opened = false;  // false: nothing was read and the display is to stay as it was
-    std::string text;     // display text in Windows-1252: the converted lines joined by CR LF,
-                          // complete, or the lines before the failing one
-    qint64 lines = 0;     // lines of the file read and converted
-    std::optional<LogReadError> error;
-    bool ok() const { return opened && !error; }
-};
-
-// The core's readers (LogReader.h) on a path as Qt names it.
-LogReadResult readLogFile(const QString& path);
+// The core's readers (LogReader.h) on a path as Qt names it; a failure names the file as the
+// system spells it (LogFailure::file).
+LogRead readLogFile(const QString& path);
 
 // Reads a log as readLogFile does, but keeps the file's bytes in lines, which make the display
-// text a block at a time when asked (result.text stays empty): what the window shows.
-LogReadResult readLogLines(const QString& path, DisplayLines& lines);
+// text a block at a time when asked (the result's text stays empty): what the window shows.
+LogRead readLogLines(const QString& path, DisplayLines& lines);
 
 // Reads a log as readLogFile does, but hands the display text to sink in pieces of about
-// pieceSize bytes instead of keeping it (result.text stays empty). On a failure the text of the
-// lines before the failing one has been handed on. Without a sink it is readLogFile.
-LogReadResult streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize = 4 << 20,
-                            LongLines longLines = LongLines::Held);
-
-// streamLogUtf8 (the display text as UTF-8, handed on in pieces) on a path as Qt names it.
-LogReadResult streamLogFileUtf8(const QString& path, LineEnds lineEnds, const TextBytesSink& sink,
-                                size_t pieceSize = 1 << 18);
+// pieceSize bytes instead of keeping it (the result's text stays empty). On a failure the text
+// of the lines before the failing one has been handed on. Without a sink it is readLogFile.
+LogRead streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize = 4 << 20,
+                      LongLines longLines = LongLines::Held);
 
 // Reads a log as readLogFile does only to learn whether it converts and how many lines it has:
 // no text is kept, and memory stays the same whatever the length of a line.
-LogReadResult checkLogFile(const QString& path);
+LogRead checkLogFile(const QString& path);
 
-// The same on bytes already in memory (file name only for the error).
-LogReadResult convertLogBytes(std::string_view bytes, const QString& fileName = {});
+// The same on bytes already in memory (file name only for the failure).
+LogRead convertLogBytes(std::string_view bytes, const QString& fileName = {});
 
 // The window's message for a failed log: names the file and, where it applies, line and
-// reason; the lines before a failing line are on the display.
-QString logReadMessage(const LogReadError& error);
-
-// The core's value of a failure read through these functions.
-LogFailure logFailureOf(const LogReadError& error);
+// reason, and what became of the lines before a failing line (failure.earlierLines).
+QString logReadMessage(const LogFailure& failure);
 
 
 // ---- Test status file ----
@@ -81,7 +58,8 @@ QString derivedStatusPath(const QString& logPath);
 
 // derivedStatusPath(), or, when no file of exactly that name exists, the file in the same
 // folder whose name matches it without regard to case (DOS media carry upper-case names).
-// The derived path when neither exists.
+// A folder is never taken for a status file when a file of a matching name is there. The
+// derived path when neither exists.
 QString statusFilePath(const QString& logPath);
 
 // Remembers the names in each folder once listed, so that finding the status files of many

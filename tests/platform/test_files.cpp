@@ -1,0 +1,221 @@
+// The files vrxlog writes, on the system's own calls: the same table on Linux and, cross-built,
+// under Wine, so that the POSIX and the Windows half keep the same guarantees.
+
+#include "platform/Files.h"
+#include "tests/core/CoreTest.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using namespace vrx;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string utf8(const fs::path& path)
+{
+    const std::u8string bytes = path.u8string();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+fs::path fromUtf8(const std::string& bytes)
+{
+    return fs::path(std::u8string(bytes.begin(), bytes.end()));
+}
+
+// A fresh folder of the test's own, removed at the end.
+class Folder {
+public:
+    Folder()
+    {
+        std::random_device seed;
+        m_path = fs::temp_directory_path() / ("vrx-files-" + std::to_string(seed()));
+        fs::create_directories(m_path);
+    }
+    ~Folder()
+    {
+        std::error_code ignored;
+        fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ignored);
+        for (const auto& entry : fs::directory_iterator(m_path, ignored))
+            fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+        fs::remove_all(m_path, ignored);
+    }
+    std::string file(const std::string& name) const { return utf8(m_path / fromUtf8(name)); }
+    const fs::path& path() const { return m_path; }
+    // The names in it, hidden ones too.
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> all;
+        for (const auto& entry : fs::directory_iterator(m_path))
+            all.push_back(utf8(entry.path().filename()));
+        std::sort(all.begin(), all.end());
+        return all;
+    }
+
+private:
+    fs::path m_path;
+};
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(fromUtf8(path), std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(fromUtf8(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Writes through a temporary beside the target and puts it in place, as vrxlog's output does.
+files::Error replaceFile(const std::string& target, const std::string& bytes)
+{
+    const files::Target old = files::inspectTarget(target);
+    if (old.error)
+        return old.error;
+    const std::string real = old.kind == files::Target::Kind::Regular ? old.realPath : target;
+    std::string temporary;
+    int fd = -1;
+    if (files::Error error = files::createTemporaryBeside(real, temporary, fd))
+        return error;
+    files::Error error = files::writeAll(fd, bytes.data(), bytes.size());
+    if (!error)
+        error = files::finishReplacement(fd, old);
+    const files::Error closed = files::closeFile(fd);
+    if (!error)
+        error = closed;
+    if (!error)
+        error = files::replaceWith(temporary, real, old.kind == files::Target::Kind::Regular);
+    if (error)
+        files::removeFile(temporary);
+    return error;
+}
+
+} // namespace
+
+// A target is replaced whole, through a temporary that is gone afterwards, also where its name
+// is as long as the system allows.
+CORE_TEST(replacingFiles)
+{
+    const struct {
+        const char* name;
+        std::string target;   // a name in the folder
+        const char* before;   // its content first; nullptr: no such file
+    } rows[] = {
+        {"new file", "out.txt", nullptr},
+        {"existing file", "out.txt", "old content that is longer than the new"},
+        {"255-character name", std::string(255, 'n'), "old"},
+        {"non-ASCII name", "\xC3\xA9t\xC3\xA9.txt", nullptr},
+    };
+    for (const auto& row : rows) {
+        coretest::currentRow() = row.name;
+        const Folder folder;
+        const std::string target = folder.file(row.target);
+        if (row.before)
+            writeFile(target, row.before);
+        CHECK(!replaceFile(target, "new\r\ncontent\n"));
+        CHECK_EQ(readFile(target), std::string("new\r\ncontent\n"));
+        CHECK_EQ(folder.names().size(), size_t(1));
+    }
+}
+
+CORE_TEST(inspectingTargets)
+{
+    const Folder folder;
+    writeFile(folder.file("file"), "x");
+    writeFile(folder.file("locked"), "x");
+    fs::permissions(fromUtf8(folder.file("locked")), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    fs::create_directory(fromUtf8(folder.file("sub")));
+#ifdef _WIN32
+    const std::string device = "NUL";
+#else
+    const std::string device = "/dev/null";
+#endif
+    using Kind = files::Target::Kind;
+    const struct {
+        const char* name;
+        std::string path;
+        Kind kind;
+        bool readOnly;
+    } rows[] = {
+        {"missing", folder.file("none"), Kind::Missing, false},
+        {"regular", folder.file("file"), Kind::Regular, false},
+        {"read-only", folder.file("locked"), Kind::Regular, true},
+        {"folder", folder.file("sub"), Kind::Folder, false},
+        {"device", device, Kind::Other, false},
+    };
+    for (const auto& row : rows) {
+        coretest::currentRow() = row.name;
+        const files::Target target = files::inspectTarget(row.path);
+        CHECK(!target.error);
+        CHECK_EQ(int(target.kind), int(row.kind));
+        CHECK_EQ(target.readOnly, row.readOnly);
+    }
+}
+
+// Two names of one file are one file; two files are two, also when their contents agree.
+CORE_TEST(tellingFilesApart)
+{
+    const Folder folder;
+    writeFile(folder.file("a"), "same");
+    writeFile(folder.file("b"), "same");
+    fs::create_hard_link(fromUtf8(folder.file("a")), fromUtf8(folder.file("a2")));
+    files::FileId a, a2, b, open;
+    CHECK(files::idOfPath(folder.file("a"), a));
+    CHECK(files::idOfPath(folder.file("a2"), a2));
+    CHECK(files::idOfPath(folder.file("b"), b));
+    CHECK(a == a2);
+    CHECK(!(a == b));
+    CHECK(!files::idOfPath(folder.file("none"), b));
+
+    std::string temporary;
+    int fd = -1;
+    CHECK(!files::createTemporaryBeside(folder.file("c"), temporary, fd));
+    files::FileId byName;
+    CHECK(files::idOfRegularFile(fd, open));
+    CHECK(files::idOfPath(temporary, byName));
+    CHECK(open == byName);
+    files::closeFile(fd);
+    files::removeFile(temporary);
+    CHECK(!fs::exists(fromUtf8(temporary)));
+}
+
+// A scratch file has no name in any folder and reads back what was written, at any offset.
+CORE_TEST(scratchFiles)
+{
+    int fd = -1;
+    CHECK(!files::createScratchFile(fd));
+    const std::string bytes = "0123456789";
+    CHECK(!files::writeAll(fd, bytes.data(), bytes.size()));
+    char back[16] = {};
+    size_t got = 0;
+    CHECK(!files::readAt(fd, 4, back, sizeof back, got));
+    CHECK_EQ(std::string(back, got), std::string("456789"));
+    CHECK(!files::readAt(fd, 10, back, sizeof back, got));
+    CHECK_EQ(got, size_t(0));
+    CHECK(!files::closeFile(fd));
+}
+
+// A file that cannot be made is refused with the system's error, and nothing is left.
+CORE_TEST(refusedFiles)
+{
+    const Folder folder;
+    std::string temporary;
+    int fd = -1;
+    const files::Error error = files::createTemporaryBeside(folder.file("none") + "/x", temporary, fd);
+    CHECK(bool(error));
+    CHECK(!error.message().empty());
+    CHECK(folder.names().empty());
+    CHECK(bool(files::openInPlace(folder.file("none"), fd)));
+}
