@@ -43,6 +43,12 @@ QString absoluteCommandLinePath(const QString& path)
     return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
 }
 
+void chooseTextRendering()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "windows:fontengine=directwrite");
+}
+
 void attachParentConsole()
 {
     const auto redirected = [](DWORD which) {
@@ -85,6 +91,8 @@ QStringList applicationArguments(int argc, char* argv[])
 }
 
 void attachParentConsole() {}
+
+void chooseTextRendering() {}
 
 #endif
 

@@ -25,4 +25,9 @@ QString absoluteCommandLinePath(const QString& path);
 // one and standard output is not redirected already. Elsewhere it does nothing.
 void attachParentConsole();
 
+// Before the application object is made: on Windows text is drawn through DirectWrite unless
+// QT_QPA_PLATFORM says otherwise (Qt 6.4 takes GDI, which under Wine leaves out glyphs such as
+// a capital I of the Liberation faces). Elsewhere it does nothing.
+void chooseTextRendering();
+
 } // namespace vrx

@@ -38,6 +38,7 @@ int main(int argc, char* argv[])
 
     // Without a display Qt would abort with a page of advice; this says in one line what is
     // missing and ends with status 1.
+    vrx::chooseTextRendering();
     vrx::WindowSystemStart start;
     QApplication app(argc, argv);
     start.finished();
