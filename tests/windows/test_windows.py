@@ -14,20 +14,17 @@ Usage: test_windows.py --setup SETUP.exe --zip ZIP --vrxlog-linux VRXLOG --sampl
 
 import argparse
 import glob
-import http.server
 import os
 import re
 import shutil
 import subprocess
 import sys
-import tempfile
-import threading
 import time
 import traceback
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "desktop"))
-from desktop import Desktop, wait_for  # noqa: E402
+from desktop import Check, Desktop, VersionServer, wait_for  # noqa: E402
 
 TITLE = "View & Print VRX Log Files"
 CAPTION = TITLE + ", v1.3 - Jan 2025 / QX"
@@ -36,19 +33,6 @@ INSTALL_DIR = "Program Files/VRX PV"
 SETTINGS_KEY = r"HKCU\Software\VB and VBA Program Settings\Zero & Vevod  Uri Raviz\Settings"
 DEVICE_KEY = r"HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows"
 TOOLS = ["Xvfb", "openbox", "xprop", "xdotool", "import", "xclip", "pdftotext", "tesseract", "lpstat"]
-
-
-class Check:
-    def __init__(self):
-        self.failures = []
-
-    def equal(self, what, actual, expected):
-        if actual != expected:
-            self.failures.append(f"{what}: expected {expected!r}, got {actual!r}")
-
-    def true(self, what, condition, detail=""):
-        if not condition:
-            self.failures.append(what + (f" ({detail})" if detail else ""))
 
 
 class Wine:
@@ -335,33 +319,6 @@ def check_print(desk, wine, check, program, main, work):
     check.true("the printed page holds the log's first line", "VRX VERIFICATION LOG" in text, text[:300])
     after = wine.reg_value(DEVICE_KEY, "Device")
     check.equal("Wine's default printer after printing on another", after, before)
-
-
-class VersionServer:
-    def __init__(self, body):
-        server = self
-        self.body = body
-        self.requests = []
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                server.requests.append(self.path)
-                data = server.body.encode()
-                self.send_response(200)
-                self.send_header("Content-Type", "text/plain")
-                self.send_header("Content-Length", str(len(data)))
-                self.end_headers()
-                self.wfile.write(data)
-
-            def log_message(self, *args):
-                pass
-
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
-        self.url = f"http://127.0.0.1:{self.httpd.server_address[1]}"
-
-    def close(self):
-        self.httpd.shutdown()
 
 
 def check_update(desk, wine, check, exe, work):
