@@ -1,5 +1,6 @@
 #include "platform/ProcessStart.h"
 
+#include "platform/Files.h"
 #include "platform/NativePath.h"
 
 #include <QCoreApplication>
@@ -7,7 +8,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#include <shellapi.h>
 #include <cstdio>
 #else
 #include <unistd.h>
@@ -16,19 +16,15 @@
 
 namespace vrx {
 
-#ifdef _WIN32
-
-QStringList commandLineArguments(int, char*[])
+QStringList commandLineArguments(int argc, char* argv[])
 {
-    QStringList arguments;
-    int count = 0;
-    if (LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
-        for (int i = 0; i < count; ++i)
-            arguments << QString::fromWCharArray(words[i]);
-        ::LocalFree(words);
-    }
+    QStringList arguments{argc > 0 ? pathFromNativeBytes(QByteArray(argv[0])) : QString()};
+    for (const std::string& word : files::commandLineArguments(argc, argv))
+        arguments << pathFromNativeBytes(QByteArray::fromStdString(word));
     return arguments;
 }
+
+#ifdef _WIN32
 
 QStringList applicationArguments(int, char*[])
 {
@@ -63,14 +59,6 @@ void attachParentConsole()
 }
 
 #else
-
-QStringList commandLineArguments(int argc, char* argv[])
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << pathFromNativeBytes(QByteArray(argv[i]));
-    return arguments;
-}
 
 QString absoluteCommandLinePath(const QString& path)
 {
