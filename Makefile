@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps deps-run deps-bench configure configure-run build run test bench package clean
-.PHONY: fuzz sanitize windows windows-test
+.PHONY: fuzz sanitize windows windows-package windows-test
 
 all: build
 
@@ -51,18 +51,27 @@ bench: deps-bench
 
 # Every build folder this Makefile makes.
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR) $(WINDOWS_QT_DIR)
 
-# The parts that need no Qt (the Windows default-printer code), cross-built for 64-bit Windows
-# with MinGW-w64 as console programs, and their tests run under Wine in a prefix of their own
-# ($(WINDOWS_DIR)/wineprefix). Skipped with a message without the cross compiler or Wine,
-# failing instead under CI=true.
+# Windows. The parts that need no Qt (the core and the Windows default-printer code) are
+# cross-built with MinGW-w64 as console programs, their tests run under Wine in a prefix of their
+# own ($(WINDOWS_DIR)/wineprefix). The programs themselves (vrxpv.exe, vrxlog.exe) are
+# cross-built against a static Qt made from Debian's qt6-base source (scripts/build-qt-windows,
+# kept in ~/.cache/vrxpv), packed into an NSIS installer and a zip, and tested under Wine on an
+# X server of their own (tests/windows). Each step says what is missing and skips without the
+# cross compiler, Wine or NSIS, failing instead under CI=true.
 WINDOWS_DIR ?= build-windows
-windows: deps
+WINDOWS_QT_DIR ?= build-windows-qt
+windows: build
 	JOBS=$(JOBS) scripts/windows-parts build $(WINDOWS_DIR)
+	JOBS=$(JOBS) scripts/windows-programs build $(WINDOWS_QT_DIR) $(BUILD_DIR)
 
-windows-test: deps
+windows-package: build
+	JOBS=$(JOBS) scripts/windows-programs package $(WINDOWS_QT_DIR) $(BUILD_DIR)
+
+windows-test: build
 	JOBS=$(JOBS) scripts/windows-parts test $(WINDOWS_DIR)
+	JOBS=$(JOBS) scripts/windows-programs test $(WINDOWS_QT_DIR) $(BUILD_DIR)
 
 package: build
 	cmake --build $(BUILD_DIR) --target package

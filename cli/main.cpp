@@ -28,8 +28,13 @@ int main(int argc, char* argv[])
     vrx::files::removeTemporariesOnInterrupt();
     qInstallMessageHandler(quietQtMessages);
     // A command-line tool: it draws PDF pages but never opens a window, so it needs no display,
-    // whatever platform the desktop session names.
+    // whatever platform the desktop session names. On Windows the system's own platform needs
+    // none either, and is the one that finds the system's fonts.
+#ifdef _WIN32
+    qputenv("QT_QPA_PLATFORM", "windows");
+#else
     qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     // Qt takes options such as -platform or -reverse out of the command line it is given, even
     // after "--": it gets the program name only, and the arguments are read here, as the
     // system's bytes, so any file name reaches vrxlog unchanged.

@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSocketNotifier>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <filesystem>
 #include <initializer_list>
@@ -88,11 +88,6 @@ public:
         , m_target(targetFile)
         , m_options(options)
         , m_done(std::move(done))
-        // The body goes to a new file of our own beside the target (created exclusively, so it
-        // never follows a link someone put there), renamed onto the target only when the whole
-        // answer arrived.
-        , m_file(QFileInfo(targetFile).path() + QStringLiteral("/.") + QFileInfo(targetFile).fileName()
-                 + QStringLiteral(".XXXXXX"))
     {
         // Read once, so every request of this download, redirects included, sees the same.
         for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
@@ -102,6 +97,8 @@ public:
 
     ~Download() override
     {
+        if (m_fileMade && !m_renamed)
+            m_file.remove();
         stopTransfer();
         // Let go of libcurl while every member is still here: it may still name sockets to
         // forget as it closes what it holds.
@@ -117,7 +114,7 @@ public:
         const QFileInfo existing(m_target);
         if (existing.isDir() && !existing.isSymLink())
             return report(cannotWrite(systemReason(std::make_error_code(std::errc::is_a_directory)), true));
-        if (!m_file.open())
+        if (!openScratchFile())
             return report(cannotWrite(m_file.errorString(), true));
         m_fileMade = true;
 
@@ -419,8 +416,27 @@ private:
         std::filesystem::rename(filesystemPath(m_file.fileName()), filesystemPath(m_target), renamed);
         if (renamed)
             return cannotWrite(systemReason(renamed), false);
-        m_file.setAutoRemove(false);
+        m_renamed = true;
         return {true, QString(), false};
+    }
+
+    // The body goes to a new file of our own beside the target, made exclusively (so it never
+    // follows a link someone put there) and renamed onto the target only when the whole answer
+    // arrived. Not a QTemporaryFile: that keeps its file open until it is destroyed, and Windows
+    // renames no open file.
+    bool openScratchFile()
+    {
+        const QFileInfo target(m_target);
+        const QString stem = target.path() + QStringLiteral("/.") + target.fileName() + QLatin1Char('.');
+        for (int attempt = 0; attempt < 64; ++attempt) {
+            m_file.setFileName(stem + QString::number(QRandomGenerator::global()->generate(), 36));
+            if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                return true;
+            const QFileInfo taken(m_file.fileName());
+            if (!taken.exists() && !taken.isSymLink())
+                return false;   // another reason than the name: a new name will not help
+        }
+        return false;
     }
 
     // The outcome goes to the caller from the event loop, never from inside the caller's own
@@ -446,7 +462,7 @@ private:
     DownloadOptions m_options;
     DownloadDone m_done;
     QHash<QString, QString> m_environment;
-    QTemporaryFile m_file;   // removed with this download unless renamed onto the target
+    QFile m_file;   // removed with this download unless renamed onto the target
     std::unordered_map<curl_socket_t, Watch> m_watches;
     std::unique_ptr<curl_slist, ListDeleter> m_fields;
     std::unique_ptr<CURLM, MultiDeleter> m_multi;
@@ -462,6 +478,7 @@ private:
     int m_redirects = 0;
     bool m_lengthsDisagree = false;
     bool m_fileMade = false;
+    bool m_renamed = false;
     bool m_takingBody = false;
     bool m_transferring = false;
     bool m_ended = false;

@@ -14,6 +14,11 @@ namespace vrx {
 // missing too.
 QFont designFont(const QString& family, qreal points, QFont::StyleHint hint);
 
+// The desktop's own fonts (the application font, and those of menus, message boxes and
+// tooltips) get the same stand-ins where their face is not installed: under Wine the dialog
+// and menu faces Windows names are missing, and Qt would fall back to a serif face.
+void useStandInsForMissingFaces();
+
 // Moves a top-level window so that it stands in the middle of its screen's work area.
 void centreOnScreen(QWidget* window);
 

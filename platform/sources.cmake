@@ -20,6 +20,7 @@ set(VRX_PLATFORM_SOURCES
   Platform.cpp Platform.h
   Twips.cpp Twips.h
   FormStyle.cpp FormStyle.h
+  ProcessStart.cpp ProcessStart.h
   QtPlatform.cpp QtPlatform.h
   WindowSystemStart.cpp WindowSystemStart.h
   Download.cpp Download.h)

@@ -1,5 +1,6 @@
 #include "print/DevicePrinter.h"
 
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QPagedPaintDevice>
@@ -88,9 +89,14 @@ void DevicePrinter::abandonDocument()
 void DevicePrinter::setFontName(const QString& name)
 {
     drawPendingGlyphs();
-    m_font.setFamily(name);
+    m_font.setFamilies({name});
     m_font.setStyleHint(QFont::TypeWriter);
     m_font.setFixedPitch(true);
+    // The layout's columns need a fixed-pitch face. Where the named one is missing and the
+    // system answers with another kind (Wine, which has no Courier New, draws a serif face for
+    // it), the metric-compatible Liberation face stands in.
+    if (!QFontInfo(m_font).fixedPitch())
+        m_font.setFamilies({QStringLiteral("Liberation Mono"), QStringLiteral("Courier New"), name});
     fontChanged();
 }
 

@@ -32,8 +32,9 @@ MainForm::MainForm(Platform& platform, QWidget* parent)
     : QMainWindow(parent), m_platform(platform), m_endProgram([] { QCoreApplication::quit(); })
 {
     setObjectName(QStringLiteral("MainForm"));
+    // The thin border of a fixed-size window on Windows, with no sizing frame or maximize box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowIcon(programIcon());
     setFont(designFont(QStringLiteral("MS Sans Serif"), 8.25, QFont::SansSerif));
 

@@ -2,7 +2,8 @@
 #include "shell/Icon.h"
 #include "platform/Identity.h"
 #include "shell/MainForm.h"
-#include "platform/NativePath.h"
+#include "platform/FormStyle.h"
+#include "platform/ProcessStart.h"
 #include "platform/QtPlatform.h"
 #include "platform/WindowSystemStart.h"
 
@@ -10,32 +11,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
-
-// A path named on the command line, made absolute against the working folder as the system
-// spells it, so that the open dialog's folder is a real one.
-QString absoluteLogPath(const QString& path)
-{
-    if (path.isEmpty() || path.startsWith(QLatin1Char('/')))
-        return path;
-    char* cwd = ::getcwd(nullptr, 0);
-    if (!cwd)
-        return path;
-    const QString folder = vrx::pathFromNativeBytes(QByteArray(cwd));
-    std::free(cwd);
-    return folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + path;
-}
-
-// The arguments as the system's bytes, so that a Latin-1 file name from DOS media names its file.
-QStringList argumentList(int argc, char* argv[])
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << vrx::pathFromNativeBytes(QByteArray(argv[i]));
-    return arguments;
-}
 
 int answer(const vrx::CommandLine& line)
 {
@@ -53,12 +30,15 @@ int main(int argc, char* argv[])
 {
     // --help, --version and a wrong command line show no window: they are answered before
     // anything needs a display, so they work over ssh as well.
-    vrx::CommandLine line = vrx::parseCommandLine(argumentList(argc, argv));
-    if (line.action != vrx::CommandLine::Action::Run)
+    vrx::CommandLine line = vrx::parseCommandLine(vrx::commandLineArguments(argc, argv));
+    if (line.action != vrx::CommandLine::Action::Run) {
+        vrx::attachParentConsole();
         return answer(line);
+    }
 
     // Without a display Qt would abort with a page of advice; this says in one line what is
     // missing and ends with status 1.
+    vrx::chooseTextRendering();
     vrx::WindowSystemStart start;
     QApplication app(argc, argv);
     start.finished();
@@ -68,15 +48,18 @@ int main(int argc, char* argv[])
     QApplication::setDesktopFileName(QStringLiteral("vrxpv"));
     QApplication::setApplicationVersion(vrx::VersionText());
     QApplication::setWindowIcon(vrx::programIcon());
+    vrx::useStandInsForMissingFaces();
 
     // Qt has taken its own options out of argv; what is left is read once more.
-    line = vrx::parseCommandLine(argumentList(argc, argv));
-    if (line.action != vrx::CommandLine::Action::Run)
+    line = vrx::parseCommandLine(vrx::applicationArguments(argc, argv));
+    if (line.action != vrx::CommandLine::Action::Run) {
+        vrx::attachParentConsole();
         return answer(line);
+    }
 
     vrx::QtPlatform platform;
     vrx::MainForm window(platform);
-    window.setStartLog(absoluteLogPath(line.logPath));
+    window.setStartLog(vrx::absoluteCommandLinePath(line.logPath));
     // Centred on the screen at its first showing. Asking for the focus as well lets the
     // splash appear even where no window manager hands it over.
     window.show();

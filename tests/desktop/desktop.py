@@ -5,10 +5,12 @@ Only Debian's tools are used: Xvfb, openbox, xprop, xdotool, import (imagemagick
 libatspi through GObject introspection.
 """
 
+import http.server
 import os
 import re
 import shutil
 import subprocess
+import threading
 import time
 import warnings
 
@@ -225,3 +227,50 @@ class Node:
         for child in self.children:
             lines.append(child.dump(indent + 1))
         return "\n".join(lines)
+
+
+class Check:
+    """Collects failed expectations, so that one run reports all of them."""
+
+    def __init__(self):
+        self.failures = []
+
+    def equal(self, what, actual, expected):
+        if actual != expected:
+            self.failures.append(f"{what}: expected {expected!r}, got {actual!r}")
+
+    def true(self, what, condition, detail=""):
+        if not condition:
+            self.failures.append(what + (f" ({detail})" if detail else ""))
+
+
+class VersionServer:
+    """The author's web site on loopback: /dl/swv.txt answers with `body`, or 404 when None."""
+
+    def __init__(self, body=None):
+        self.body = body
+        self.requests = []
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                server.requests.append(self.path)
+                if self.path != "/dl/swv.txt" or server.body is None:
+                    self.send_error(404)
+                    return
+                data = server.body.encode()
+                self.send_response(200)
+                self.send_header("Content-Type", "text/plain")
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.write(data)
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+        self.url = f"http://127.0.0.1:{self.httpd.server_address[1]}"
+
+    def close(self):
+        self.httpd.shutdown()

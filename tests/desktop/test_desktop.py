@@ -10,18 +10,16 @@ not allowed under CI=true).
 Usage: test_desktop.py VRXPV VRXLOG SAMPLES_DIR OUTPUT_DIR
 """
 
-import http.server
 import os
 import re
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop, Node, missing_tools, wait_for  # noqa: E402
+from desktop import Check, Desktop, Node, VersionServer, missing_tools, wait_for  # noqa: E402
 
 TITLE = "View & Print VRX Log Files"
 CAPTION = TITLE + ", v1.3 - Jan 2025 / QX"
@@ -32,51 +30,6 @@ QUESTION = "Goto the Program Homepage for info ?"
 # _MOTIF_WM_HINTS: flags, functions, decorations.
 MWM_FLAG_FUNCTIONS, MWM_FLAG_DECORATIONS = 1, 2
 MWM_FUNC_ALL, MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE, MWM_FUNC_CLOSE = 1, 8, 16, 32
-
-
-class Check:
-    """Collects failed expectations, so that one run reports all of them."""
-
-    def __init__(self):
-        self.failures = []
-
-    def equal(self, what, actual, expected):
-        if actual != expected:
-            self.failures.append(f"{what}: expected {expected!r}, got {actual!r}")
-
-    def true(self, what, condition, detail=""):
-        if not condition:
-            self.failures.append(what + (f" ({detail})" if detail else ""))
-
-
-class VersionServer:
-    """The author's web site on loopback: /dl/swv.txt answers with `body`, or 404 when None."""
-
-    def __init__(self):
-        self.body = None
-        server = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                if self.path != "/dl/swv.txt" or server.body is None:
-                    self.send_error(404)
-                    return
-                data = server.body.encode()
-                self.send_response(200)
-                self.send_header("Content-Type", "text/plain")
-                self.send_header("Content-Length", str(len(data)))
-                self.end_headers()
-                self.wfile.write(data)
-
-            def log_message(self, *args):
-                pass
-
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
-        self.url = f"http://127.0.0.1:{self.httpd.server_address[1]}"
-
-    def close(self):
-        self.httpd.shutdown()
 
 
 class Session:
