@@ -14,7 +14,7 @@ namespace {
 const std::string_view Separator = "\r\n";
 
 // Bytes of a log converted at once by a reader that goes through many lines in order.
-constexpr std::int64_t RunBytes = 1 << 20;
+constexpr std::int64_t RunBytes = 256 << 10;
 
 // Collects the text a scan makes.
 class Collected : public LogSink {
