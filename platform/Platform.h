@@ -69,6 +69,17 @@ struct DownloadResult {
 // Receives the outcome of a download, once.
 using DownloadDone = std::function<void(const DownloadResult&)>;
 
+// How far a long task has come, as the user sees it: a window with the task's state and a
+// Cancel button, shown once the task has taken a moment (nothing is shown for a quick one).
+// It goes when this object does.
+class TaskProgress {
+public:
+    virtual ~TaskProgress() = default;
+    // Tells how far the task has come, out of the total it was started with, and in words;
+    // false once the user has asked to cancel the task.
+    virtual bool update(qint64 done, const QString& text) = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -104,6 +115,10 @@ public:
 
     // Let the event loop process what is pending, once; user input is left for later.
     virtual void processEvents() = 0;
+
+    // Starts telling the progress of a task of `total` steps over the parent window, which
+    // takes no input until the task ends.
+    virtual std::unique_ptr<TaskProgress> startProgress(QWidget* parent, const QString& title, qint64 total) = 0;
 
     // Hand a URL (web page, mailto:) to the desktop.
     virtual void openUrl(const QUrl& url) = 0;

@@ -18,6 +18,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -202,6 +203,43 @@ void QtPlatform::processEvents()
     // Lets the windows repaint and timers run. What the user clicked or typed meanwhile waits
     // for the main loop, so no second command starts in the middle of this one.
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+namespace {
+
+// Qt's progress window: it shows itself once the task looks like taking more than half a second,
+// and while shown, each update lets the windows repaint and its Cancel button be clicked.
+class DialogProgress : public TaskProgress {
+public:
+    DialogProgress(QWidget* parent, const QString& title, qint64 total)
+        : m_scale(std::max<qint64>(1, (total + INT_MAX - 1) / INT_MAX)),
+          m_dialog(QString(), QStringLiteral("Cancel"), 0, int(total / m_scale), parent)
+    {
+        m_dialog.setWindowTitle(title);
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(500);
+        m_dialog.setAutoReset(false);
+        m_dialog.setAutoClose(false);
+        m_dialog.setValue(0);
+    }
+
+    bool update(qint64 done, const QString& text) override
+    {
+        m_dialog.setLabelText(text);
+        m_dialog.setValue(int(std::min<qint64>(done / m_scale, m_dialog.maximum())));
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    qint64 m_scale;   // steps of the task to one of the dialog's, which counts in int
+    QProgressDialog m_dialog;
+};
+
+} // namespace
+
+std::unique_ptr<TaskProgress> QtPlatform::startProgress(QWidget* parent, const QString& title, qint64 total)
+{
+    return std::make_unique<DialogProgress>(parent, title, total);
 }
 
 void QtPlatform::openUrl(const QUrl& url)

@@ -20,6 +20,7 @@ public:
     bool exists(const QString& path) override;
     void setBusy(bool busy) override;
     void processEvents() override;
+    std::unique_ptr<TaskProgress> startProgress(QWidget* parent, const QString& title, qint64 total) override;
     void openUrl(const QUrl& url) override;
     void download(const QUrl& url, const QString& targetFile, const DownloadOptions& options,
                   QObject* context, DownloadDone done) override;

@@ -7,6 +7,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <functional>
@@ -24,6 +25,74 @@ QString printJobName(const QString& logName, int copy, int copies)
 namespace {
 
 using PrintCopy = std::function<void(Printer&, const PageSelection&)>;
+
+// The user chose Cancel while the log was printed.
+struct PrintCancelled {};
+
+// The printer as the layout uses it, telling the user each page it finishes out of all the
+// pages of all copies, and stopping the printing when the user cancels.
+class PagesTold : public Printer {
+public:
+    PagesTold(Printer& printer, TaskProgress& progress, qint64 pagesPerCopy, int copies)
+        : m_printer(printer), m_progress(progress), m_pagesPerCopy(pagesPerCopy), m_copies(copies)
+    {
+        tell();
+    }
+
+    void setFontName(const QString& name) override { m_printer.setFontName(name); }
+    void setFontSize(float points) override { m_printer.setFontSize(points); }
+    float currentX() const override { return m_printer.currentX(); }
+    void setCurrentX(float twips) override { m_printer.setCurrentX(twips); }
+    float currentY() const override { return m_printer.currentY(); }
+    void setCurrentY(float twips) override { m_printer.setCurrentY(twips); }
+    void setForeColor(QRgb colour) override { m_printer.setForeColor(colour); }
+    void print(const QString& text) override
+    {
+        m_printer.print(text);
+        m_onPage = true;
+    }
+    void newPage() override
+    {
+        pageDone();
+        m_printer.newPage();
+    }
+    void endDoc() override
+    {
+        pageDone();
+        m_printer.endDoc();
+    }
+    QString deviceName() const override { return m_printer.deviceName(); }
+    void setJobName(const QString& name) override { m_printer.setJobName(name); }
+    QSizeF printableSize() const override { return m_printer.printableSize(); }
+
+private:
+    void pageDone()
+    {
+        if (!m_onPage)
+            return;
+        m_onPage = false;
+        ++m_pagesDone;
+        tell();
+    }
+
+    void tell()
+    {
+        // The page being printed, or the last one once all are done.
+        const qint64 next = std::min(m_pagesDone, m_pagesPerCopy * m_copies - 1);
+        QString text = QStringLiteral("Printing page %1 of %2").arg(next % m_pagesPerCopy + 1).arg(m_pagesPerCopy);
+        if (m_copies > 1)
+            text += QStringLiteral(", copy %1 of %2").arg(next / m_pagesPerCopy + 1).arg(m_copies);
+        if (!m_progress.update(m_pagesDone, text + QStringLiteral(" on ") + m_printer.deviceName()))
+            throw PrintCancelled();
+    }
+
+    Printer& m_printer;
+    TaskProgress& m_progress;
+    qint64 m_pagesPerCopy;
+    int m_copies;
+    qint64 m_pagesDone = 0;
+    bool m_onPage = false;
+};
 
 // "Pages 5 to 9 are not in the log, which has 4 pages. Nothing was printed."
 QString nothingToPrintMessage(const PageSelection& pages, qsizetype pageCount)
@@ -111,12 +180,20 @@ void printCommand(Platform& platform, QWidget* window, qsizetype lineCount, cons
     platform.setBusy(true);
     try {
         if (printer) {
+            // A long print tells its pages as they are done; Cancel drops the copy being
+            // printed, and the copies already handed to the printer stay with it.
+            const qint64 pagesPerCopy = choice->pages.empty() ? pageCount : selectedPageCount(choice->pages, pageCount);
+            const std::unique_ptr<TaskProgress> progress =
+                platform.startProgress(window, ProgramTitle, pagesPerCopy * choice->copies);
+            PagesTold told(*printer, *progress, std::max<qint64>(1, pagesPerCopy), choice->copies);
             for (int copy = 1; copy <= choice->copies; ++copy) {
-                printer->setJobName(printJobName(logName, copy, choice->copies));
-                printCopy(*printer, choice->pages);
+                told.setJobName(printJobName(logName, copy, choice->copies));
+                printCopy(told, choice->pages);
             }
             printer->endDoc();   // nothing is pending: no page, no job
         }
+    } catch (const PrintCancelled&) {
+        // The user stopped it: nothing to tell.
     } catch (const std::exception& error) {
         failure = cannotPrint(error);
     }

@@ -56,6 +56,8 @@ private slots:
     void askedOrTold_data();
     void askedOrTold();
     void cancel();
+    void progress_data();
+    void progress();
     void noPrinterInstalled();
     void failureBeforeDialogIsQuiet();
     void printingFailureIsReported();

@@ -243,6 +243,49 @@ void TestPrintCommand::cancel()
     QCOMPARE(printers.defaultPrinter, QStringLiteral("Office"));
 }
 
+void TestPrintCommand::progress_data()
+{
+    QTest::addColumn<int>("cancelAfter");   // updates told before Cancel; -1: never
+    QTest::addColumn<QStringList>("told");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QStringList>("jobs");
+
+    QTest::newRow("every page told") << -1
+        << QStringList{"Printing page 1 of 2, copy 1 of 2 on Lab", "Printing page 2 of 2, copy 1 of 2 on Lab",
+                       "Printing page 1 of 2, copy 2 of 2 on Lab", "Printing page 2 of 2, copy 2 of 2 on Lab",
+                       "Printing page 2 of 2, copy 2 of 2 on Lab"}
+        << QStringList{"open Lab", "end 2 pages", "end 2 pages", "end empty", "select Office"}
+        << QStringList{"a.log (copy 1 of 2)", "a.log (copy 2 of 2)"};
+    // Cancel in the second copy: the first one is with the printer, the second is dropped, the
+    // default printer is put back, and nothing is said.
+    QTest::newRow("cancelled in the second copy") << 4
+        << QStringList{"Printing page 1 of 2, copy 1 of 2 on Lab", "Printing page 2 of 2, copy 1 of 2 on Lab",
+                       "Printing page 1 of 2, copy 2 of 2 on Lab", "Printing page 2 of 2, copy 2 of 2 on Lab"}
+        << QStringList{"open Lab", "end 2 pages", "select Office"} << QStringList{"a.log (copy 1 of 2)"};
+}
+
+void TestPrintCommand::progress()
+{
+    QFETCH(int, cancelAfter);
+    QFETCH(QStringList, told);
+    QFETCH(QStringList, events);
+    QFETCH(QStringList, jobs);
+
+    test::ScriptedPlatform platform;
+    platform.printerAnswers << PrinterChoice{QStringLiteral("Lab"), 2, {}, nullptr};
+    platform.cancelAfterUpdates = cancelAfter;
+    FakePrinters printers;
+    printers.openingMakesDefault = true;
+    PrintDisplay_Click(platform, nullptr, lines(60), printers, QStringLiteral("a.log"));
+    QCOMPARE(platform.progressTotals, QList<qint64>{4});
+    QCOMPARE(platform.progressTexts, told);
+    QCOMPARE(printers.events, events);
+    QCOMPARE(printers.jobNames, jobs);
+    QCOMPARE(printers.defaultPrinter, QStringLiteral("Office"));
+    QVERIFY(platform.messages.isEmpty());
+    QVERIFY(!platform.busy);
+}
+
 void TestPrintCommand::noPrinterInstalled()
 {
     // No dialog whose Print button could only fail: the message says why nothing prints.

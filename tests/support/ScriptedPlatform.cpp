@@ -68,6 +68,24 @@ void ScriptedPlatform::setBusy(bool on)
     busy = on;
 }
 
+std::unique_ptr<TaskProgress> ScriptedPlatform::startProgress(QWidget*, const QString&, qint64 total)
+{
+    class Told : public TaskProgress {
+    public:
+        explicit Told(ScriptedPlatform& platform) : m_platform(platform) {}
+        bool update(qint64, const QString& text) override
+        {
+            m_platform.progressTexts.append(text);
+            return m_platform.cancelAfterUpdates < 0 || m_platform.progressTexts.size() < m_platform.cancelAfterUpdates;
+        }
+
+    private:
+        ScriptedPlatform& m_platform;
+    };
+    progressTotals.append(total);
+    return std::make_unique<Told>(*this);
+}
+
 void ScriptedPlatform::processEvents()
 {
     ++processEventsCalls;

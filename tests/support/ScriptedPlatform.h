@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QStringList>
 #include <functional>
 
 namespace vrx::test {
@@ -39,6 +40,12 @@ public:
     bool busy = false;
     int processEventsCalls = 0;
 
+    // Progress told: each update's text, and the totals started with. Cancel is chosen once
+    // this many updates have been told (never when negative).
+    QStringList progressTexts;
+    QList<qint64> progressTotals;
+    int cancelAfterUpdates = -1;
+
     // Settings keyed "app/section/key", and a count of writes.
     QMap<QString, QVariant> settings;
     int settingWrites = 0;
@@ -67,6 +74,7 @@ public:
     bool exists(const QString& path) override;
     void setBusy(bool on) override;
     void processEvents() override;
+    std::unique_ptr<TaskProgress> startProgress(QWidget* parent, const QString& title, qint64 total) override;
     void openUrl(const QUrl& url) override;
     void download(const QUrl& url, const QString& targetFile, const DownloadOptions& options,
                   QObject* context, DownloadDone done) override;
