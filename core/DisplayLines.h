@@ -150,46 +150,17 @@ public:
     template <class Line>
     void forEachFrom(size_t first, Line&& line) const
     {
-        std::string scratch;
-        for (size_t b = blockOf(first); b < blockCount();) {
-            size_t blocks = 0;
-            const std::string_view text = runText(b, scratch, blocks);
-            std::uint64_t offset = block(b).firstCharacter;
-            size_t number = block(b).firstLine;
-            for (size_t at = 0; at < text.size(); ++number) {
+        bool more = true;
+        forEachRun(first, m_count, [&](std::string_view text, size_t number, std::uint64_t offset, size_t) {
+            for (size_t at = 0; at < text.size() && more; ++number) {
                 const BasicLineAt<char> found = lineAt(text, at);
                 at = found.next;
-                if (number >= first && !line(found.text, found.end, offset))
-                    return;
+                if (number >= first)
+                    more = line(found.text, found.end, offset);
                 offset += found.text.size() + 1;
             }
-            b += blocks;
-        }
-    }
-
-    // The same for the lines before `end` only: no more lines are converted than those.
-    template <class Line>
-    void forEachIn(size_t first, size_t end, Line&& line) const
-    {
-        std::string scratch;
-        end = std::min(end, m_count);
-        if (first >= end)
-            return;
-        const size_t until = blockOf(end - 1) + 1;
-        for (size_t b = blockOf(first); b < until;) {
-            size_t blocks = 0;
-            const std::string_view text = runText(b, scratch, blocks, until);
-            std::uint64_t offset = block(b).firstCharacter;
-            size_t number = block(b).firstLine;
-            for (size_t at = 0; at < text.size() && number < end; ++number) {
-                const BasicLineAt<char> found = lineAt(text, at);
-                at = found.next;
-                if (number >= first && !line(found.text, found.end, offset))
-                    return;
-                offset += found.text.size() + 1;
-            }
-            b += blocks;
-        }
+            return more;
+        });
     }
 
     // Calls run(text, firstLine, firstCharacter, endLine) for the text of runs of lines, from
