@@ -197,6 +197,8 @@ void LogView::open(const QString& fullPath)
     connect(m_load.get(), &LogLoad::finished, this, &LogView::finishReading);
     resetDisplay();
     m_loadShown = true;
+    // What is shown can be cleared, which also ends the reading.
+    emit logOpened();
     showReading();
     m_readingTimer.start();
 }

@@ -117,7 +117,7 @@ public:
 signals:
     // A log's folder, as soon as it is chosen (also when reading it fails afterwards).
     void folderChosen(const QString& folder);
-    // A log was read whole and is shown.
+    // A log was read whole and is shown, or a long one is being read and its first lines are.
     void logOpened();
     // Whether the display holds a whole log that may be printed.
     void printableChanged(bool printable);

@@ -78,6 +78,7 @@ void ReadingTest::firstScreenWhileReading()
     QCOMPARE(bar->format(), QStringLiteral("Reading %p%"));
     QVERIFY(bar->value() < 100);
     QVERIFY(!h.printDisplay.isEnabled());
+    QVERIFY(h.clearTests.isEnabled());   // Clear ends the reading
     QCOMPARE(h.platform.processEventsCalls, 0);
     // The box answers meanwhile: the caret moves through what is read so far.
     QTest::keyClick(h.display, Qt::Key_PageDown);
