@@ -199,9 +199,20 @@ public:
     // first byte not yet searched for a CR; b[0] stands at `offset` of the input.
     bool takeLines(char* b, size_t size, size_t& pos, size_t& scanned, bool atEnd, std::int64_t offset)
     {
-        // Counting the characters only, nothing is written.
-        return m_textKind == ScanText::Lengths ? takeLinesAs<false>(b, size, pos, scanned, atEnd, offset)
-                                               : takeLinesAs<true>(b, size, pos, scanned, atEnd, offset);
+        // Counting the characters only, nothing is written; where no one is told the lines,
+        // their line feeds are not kept either. Each way has a loop of its own, which keeps the
+        // byte loop's state in registers.
+        switch (m_textKind) {
+        case ScanText::Lengths:
+            return takeLinesAs<false, true>(b, size, pos, scanned, atEnd, offset);
+        case ScanText::Windows1252:
+            return takeLinesAs<true, true>(b, size, pos, scanned, atEnd, offset);
+        case ScanText::Utf8:
+            return takeLinesAs<true, false>(b, size, pos, scanned, atEnd, offset);
+        case ScanText::None:
+            break;
+        }
+        return takeLinesAs<false, false>(b, size, pos, scanned, atEnd, offset);
     }
 
     // Converts a part of a long line not yet known to pass and hands it on; the part must not
@@ -229,7 +240,7 @@ public:
 private:
     bool makesText() const { return m_textKind == ScanText::Windows1252 || m_textKind == ScanText::Utf8; }
 
-    template <bool Write>
+    template <bool Write, bool Lines>
     bool takeLinesAs(char* b, size_t size, size_t& pos, size_t& scanned, bool atEnd, std::int64_t offset)
     {
         const ByteTable& table = m_table;
@@ -249,7 +260,8 @@ private:
             const unsigned char* p = in + at;
             const unsigned char* const limit = in + std::min(size, at + ShortLine + 1);
             bool ended = false;
-            m_lineFeeds.clear();
+            if constexpr (Lines)
+                m_lineFeeds.clear();
             while (p < limit) {
                 const unsigned char c = *p;
                 const unsigned length = table.length[c];
@@ -265,7 +277,8 @@ private:
                     break;
                 }
                 if (c == '\n') {
-                    m_lineFeeds.push_back(o - textStart);
+                    if constexpr (Lines)
+                        m_lineFeeds.push_back(o - textStart);
                     if constexpr (Write)
                         out[o] = '\n';
                     ++o;
@@ -298,7 +311,7 @@ private:
                 if constexpr (Write)
                     m_used = static_cast<size_t>(out + o - m_block.get());
                 const size_t next = afterCr(b, size, stop);
-                if (m_tellLines) {
+                if constexpr (Lines) {
                     const std::string_view raw(b + at, stop - at);
                     const size_t characters = o - textStart;
                     ScannedLine line{m_r.lines + 1, offset + static_cast<std::int64_t>(at), raw,
