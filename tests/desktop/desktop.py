@@ -54,6 +54,14 @@ class Desktop:
     def __init__(self, workdir):
         self.workdir = workdir
         self.procs = []
+        try:
+            self._start_desktop()
+        except BaseException:
+            # Nothing stays behind a desktop that did not come up.
+            self.close()
+            raise
+
+    def _start_desktop(self):
         self.env = dict(os.environ)
         # xprop then prints titles as UTF-8, not as escapes.
         self.env["LC_ALL"] = "C.UTF-8"
@@ -72,7 +80,8 @@ class Desktop:
         self.env["DISPLAY"] = self.display
         self.env.pop("WAYLAND_DISPLAY", None)
         self._start(["openbox", "--sm-disable"])
-        wait_for("openbox", lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"))
+        wait_for("openbox", lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"),
+                 timeout=30)
         # The accessibility bus, announced on the session bus as a screen reader's desktop has it.
         self._start([BUS_LAUNCHER, "--launch-immediately"])
         time.sleep(0.5)
