@@ -34,10 +34,10 @@ inline std::wstring wideName(const char* name)
 }
 inline int status(const char* name, Status* info) { return ::_wstat64(wideName(name).c_str(), info); }
 inline int status(int fd, Status* info) { return ::_fstat64(fd, info); }
-inline int openForReading(const char* name)
-{
-    return ::_wopen(wideName(name).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-}
+// Open for reading in binary mode, shared for writing, renaming and deleting too: a log stays
+// open while it is shown, and the program that writes it, or the user, must still be able to
+// replace or remove it meanwhile (RegularFileWindows.cpp).
+int openForReading(const char* name);
 inline std::int64_t read(int fd, char* data, size_t size)
 {
     return ::_read(fd, data, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));

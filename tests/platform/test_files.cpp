@@ -1,6 +1,7 @@
 // The files vrxlog writes, on the system's own calls: the same table on Linux and, cross-built,
 // under Wine, so that the POSIX and the Windows half keep the same guarantees.
 
+#include "core/RegularFile.h"
 #include "platform/Files.h"
 #include "tests/core/CoreTest.h"
 
@@ -127,6 +128,26 @@ CORE_TEST(replacingFiles)
         CHECK_EQ(readFile(target), std::string("new\r\ncontent\n"));
         CHECK_EQ(folder.names().size(), size_t(1));
     }
+}
+
+// A log stays open while the window shows it: meanwhile it can still be renamed and deleted, as
+// the program that writes the logs and the user's file manager do, and what is open reads on.
+CORE_TEST(openLogCanBeRenamedAndDeleted)
+{
+    const Folder folder;
+    const std::string log = folder.file("run.log");
+    writeFile(log, "first\r\nsecond\r\n");
+    RegularFile open(log);
+    CHECK(open.isOpen());
+    std::error_code renamed;
+    fs::rename(fromUtf8(log), fromUtf8(folder.file("old.log")), renamed);
+    CHECK(!renamed);
+    std::error_code removed;
+    fs::remove(fromUtf8(folder.file("old.log")), removed);
+    CHECK(!removed);
+    char bytes[32] = {};
+    CHECK_EQ(open.read(bytes, sizeof bytes), std::int64_t(15));
+    CHECK_EQ(std::string(bytes, 6), std::string("first\r"));
 }
 
 CORE_TEST(inspectingTargets)
