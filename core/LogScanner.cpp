@@ -697,9 +697,13 @@ LogRead scanLog(ScanInput& file, const std::string& path, LogSink& sink, const S
                 continue;
             }
             // A small file gets a small buffer; one that grows while it is read is read on. A
-            // pipe tells no size.
-            const size_t want = !file.seekable() ? readSize : static_cast<size_t>(
-                std::min<std::int64_t>(static_cast<std::int64_t>(readSize), std::max<std::int64_t>(file.remaining() + 1, 4096)));
+            // pipe tells no size. A part of a file that runs to its end has the largest offset
+            // there is for its end: one more than what remains of it would not fit.
+            const std::int64_t remaining = file.seekable() ? file.remaining() : static_cast<std::int64_t>(readSize);
+            const size_t want = remaining >= static_cast<std::int64_t>(readSize)
+                                    ? readSize
+                                    : static_cast<size_t>(std::min<std::int64_t>(
+                                          static_cast<std::int64_t>(readSize), std::max<std::int64_t>(remaining + 1, 4096)));
             if (buffer.size() < filled + want)
                 buffer.resize(filled + want);
             const size_t kept = filled;

@@ -12,6 +12,7 @@ Usage: test_desktop.py VRXPV VRXLOG SAMPLES_DIR OUTPUT_DIR
 
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -26,6 +27,11 @@ CAPTION = TITLE + ", v1.3 - Jan 2025 / QX"
 ABOUT = "About " + TITLE
 VERSION_BOX = "Current Version: 1.3"
 QUESTION = "Goto the Program Homepage for info ?"
+
+# About a gigabyte: two threads read a log from the page cache at about 1 GB/s here, and the
+# reading has to go on long enough for a screen reader to read a line meanwhile and see it still
+# going on. Written in a fraction of a second.
+LARGE_LOG_BYTES = 1000 << 20
 
 # _MOTIF_WM_HINTS: flags, functions, decorations.
 MWM_FLAG_FUNCTIONS, MWM_FLAG_DECORATIONS = 1, 2
@@ -102,9 +108,14 @@ def run_in(desk, check, vrxpv, vrxlog, samples, out, server, private):
     for name in ("AppData", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI", "QT_STYLE_OVERRIDE"):
         env.pop(name, None)
     s = Session(desk, check, out)
-    # First as started from the menu, then as a file manager starts it for a log (Exec=vrxpv %f).
+    large = os.path.join(private, "large.log")
+    # First as started from the menu, then as a file manager starts it for a log (Exec=vrxpv %f),
+    # then so for a log that takes a while to read.
     for argv, cwd, play in (([vrxpv], None, lambda: scenario(s, desk, check, vrxlog, samples, server)),
-                            ([vrxpv, "scope-fail.log"], samples, lambda: from_file_manager(s, desk, check, vrxlog, samples))):
+                            ([vrxpv, "scope-fail.log"], samples, lambda: from_file_manager(s, desk, check, vrxlog, samples)),
+                            ([vrxpv, large], None, lambda: while_reading(s, desk, check, vrxlog, samples))):
+        if argv[-1] == large:
+            write_large_log(os.path.join(samples, "scope-fail"), large[:-4])
         s.proc = subprocess.Popen(argv, cwd=cwd, env=env, stdout=subprocess.DEVNULL,
                                   stderr=open(os.path.join(out, "vrxpv.stderr"), "a"))
         try:
@@ -113,6 +124,9 @@ def run_in(desk, check, vrxpv, vrxlog, samples, out, server, private):
             if s.proc.poll() is None:
                 s.proc.kill()
                 s.proc.wait()
+            if argv[-1] == large:
+                os.remove(large)
+                os.remove(large[:-3] + "tst")
 
 
 def log_shown(s, check, vrxlog, log, what, timeout):
@@ -176,6 +190,66 @@ def from_file_manager(s, desk, check, vrxlog, samples):
     desk.key("Escape")
     desk.gone(find["id"])
     exit_by_menu(s, desk, check, "command line: ")
+
+
+def write_large_log(sample, path):
+    """sample.log over and over as path.log, LARGE_LOG_BYTES long, and sample's status file."""
+    with open(sample + ".log", "rb") as f:
+        block = f.read()
+    block *= (1 << 20) // len(block)
+    with open(path + ".log", "wb") as f:
+        for _ in range(LARGE_LOG_BYTES // len(block)):
+            f.write(block)
+    shutil.copyfile(sample + ".tst", path + ".tst")
+
+
+def accessible_with_role(acc, role, depth=0):
+    """The first accessible of `role` at or under acc. No text is read on the way: Display may
+    hold hundreds of megabytes."""
+    if acc.get_role_name() == role:
+        return acc
+    if depth < 12:
+        for i in range(acc.get_child_count()):
+            child = acc.get_child_at_index(i)
+            found = child is not None and accessible_with_role(child, role, depth + 1)
+            if found:
+                return found
+    return None
+
+
+def while_reading(s, desk, check, vrxlog, samples):
+    # The first lines of a large log are there at once and read by the screen reader while the
+    # rest is read, with the reading's progress in Display; Exit then ends the program at once.
+    Atspi = desk.Atspi
+    expected = subprocess.run([vrxlog, "text", os.path.join(samples, "scope-fail.log")], capture_output=True,
+                              text=True, encoding="utf-8").stdout.split("\n", 1)[0]
+    app = desk.application("vrxpv")
+
+    def progress():
+        desk.fresh(app)
+        for i in range(app.get_child_count()):
+            frame = app.get_child_at_index(i)
+            if frame is not None and frame.get_name() == CAPTION:
+                # Once hidden, the bar stays in the tree, no longer showing.
+                bar = accessible_with_role(frame, "progress bar")
+                if bar is not None and bar.get_state_set().contains(Atspi.StateType.SHOWING):
+                    return frame, bar
+        return None
+    frame, bar = wait_for("the reading's progress in Display", progress, 15, 0.05)
+    display = accessible_with_role(frame, "text")
+    first = Atspi.Text.get_text_at_offset(display, 0, Atspi.TextBoundaryType.LINE_START).content
+    percent = Atspi.Value.get_current_value(bar)
+    still = progress()
+    s.screenshot("large-log-reading")
+    check.equal("large log: the first line read while the log is read", first.rstrip("\n"), expected)
+    check.equal("large log: the progress read", bar.get_name(), "Reading the log")
+    check.true("large log: the reading still going on after the first line was read",
+               still is not None and percent < 100, f"{percent} %")
+    started = time.monotonic()
+    exit_by_menu(s, desk, check, "large log: ")
+    # The keys alone take about half a second to type.
+    check.true("large log: Exit ends the program at once", time.monotonic() - started < 2.5,
+               f"{time.monotonic() - started:.1f} s")
 
 
 def scenario(s, desk, check, vrxlog, samples, server):

@@ -73,6 +73,8 @@ class ReadingTest : public QObject {
 private slots:
     void firstScreenWhileReading();
     void failureAfterTheFirstScreen();
+    void stoppedAtOnce_data();
+    void stoppedAtOnce();
     void findWhileTheWindowAnswers();
     void changedWhileShown_data();
     void changedWhileShown();

@@ -1,6 +1,7 @@
 // A large log read while the window answers: its first lines at once, the rest with their
-// progress, the outcome of "&Open File" at the end; a search that goes on while the window
-// answers; and a log whose file changes while it is shown. The file is read as slowly as from a
+// progress, the outcome of "&Open File" at the end; Clear and another log that end the reading
+// at once; a search that goes on while the window answers; and a log whose file changes while
+// it is shown. The file is read as slowly as from a
 // slow disk, so that each case sees the reading going on.
 
 #include "tests/logview/Harness.h"
@@ -8,11 +9,16 @@
 #include "platform/LogFiles.h"
 #include "tests/logview/LogViewTests.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -51,6 +57,18 @@ void slowDisk(LogFile& file)
         if (offset >= (1 << 20))
             std::this_thread::sleep_for(std::chrono::milliseconds(15));
     });
+}
+
+// Whether this process holds the file open (a log the window let go of must not stay open:
+// Windows would not let it be deleted or replaced). Looked at where the system lists it.
+bool heldOpen(const QString& path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System))
+        if (fd.symLinkTarget() == target)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -122,6 +140,88 @@ void ReadingTest::failureAfterTheFirstScreen()
     QVERIFY(h.view->displayLines().text() == readLogFile(path).text);
     QVERIFY(!h.printDisplay.isEnabled());
     QCOMPARE(h.items(), QStringList{QStringLiteral("from before")});
+}
+
+void ReadingTest::stoppedAtOnce_data()
+{
+    QTest::addColumn<bool>("clear");          // Clear answered Yes, else another log opened
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<bool>("printable");
+    QTest::addColumn<QStringList>("titles");  // of the messages
+
+    QTest::newRow("cleared") << true << QString() << QStringList() << false
+                             << QStringList{QStringLiteral("Create Log File")};
+    QTest::newRow("another log opened") << false << QStringLiteral("second") << QStringList{"Test # 1  - PASS"}
+                                        << true << QStringList();
+}
+
+void ReadingTest::stoppedAtOnce()
+{
+    QFETCH(bool, clear);
+    QFETCH(QString, shown);
+    QFETCH(QStringList, items);
+    QFETCH(bool, printable);
+    QFETCH(QStringList, titles);
+    QTemporaryDir dir;
+    const QString first = writeFile(dir, QStringLiteral("large.log"), largeLog(8 << 20));
+    writeFile(dir, QStringLiteral("large.tst"), "0,0,0\r\n");
+    const QString second = writeFile(dir, QStringLiteral("second.log"), "second\r\n");
+    writeFile(dir, QStringLiteral("second.tst"), "1\r\n");
+    Harness h;
+    // The first log from a disk slow enough that its reading would go on for a second;
+    // every read of it once it should have stopped is counted.
+    std::atomic<bool> stopped{false};
+    std::atomic<int> lateReads{0};
+    int filesOpened = 0;
+    h.view->setFileOpened([&](LogFile& file) {
+        if (filesOpened++ > 0)
+            return;
+        file.setReadHook([&](std::int64_t offset) {
+            if (stopped.load())
+                ++lateReads;
+            if (offset >= (1 << 20))
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        });
+    });
+    h.load(first);
+    QVERIFY(h.view->isReading());
+    QVERIFY(!h.display->isEmpty());
+#ifdef Q_OS_LINUX
+    QVERIFY(heldOpen(first));
+#endif
+
+    QElapsedTimer took;
+    took.start();
+    if (clear) {
+        h.platform.messageAnswers.append(MessageResult::Yes);
+        QVERIFY(h.view->clear());
+    } else {
+        h.load(second);
+    }
+    stopped.store(true);
+    QVERIFY2(took.elapsed() < 500, qPrintable(QString::number(took.elapsed())));
+    QVERIFY(!h.view->isReading());
+
+    // Nothing of the first log comes after: no read, no signal, no message.
+    QSignalSpy printableSpy(h.view, &LogView::printableChanged);
+    QSignalSpy openedSpy(h.view, &LogView::logOpened);
+    QSignalSpy statusSpy(h.view, &LogView::statusAvailableChanged);
+    QTest::qWait(300);
+    QCOMPARE(lateReads.load(), 0);
+    QCOMPARE(printableSpy.count() + openedSpy.count() + statusSpy.count(), 0);
+    QStringList shownTitles;
+    for (const auto& m : h.platform.messages)
+        shownTitles << m.title;
+    QCOMPARE(shownTitles, titles);
+    QCOMPARE(h.display->toPlainText(), shown);
+    QVERIFY(!h.display->progressBar());
+    QCOMPARE(h.items(), items);
+    QCOMPARE(h.printDisplay.isEnabled(), printable);
+    QCOMPARE(h.view->logFileName(), clear ? QString() : QStringLiteral("second.log"));
+#ifdef Q_OS_LINUX
+    QVERIFY(!heldOpen(first));
+#endif
 }
 
 void ReadingTest::findWhileTheWindowAnswers()

@@ -2,6 +2,7 @@
 #include "logview/FindForm.h"
 #include "tests/support/FormChecks.h"
 #include "platform/Identity.h"
+#include "platform/LogFiles.h"
 #include "shell/IntroForm.h"
 #include "shell/MainForm.h"
 #include "tests/support/ScriptedPlatform.h"
@@ -33,6 +34,10 @@
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <fcntl.h>
 
@@ -399,6 +404,51 @@ private slots:
         QCOMPARE(h.platform.settings.value(SettingKey).toString(), h.temp.path());
         QCOMPARE(h.endProgramCalls, 1);
         QVERIFY(!w->isVisible());
+    }
+
+    // "&Exit" and the close box while a large log is read from a slow disk: the window goes at
+    // once, and the reading with it.
+    void unloadWhileReading_data()
+    {
+        QTest::addColumn<bool>("viaExit");
+        QTest::newRow("exit") << true;
+        QTest::newRow("close") << false;
+    }
+    void unloadWhileReading()
+    {
+        QFETCH(bool, viaExit);
+        Harness h;
+        h.write(QStringLiteral("large.log"), QByteArray("DC VOLTS 200mV RANGE  190.0  PASS\r\n").repeated(240000));
+        h.write(QStringLiteral("large.tst"), "1\r\n");
+        auto w = h.makeWindow();
+        // Each read past the first megabyte takes a while, so the whole log would take seconds.
+        std::atomic<bool> unloaded{false};
+        std::atomic<int> lateReads{0};
+        w->logView().setFileOpened([&](LogFile& file) {
+            file.setReadHook([&](std::int64_t offset) {
+                if (unloaded.load())
+                    ++lateReads;
+                if (offset >= (1 << 20))
+                    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            });
+        });
+        w->logView().open(h.temp.filePath(QStringLiteral("large.log")));
+        QVERIFY(w->logView().isReading());
+
+        QElapsedTimer took;
+        took.start();
+        if (viaExit)
+            w->FExit->trigger();
+        else
+            QVERIFY(w->close());
+        unloaded.store(true);
+        QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
+        QVERIFY(!w->logView().isReading());
+        QCOMPARE(h.endProgramCalls, 1);
+        QTest::qWait(400);
+        QCOMPARE(lateReads.load(), 0);
+        QVERIFY(h.platform.messages.isEmpty());
+        QVERIFY(!w->PrintDisplay->isEnabled());
     }
 
     void menuTree()
