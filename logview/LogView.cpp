@@ -198,7 +198,7 @@ void LogView::open(const QString& fullPath)
     resetDisplay();
     m_loadShown = true;
     // What is shown can be cleared, which also ends the reading.
-    emit logOpened();
+    emit clearAvailableChanged(true);
     showReading();
     m_readingTimer.start();
 }
@@ -260,6 +260,7 @@ void LogView::finishReading()
         // Nothing of the log is shown when it could not be held.
         if (shown)
             resetDisplay();
+        emit clearAvailableChanged(m_logOpenedOnce);
         m_platform.messageBox(window(), logReadMessage(*log.failure), ProgramTitle, MessageButtons::Ok,
                               MessageIcon::Information);
         return;
@@ -279,6 +280,7 @@ void LogView::finishReading()
     } catch (const std::bad_alloc&) {
         // The text was read but cannot be shown: nothing of it stays, and the user is told.
         resetDisplay();
+        emit clearAvailableChanged(m_logOpenedOnce);
         m_platform.messageBox(window(), logReadMessage({LogFailure::Kind::OutOfMemory, file->name(), 0, {}}),
                               ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
         return;
@@ -297,6 +299,7 @@ void LogView::finishReading()
     m_platform.processEvents();
     Display->setFocus();
     emit printableChanged(true);
+    m_logOpenedOnce = true;
     emit logOpened();
 
     StatusList->clear();

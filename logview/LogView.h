@@ -117,8 +117,11 @@ public:
 signals:
     // A log's folder, as soon as it is chosen (also when reading it fails afterwards).
     void folderChosen(const QString& folder);
-    // A log was read whole and is shown, or a long one is being read and its first lines are.
+    // A log was read whole and is shown.
     void logOpened();
+    // Whether Clear has something to clear: a long log being read, which Clear also stops; after
+    // a reading that shows nothing, whether a log was opened before.
+    void clearAvailableChanged(bool available);
     // Whether the display holds a whole log that may be printed.
     void printableChanged(bool printable);
     // Whether the status area may be shown: a good status file came with the log.
@@ -160,6 +163,7 @@ private:
     std::unique_ptr<LogLoad> m_load;
     QString m_loadPath;
     bool m_loadShown = false;      // its lines found so far are shown
+    bool m_logOpenedOnce = false;  // a log was read whole and shown, at some time
     size_t m_blocksShown = 0;
     QTimer m_readingTimer;
     // A search asked for while a log is read, made once it has been.

@@ -78,6 +78,7 @@ void MainForm::connectLogView()
     // The menu items follow the log view: what it can print, clear and show.
     connect(m_logView, &LogView::printableChanged, PrintDisplay, &QAction::setEnabled);
     connect(m_logView, &LogView::logOpened, ClearTests, [this] { ClearTests->setEnabled(true); });
+    connect(m_logView, &LogView::clearAvailableChanged, ClearTests, &QAction::setEnabled);
     connect(m_logView, &LogView::statusAvailableChanged, ShowTestStatus, &QAction::setEnabled);
     connect(m_logView, &LogView::statusShownChanged, ShowTestStatus, &QAction::setChecked);
     connect(m_logView, &LogView::folderChosen, this, [this](const QString& folder) { m_defaultDir = folder; });

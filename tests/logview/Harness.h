@@ -38,6 +38,7 @@ struct Harness {
         showTestStatus.setEnabled(false);
         QObject::connect(view, &LogView::printableChanged, &printDisplay, &QAction::setEnabled);
         QObject::connect(view, &LogView::logOpened, &clearTests, [this] { clearTests.setEnabled(true); });
+        QObject::connect(view, &LogView::clearAvailableChanged, &clearTests, &QAction::setEnabled);
         QObject::connect(view, &LogView::statusAvailableChanged, &showTestStatus, &QAction::setEnabled);
         QObject::connect(view, &LogView::statusShownChanged, &showTestStatus, &QAction::setChecked);
         QObject::connect(view, &LogView::folderChosen, view, [this](const QString& folder) { defaultDir = folder; });
