@@ -279,13 +279,15 @@ namespace {
 
 // Below this many lines a search is made by one thread.
 constexpr size_t SplitLines = 200000;
+// Up to this many characters a search is made on the thread that asks for it.
+constexpr std::uint64_t SearchedHere = 1 << 20;
 
 } // namespace
 
 FindRun::FindRun(const DisplayLines& lines, FindRequest request, std::uint64_t from, QObject* parent)
     : QObject(parent), m_lines(lines), m_request(std::move(request)), m_from(from)
 {
-    m_thread = std::thread([this] {
+    const auto run = [this] {
         std::optional<std::uint64_t> match;
         bool outOfMemory = false;
         try {
@@ -301,7 +303,13 @@ FindRun::FindRun(const DisplayLines& lines, FindRequest request, std::uint64_t f
         }
         m_ended.notify_all();
         QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
-    });
+    };
+    // A text of a megabyte or less is searched here and now: that takes a moment, and a
+    // thread of its own would cost more than the search.
+    if (m_lines.characters() <= SearchedHere)
+        run();
+    else
+        m_thread = std::thread(run);
 }
 
 std::optional<std::uint64_t> FindRun::search()

@@ -7,9 +7,20 @@
 
 namespace vrx {
 
+namespace {
+
+// A log of one read's size or less is read where it is opened: that takes a blink, and a
+// thread of its own would cost more (in memory too) than the reading.
+constexpr std::int64_t ReadHere = 1 << 20;
+
+} // namespace
+
 LogLoad::LogLoad(std::shared_ptr<LogFile> file, QObject* parent) : QObject(parent), m_file(std::move(file))
 {
-    m_thread = std::thread([this] { read(); });
+    if (m_file->openedSize() <= ReadHere)
+        read();
+    else
+        m_thread = std::thread([this] { read(); });
 }
 
 LogLoad::~LogLoad()
