@@ -7,8 +7,10 @@
 #include "platform/Twips.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QTemporaryDir>
 #include <QWidget>
 
 namespace vrx::test {
@@ -77,5 +79,15 @@ struct Harness {
         return top() == twips(display, 1680) && height() == twips(display, 6480);
     }
 };
+
+// Writes a file of the folder; a test cannot go on without it.
+inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
 
 } // namespace vrx::test

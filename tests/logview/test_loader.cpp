@@ -13,17 +13,9 @@
 
 using namespace vrx;
 using vrx::test::Harness;
+using vrx::test::writeFile;
 
 namespace {
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
 
 QByteArray toBytes(const std::string& s)
 {

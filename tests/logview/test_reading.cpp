@@ -24,6 +24,7 @@
 
 using namespace vrx;
 using vrx::test::Harness;
+using vrx::test::writeFile;
 
 namespace {
 
@@ -39,15 +40,6 @@ QByteArray largeLog(qsizetype bytes)
         log += i % 1000 == 7 ? "\n" : "\r\n";
     }
     return log + "LAST LINE\r\n";
-}
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
 }
 
 // Reads past the first megabyte take a while each, as from a slow disk.
