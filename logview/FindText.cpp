@@ -5,13 +5,13 @@
 
 #include <QChar>
 
-#include <QMetaObject>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
 #include <string>
+#include <thread>
 
 namespace vrx {
 
@@ -285,31 +285,19 @@ constexpr std::uint64_t SearchedHere = 1 << 20;
 } // namespace
 
 FindRun::FindRun(const DisplayLines& lines, FindRequest request, std::uint64_t from, QObject* parent)
-    : QObject(parent), m_lines(lines), m_request(std::move(request)), m_from(from)
+    : BackgroundTask(parent), m_lines(lines), m_request(std::move(request)), m_from(from)
 {
-    const auto run = [this] {
-        std::optional<std::uint64_t> match;
-        bool outOfMemory = false;
-        try {
-            match = search();
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-        }
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_match = match;
-            m_outOfMemory = outOfMemory;
-            m_done = true;
-        }
-        m_ended.notify_all();
-        QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
-    };
     // A text of a megabyte or less is searched here and now: that takes a moment, and a
     // thread of its own would cost more than the search.
-    if (m_lines.characters() <= SearchedHere)
-        run();
-    else
-        m_thread = std::thread(run);
+    start(
+        [this] {
+            try {
+                m_match = search();
+            } catch (const std::bad_alloc&) {
+                m_outOfMemory = true;
+            }
+        },
+        m_lines.characters() <= SearchedHere);
 }
 
 std::optional<std::uint64_t> FindRun::search()
@@ -360,24 +348,11 @@ FindRun::~FindRun()
     stop();
 }
 
-bool FindRun::waitFor(std::chrono::milliseconds time)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_ended.wait_for(lock, time, [this] { return m_done; });
-}
-
-bool FindRun::done() const
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_done;
-}
-
 void FindRun::stop()
 {
     m_progress.stop.store(true);
     m_farProgress.stop.store(true);
-    if (m_thread.joinable())
-        m_thread.join();
+    join();
 }
 
 int FindRun::percent() const

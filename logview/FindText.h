@@ -2,19 +2,15 @@
 // Finding a text in the display text, the Windows-1252 bytes of the lines in memory.
 
 #include "core/DisplayLines.h"
+#include "logview/BackgroundTask.h"
 
-#include <QObject>
 #include <QString>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string_view>
-#include <thread>
 
 namespace vrx {
 
@@ -50,7 +46,7 @@ std::optional<std::uint64_t> findInLines(const DisplayLines& lines, const QStrin
 
 // A search on a thread of its own, over a copy of the lines (which shares their index and
 // bytes), so that the window answers while a large log is searched.
-class FindRun : public QObject {
+class FindRun : public BackgroundTask {
     Q_OBJECT
 public:
     // Starts at once: from the offset `from` down, or up to it.
@@ -58,9 +54,6 @@ public:
     // Stops the search and waits for its thread.
     ~FindRun() override;
 
-    // Waits until the search has ended or the time has passed; true when it has ended.
-    bool waitFor(std::chrono::milliseconds time);
-    bool done() const;
     void stop();
     // How far it has come, 0 to 100.
     int percent() const;
@@ -70,10 +63,6 @@ public:
     const std::optional<std::uint64_t>& match() const { return m_match; }
     // The memory to search the log could not be had.
     bool outOfMemory() const { return m_outOfMemory; }
-
-signals:
-    // The search has ended (emitted on the thread the object lives in).
-    void finished();
 
 private:
     std::optional<std::uint64_t> search();
@@ -85,10 +74,6 @@ private:
     FindProgress m_farProgress;   // of the half that a large log's search makes on another thread
     std::optional<std::uint64_t> m_match;
     bool m_outOfMemory = false;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_ended;
-    bool m_done = false;
-    std::thread m_thread;
 };
 
 } // namespace vrx

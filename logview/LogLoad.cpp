@@ -1,9 +1,8 @@
 #include "logview/LogLoad.h"
 
-#include <QMetaObject>
-
 #include <limits>
 #include <string>
+#include <thread>
 
 namespace vrx {
 
@@ -15,12 +14,9 @@ constexpr std::int64_t ReadHere = 1 << 20;
 
 } // namespace
 
-LogLoad::LogLoad(std::shared_ptr<LogFile> file, QObject* parent) : QObject(parent), m_file(std::move(file))
+LogLoad::LogLoad(std::shared_ptr<LogFile> file, QObject* parent) : BackgroundTask(parent), m_file(std::move(file))
 {
-    if (m_file->openedSize() <= ReadHere)
-        read();
-    else
-        m_thread = std::thread([this] { read(); });
+    start([this] { read(); }, m_file->openedSize() <= ReadHere);
 }
 
 LogLoad::~LogLoad()
@@ -97,34 +93,14 @@ void LogLoad::read()
         }
         m_split.store(-1);
     }
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_result = std::move(result);
-        m_done = true;
-    }
-    m_ended.notify_all();
-    // Told on the object's own thread; dropped there if the object is gone by then.
-    QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
-}
-
-bool LogLoad::waitFor(std::chrono::milliseconds time)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_ended.wait_for(lock, time, [this] { return m_done; });
-}
-
-bool LogLoad::done() const
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_done;
+    m_result = std::move(result);
 }
 
 void LogLoad::stop()
 {
     m_stop.store(true);
     m_stopLater.store(true);
-    if (m_thread.joinable())
-        m_thread.join();
+    join();
 }
 
 double LogLoad::fractionRead() const

@@ -4,20 +4,15 @@
 // and all of them once the reading has ended.
 
 #include "core/LineIndex.h"
+#include "logview/BackgroundTask.h"
 #include "platform/LogFiles.h"
 
-#include <QObject>
-
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 namespace vrx {
 
-class LogLoad : public QObject {
+class LogLoad : public BackgroundTask {
     Q_OBJECT
 public:
     // Starts reading at once.
@@ -25,9 +20,6 @@ public:
     // Stops the reading and waits for its thread.
     ~LogLoad() override;
 
-    // Waits until the reading has ended or the time has passed; true when it has ended.
-    bool waitFor(std::chrono::milliseconds time);
-    bool done() const;
     // Ends the reading at its next chunk and waits for that.
     void stop();
 
@@ -43,10 +35,6 @@ public:
     const LogRead& result() const { return m_result; }
     DisplayLines lines() { return m_index.finish(m_file); }
 
-signals:
-    // The reading has ended (emitted on the thread the object lives in).
-    void finished();
-
 private:
     void read();
 
@@ -57,11 +45,7 @@ private:
     LineIndex m_later;
     std::atomic<bool> m_stopLater{false};
     std::atomic<std::int64_t> m_split{-1};
-    mutable std::mutex m_mutex;
-    std::condition_variable m_ended;
-    bool m_done = false;
     LogRead m_result;
-    std::thread m_thread;
 };
 
 } // namespace vrx

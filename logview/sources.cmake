@@ -1,5 +1,6 @@
 # The sources of vrx_logview, listed once.
 set(VRX_LOGVIEW_SOURCES
+  BackgroundTask.cpp BackgroundTask.h
   FindForm.cpp FindForm.h
   FindText.cpp FindText.h
   CaretNavigation.cpp CaretNavigation.h
