@@ -3,9 +3,9 @@
 // any Unix tool does), or a regular file that is replaced only once everything was written.
 // A regular target is written through a hidden temporary in its own folder, which is renamed
 // onto it at the end and removed on any failure, also when the program is interrupted. The
-// system's calls behind it are the platform's (platform/Files.h).
+// system's calls behind it are the platform's (files/Files.h).
 
-#include "platform/Files.h"
+#include "files/Files.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -26,7 +26,6 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    bool isStandardOutput() const { return m_stream != nullptr; }
     // The identity of the existing file that would be written (the target, or what standard
     // output is connected to when that is a file); false for a new file, a pipe or a terminal.
     bool existingId(FileId& id) const;

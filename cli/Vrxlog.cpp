@@ -1,7 +1,9 @@
 #include "cli/Vrxlog.h"
 
 #include "cli/OutputFile.h"
-#include "core/RegularFile.h"
+#include "core/LineIndex.h"
+#include "files/LogSource.h"
+#include "files/ReadFile.h"
 #include "platform/Identity.h"
 #include "platform/LogFiles.h"
 #include "platform/SystemReason.h"
@@ -18,6 +20,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -248,8 +251,10 @@ public:
         return m_file->seekTo(0);
     }
 
-    // Back to where reading began, for a second pass.
-    bool rewind() { return m_file->seekTo(m_start); }
+    // The log as the window holds it, on the open file from where reading begins: its lines are
+    // read from it again, and checked, as they are printed.
+    std::shared_ptr<LogSource> source() const { return LogSource::ofDescriptor(m_file->descriptor(), failureName()); }
+    std::int64_t start() const { return m_start; }
 
     // The status file, read as readStatusFile() reads it, its name shown as given.
     StatusFileResult readStatus(FolderListings& listings) const
@@ -427,53 +432,80 @@ QPageSize paperFor(const QString& paper)
                                                                                : QPageSize(QPageSize::A4);
 }
 
+// The lines of a log as the window finds them, and the characters of them that print (blanks
+// left out, and no more of a line than the layout prints), for the size of the PDF.
+class PrintedLines : public LogSink {
+public:
+    void line(const ScannedLine& line) override
+    {
+        m_index.line(line);
+        if (line.first)
+            m_column = 0;
+        for (const char c : line.text) {
+            if (c == '\n') {
+                m_column = 0;
+                continue;
+            }
+            if (m_column < MaxPrintedLineLength && c != ' ')
+                ++m_printed;
+            ++m_column;
+        }
+    }
+    void reached(std::int64_t offset) override { m_index.reached(offset); }
+
+    LineIndex& index() { return m_index; }
+    qint64 printed() const { return m_printed; }
+
+private:
+    LineIndex m_index;
+    qint64 m_printed = 0;
+    qint64 m_column = 0;
+};
+
 int runPdf(const Options& options, OutputFile& output, std::FILE* err)
 {
     LogInput log(options.logs.constFirst());
-    // The log is read twice instead of being kept: checked whole before any output, counting
-    // its lines for the footers on the way, then printed a piece at a time, so a log of any
-    // size prints in little memory. A pipe cannot be read twice: it is kept in a scratch file.
-    std::optional<LogRead> check = log.openFailure();
+    // The log is read once as the window reads it, into an index of its lines, and checked whole
+    // before any output; its pages are then drawn from those lines as File > Print draws them,
+    // each part read again checked against what was read. A pipe is kept in a scratch file.
+    if (const std::optional<LogRead> failed = log.openFailure()) {
+        reportLogError(*failed, log, err);
+        return ExitLogFailed;
+    }
     QString spoolProblem;
-    if (!check && !log.keepPipe(spoolProblem)) {
+    if (!log.keepPipe(spoolProblem)) {
         writeMessage(err, spoolProblem);
         return ExitLogFailed;
     }
-    qsizetype lineCount = 0;
-    qint64 printedCharacters = 0;   // for the size of the PDF
-    LineSplitter lines{size_t(MaxPrintedLineLength)};
-    const auto countLine = [&](std::string_view line, LineEnd) {
-        ++lineCount;
-        printedCharacters += qint64(std::count_if(line.begin(), line.end(), [](char c) { return c != ' '; }));
-    };
-    if (!check) {
-        check = streamLog(log.file(), log.failureName(), [&](const std::string& piece) { lines.add(piece, countLine); },
-                          1 << 20, LongLines::PassedOn);
+    const std::shared_ptr<LogSource> source = log.source();
+    PrintedLines found;
+    LogRead check;
+    {
+        BytesInput bytes(*source, log.start(), std::numeric_limits<std::int64_t>::max());
+        SnapshotInput input(bytes, source->sums(), log.start() == 0 ? source->keep() : nullptr);
+        ScanOptions scan = LineIndex::scanOptions();
+        scan.text = ScanText::Windows1252;   // the printed characters are counted on the way
+        scan.from = {log.start(), 0, false, false};
+        check = scanLog(input, log.failureName(), found, scan);
+        input.finish(true);
+        source->readDone(input.keptWhole());
     }
-    if (!check->ok()) {
-        reportLogError(*check, log, err);
+    if (!check.ok()) {
+        reportLogError(check, log, err);
         return ExitLogFailed;
     }
-    lines.finish(countLine);
+    const DisplayLines lines = found.index().finish(source->snapshot());
+    const qsizetype pages = countPages(qsizetype(lines.count()));
     // Qt's PDF writer cannot make files past 2 GiB: such a log is refused before any output.
-    const qint64 pdfBytes = estimatedPdfBytes(countPages(lineCount), printedCharacters);
+    const qint64 pdfBytes = estimatedPdfBytes(pages, found.printed());
     if (pdfBytes > MaxPdfBytes) {
         writeMessage(err, QStringLiteral("cannot print \"%1\": its %2 pages would make a PDF of about %3 GB, "
                                          "and the PDF writer cannot make files past 2 GiB")
                               .arg(log.shown())
-                              .arg(countPages(lineCount))
+                              .arg(pages)
                               .arg(double(pdfBytes) / 1e9, 0, 'f', 1));
         return ExitLogFailed;
     }
-    const TextPieces displayText = [&log](const std::function<void(QStringView)>& take) {
-        if (!log.rewind())
-            throw PrintError("The log could not be read again: " + systemReason(errno).toStdString() + ".");
-        const LogRead read = streamLog(log.file(), log.failureName(), [&take](const std::string& piece) {
-            take(decodeWindows1252(piece));
-        }, 1 << 20, LongLines::PassedOn);
-        if (!read.ok())
-            throw PrintError("The log changed while it was printed.");
-    };
     if (!output.open())
         return writeFailed(output, err);
 
@@ -511,7 +543,7 @@ int runPdf(const Options& options, OutputFile& output, std::FILE* err)
         setUp(writer);
         try {
             DevicePrinter device(writer, output.displayName(), &drawFile);
-            PrintDocument(device, displayText, lineCount);
+            PrintDocument(device, lines);
         } catch (const PrintError& e) {
             if (!drawFile.flush())
                 return drawFailed();

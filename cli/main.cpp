@@ -1,5 +1,5 @@
 #include "cli/Vrxlog.h"
-#include "platform/Files.h"
+#include "files/Files.h"
 #ifdef VRXLOG_QUICK_PDF
 #include "cli/QuickPdf.h"
 #endif

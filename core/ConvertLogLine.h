@@ -66,25 +66,6 @@ private:
     bool m_wordOverflow = false;
 };
 
-// Converts a line that LineCheck has passed, about pieceSize raw bytes at a time, calling
-// part(converted) for each piece: a line of any length converts in bounded memory. A run of
-// spaces stays whole (its count character goes with its code 1, and is never 1 itself in a
-// line that passed), and each piece converts as in its line, since its positions are no
-// further on than there.
-template <class Part>
-void convertCheckedLine(std::string_view line, size_t pieceSize, std::string& scratch, Part&& part)
-{
-    for (size_t at = 0; at < line.size();) {
-        size_t end = at + pieceSize < line.size() ? at + pieceSize : line.size();
-        if (end < line.size() && line[end - 1] == '\x01')
-            ++end;
-        scratch.clear();
-        appendConvertedLine(scratch, {}, line.substr(at, end - at));
-        part(std::string_view(scratch));
-        at = end;
-    }
-}
-
 // Short English reason for a failure, for messages.
 const char* convertErrorReason(ConvertError error);
 

@@ -28,6 +28,25 @@ private:
 
 } // namespace
 
+void ChangeNotice::markChanged()
+{
+    if (m_changed.exchange(true))
+        return;
+    std::function<void()> listener;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        listener = m_listener;
+    }
+    if (listener)
+        listener();
+}
+
+void ChangeNotice::setListener(std::function<void()> listener)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_listener = std::move(listener);
+}
+
 DisplayLines::DisplayLines(std::string text) : m_text(std::make_shared<const std::string>(std::move(text)))
 {
     const std::string_view view = *m_text;
@@ -57,7 +76,7 @@ DisplayLines DisplayLines::fromLog(std::string bytes, LogRead& result, const std
     // A log that cannot be held shows nothing, as after any failure to open one.
     if (!result.opened)
         return {};
-    return index.finish(source);
+    return index.finish({source, nullptr});
 }
 
 size_t DisplayLines::blockOf(size_t line) const
@@ -75,8 +94,17 @@ bool DisplayLines::convertBlocks(size_t b, size_t end, std::string& out) const
     const Block& next = after(end - 1);
     const bool more = end < blockCount() || m_more;
     out.clear();
-    // The block's first line goes without the CR LF in front, which ends the block before.
-    BytesInput input(*m_bytes, first.source, next.source);
+    // The block's first line goes without the CR LF in front, which ends the block before. The
+    // bytes are those read when the lines were found, or the reading fails.
+    std::unique_ptr<ScanInput> input;
+    const CheckedInput* checked = nullptr;
+    if (m_log.sums) {
+        auto checking = std::make_unique<CheckedInput>(*m_log.bytes, *m_log.sums, first.source, next.source);
+        checked = checking.get();
+        input = std::move(checking);
+    } else {
+        input = std::make_unique<BytesInput>(*m_log.bytes, first.source, next.source);
+    }
     Collected sink(out);
     ScanOptions options;
     options.text = ScanText::Windows1252;
@@ -84,7 +112,7 @@ bool DisplayLines::convertBlocks(size_t b, size_t end, std::string& out) const
     // The lines were checked when they were found.
     options.longLines = LongLines::PassedOn;
     options.from = {first.source, 0, first.started, first.started || first.inLine};
-    const LogRead read = scanLog(input, {}, sink, options);
+    const LogRead read = scanLog(*input, {}, sink, options);
     // Memory running out is no change of the log: the reader that asked is told.
     if (read.failure && read.failure->kind == LogFailure::Kind::OutOfMemory)
         throw std::bad_alloc();
@@ -103,10 +131,10 @@ bool DisplayLines::convertBlocks(size_t b, size_t end, std::string& out) const
                    carriageReturns);
     const std::uint64_t foundLines = lineFeeds + (!out.empty() && out.back() != '\n' ? 1 : 0);
     const std::uint64_t foundCharacters = out.size() - carriageReturns - lineFeeds + foundLines;
-    if (read.ok() && foundLines == lines && foundCharacters == characters)
+    if (read.ok() && foundLines == lines && foundCharacters == characters && !(checked && checked->changed()))
         return true;
-    if (m_broken)
-        m_broken->store(true);
+    if (m_notice)
+        m_notice->markChanged();
     // As many empty lines: nothing of what the bytes say now.
     out.clear();
     for (std::uint64_t i = 1; i < lines; ++i)
@@ -228,6 +256,72 @@ size_t DisplayLines::lineAtOffset(std::uint64_t offset) const
     const auto in = std::upper_bound(c.offsets.begin(), c.offsets.end(), offset - block(b).firstCharacter);
     const size_t line = static_cast<size_t>(block(b).firstLine) + static_cast<size_t>(in - c.offsets.begin()) - 1;
     return std::min(line, m_count - 1);
+}
+
+void DisplayLines::forEachCut(size_t keep, const std::function<bool(std::string_view, LineEnd)>& line) const
+{
+    if (m_count == 0)
+        return;
+    LineSplitter splitter(keep);
+    size_t told = 0;
+    bool more = true;
+    const auto take = [&](std::string_view text, LineEnd end) {
+        if (more && told < m_count) {
+            ++told;
+            more = line(text, end);
+        }
+    };
+    if (m_text) {
+        splitter.add(std::string_view(*m_text), take);
+        splitter.finish(take);
+        return;
+    }
+    // The lines' bytes as one reading, from the first block to where the last line ends, the
+    // text cut into lines as it comes; the reading stops between its chunks once the caller
+    // wants no more.
+    std::atomic<bool> stop{false};
+    class Split : public LogSink {
+    public:
+        Split(const std::function<void(std::string_view)>& add) : m_add(add) {}
+        void text(std::string_view piece) override { m_add(piece); }
+
+    private:
+        const std::function<void(std::string_view)>& m_add;
+    };
+    const std::function<void(std::string_view)> add = [&](std::string_view piece) {
+        if (more)
+            splitter.add(piece, take);
+        if (!more)
+            stop.store(true);
+    };
+    Split sink(add);
+    const Block& first = block(0);
+    std::unique_ptr<ScanInput> input;
+    const CheckedInput* checked = nullptr;
+    if (m_log.sums) {
+        auto checking = std::make_unique<CheckedInput>(*m_log.bytes, *m_log.sums, first.source, m_end.source);
+        checked = checking.get();
+        input = std::move(checking);
+    } else {
+        input = std::make_unique<BytesInput>(*m_log.bytes, first.source, m_end.source);
+    }
+    ScanOptions options;
+    options.text = ScanText::Windows1252;
+    options.pieceSize = 1 << 20;
+    options.longLines = LongLines::PassedOn;
+    options.from = {first.source, 0, first.started, first.started || first.inLine};
+    options.stop = &stop;
+    const LogRead read = scanLog(*input, {}, sink, options);
+    if (read.failure && read.failure->kind == LogFailure::Kind::OutOfMemory)
+        throw std::bad_alloc();
+    if (!more)
+        return;
+    splitter.finish(take);
+    // As many lines as were found, from bytes that read as they did.
+    if (!read.ok() || told != m_count || (checked && checked->changed())) {
+        if (m_notice)
+            m_notice->markChanged();
+    }
 }
 
 std::string DisplayLines::text() const

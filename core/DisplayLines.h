@@ -5,6 +5,7 @@
 // so that a line on paper is a line on the screen.
 
 #include "core/LogScanner.h"
+#include "core/LogSnapshot.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +13,8 @@
 #include <memory>
 #include <cstdint>
 #include <cstddef>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,11 +108,27 @@ private:
 
 using LineSplitter = BasicLineSplitter<char>;
 
+// Shared by a log's lines and every copy of them: whether a part read again no longer read as
+// it did when its lines were found, and whom to tell, once, when that is first seen (from
+// whichever thread saw it).
+class ChangeNotice {
+public:
+    bool changed() const { return m_changed.load(); }
+    void markChanged();
+    void setListener(std::function<void()> listener);
+
+private:
+    std::atomic<bool> m_changed{false};
+    std::mutex m_mutex;
+    std::function<void()> m_listener;
+};
+
 // The lines of a display text, served a run at a time without going through the text before
 // them, at the same cost a line however the log's lines end. The window holds its log this
-// way: as an index of where each block of lines begins in the log's bytes (on disk), with the
-// display made from them a block at a time when it is asked for; a few bytes a line, however
-// large the log. A display text given as such is held as it is.
+// way: as an index of where each block of lines begins in the log's bytes (held, or on disk
+// and checked against the sums taken when they were read: LogSnapshot.h), with the display made
+// from them a block at a time when it is asked for; a few bytes a line, however large the log.
+// A display text given as such is held as it is.
 //
 // Places in the text are also counted in characters of the lines joined by one character each
 // (as a text box shows them): the offset of a line is where it begins in that text.
@@ -142,8 +161,15 @@ public:
     // Whether every part of the log read again read as it did when its lines were found. A part
     // that does not (the file changed on disk, or cannot be read any more) shows as empty lines,
     // so that a text is never a mix of the old and the new; from then on this stays false, for
-    // every copy.
-    bool intact() const { return !m_broken || !m_broken->load(); }
+    // every copy, and whoever listens is told (once). A reader that hands text on (a copy, a
+    // printout, a search) asks this after making it, and hands on nothing when it is false.
+    bool intact() const { return !m_notice || !m_notice->changed(); }
+    // Whom to tell when a part is first found changed; called on the thread that found it.
+    void onChange(std::function<void()> listener) const
+    {
+        if (m_notice)
+            m_notice->setListener(std::move(listener));
+    }
 
     // Calls line(text, end, offset) for the lines from first on (0-based), offset being where
     // the line begins, until it returns false. Runs of lines are converted once on the way.
@@ -185,6 +211,12 @@ public:
             b += blocks;
         }
     }
+
+    // Calls line(text, end) for every line, in order, with no more than its first `keep`
+    // characters, until it returns false. The log is converted in pieces as it goes, so memory
+    // stays small whatever the length of a line (a printout keeps what reaches the paper).
+    // Lines that no longer read as they did end it, as intact() then says.
+    void forEachCut(size_t keep, const std::function<bool(std::string_view text, LineEnd end)>& line) const;
 
     // Calls line(text, end) for count lines from first on (0-based), fewer at the end.
     template <class Line>
@@ -249,11 +281,11 @@ private:
     const Cached& cached(size_t block) const;
 
     std::shared_ptr<const std::string> m_text;   // a display text held as such
-    std::shared_ptr<const LogBytes> m_bytes;     // or a log's bytes
+    LogSnapshot m_log;                           // or a log's bytes
     std::shared_ptr<const std::vector<Block>> m_blocks;
     Block m_end;               // where the lines' bytes end, as the block after the last
     bool m_more = false;       // more lines follow the last block (lines found so far)
-    std::shared_ptr<std::atomic<bool>> m_broken;
+    std::shared_ptr<ChangeNotice> m_notice;
     size_t m_count = 0;
     std::uint64_t m_characters = 0;
     bool m_endsWithLineEnd = false;

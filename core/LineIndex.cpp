@@ -4,7 +4,7 @@
 
 namespace vrx {
 
-LineIndex::LineIndex() : m_broken(std::make_shared<std::atomic<bool>>(false)) {}
+LineIndex::LineIndex() : m_notice(std::make_shared<ChangeNotice>()) {}
 
 ScanOptions LineIndex::scanOptions(const std::atomic<bool>* stop)
 {
@@ -12,9 +12,10 @@ ScanOptions LineIndex::scanOptions(const std::atomic<bool>* stop)
     // The lines are counted in characters of their Windows-1252 text, which is not made.
     options.text = ScanText::Lengths;
     options.pieceSize = 0;
-    // A long line is checked before its parts are told, so that no line of a failing one is
-    // ever counted.
-    options.longLines = LongLines::Held;
+    // A long line's parts are told as they are read, so that the display lines in it (a log whose
+    // CR LF became LF alone is one log line) show at once and the file is read once. Should the
+    // line fail after all, what it added is taken back (settle), and no line of it is counted.
+    options.longLines = LongLines::PassedOn;
     options.stop = stop;
     return options;
 }
@@ -74,20 +75,20 @@ size_t LineIndex::blocksFound() const
     return m_blocks.size();
 }
 
-DisplayLines LineIndex::linesSoFar(std::shared_ptr<const LogBytes> bytes) const
+DisplayLines LineIndex::linesSoFar(LogSnapshot log) const
 {
     DisplayLines lines;
     const std::lock_guard<std::mutex> lock(m_mutex);
     // Whole blocks only: the last one's end is where the one being found begins.
     if (m_blocks.size() < 2)
         return lines;
-    lines.m_bytes = std::move(bytes);
+    lines.m_log = std::move(log);
     lines.m_blocks = std::make_shared<const std::vector<Block>>(m_blocks.begin(), m_blocks.end() - 1);
     lines.m_end = m_blocks.back();
     lines.m_more = true;
     lines.m_count = static_cast<size_t>(lines.m_end.firstLine);
     lines.m_characters = lines.m_end.firstCharacter - 1;
-    lines.m_broken = m_broken;
+    lines.m_notice = m_notice;
     return lines;
 }
 
@@ -126,7 +127,7 @@ void LineIndex::append(LineIndex&& later)
     m_next = later.m_next;
 }
 
-DisplayLines LineIndex::finish(std::shared_ptr<const LogBytes> bytes)
+DisplayLines LineIndex::finish(LogSnapshot log)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     settle();
@@ -142,7 +143,7 @@ DisplayLines LineIndex::finish(std::shared_ptr<const LogBytes> bytes)
     }
     while (!m_blocks.empty() && m_blocks.back().firstLine >= count)
         m_blocks.pop_back();
-    lines.m_bytes = std::move(bytes);
+    lines.m_log = std::move(log);
     // The blocks go to the lines; this index has done its work.
     lines.m_blocks = std::make_shared<const std::vector<Block>>(std::move(m_blocks));
     m_blocks = {};
@@ -150,7 +151,7 @@ DisplayLines LineIndex::finish(std::shared_ptr<const LogBytes> bytes)
     lines.m_count = static_cast<size_t>(count);
     lines.m_characters = count > 0 ? characters : 0;
     lines.m_endsWithLineEnd = endsWithLineEnd;
-    lines.m_broken = m_broken;
+    lines.m_notice = m_notice;
     return lines;
 }
 

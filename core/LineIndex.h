@@ -30,9 +30,9 @@ public:
     size_t blocksFound() const;
     // The lines of the whole blocks found so far, from any thread while the scan goes on: a
     // view can show them before the end.
-    DisplayLines linesSoFar(std::shared_ptr<const LogBytes> bytes) const;
+    DisplayLines linesSoFar(LogSnapshot log) const;
     // The lines once the scan has ended: all of them, or those before the line it failed at.
-    DisplayLines finish(std::shared_ptr<const LogBytes> bytes);
+    DisplayLines finish(LogSnapshot log);
 
     // Whether the display has text: a line was found.
     bool hasLines() const { return m_lines > 0; }
@@ -66,7 +66,7 @@ private:
         size_t blocks = 0;
     } m_before;
     std::atomic<std::int64_t> m_reached{0};
-    std::shared_ptr<std::atomic<bool>> m_broken;
+    std::shared_ptr<ChangeNotice> m_notice;
 };
 
 } // namespace vrx

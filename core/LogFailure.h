@@ -4,6 +4,7 @@
 // only the fate of the earlier lines differs between them.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,12 @@ struct LogFailure {
     std::string reason;        // one sentence (UTF-8); empty for Empty and OutOfMemory
     EarlierLines earlierLines = EarlierLines::Shown;
 };
+
+// The system's reason for an errno value as a sentence of a message (with its full stop).
+inline std::string systemSentence(int error)
+{
+    return std::string(std::strerror(error)) + '.';
+}
 
 // The message (UTF-8, lines parted by LF): names the file as `shownFile` (the caller makes the
 // name safe for its medium) and, where it applies, the line, the reason and the earlier lines.

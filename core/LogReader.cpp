@@ -1,6 +1,5 @@
 #include "core/LogReader.h"
 
-#include "core/RegularFile.h"
 
 namespace vrx {
 
@@ -52,16 +51,7 @@ constexpr size_t KeptPiece = 1 << 20;
 
 } // namespace
 
-LogRead readLog(const std::string& path)
-{
-    RegularFile file(path);
-    KeptText sink;
-    ScanOptions options;
-    options.pieceSize = KeptPiece;
-    return keepText(sink, scanLog(file, path, sink, options));
-}
-
-LogRead streamLog(RegularFile& file, const std::string& name, const LogTextSink& sink, size_t pieceSize,
+LogRead streamLog(ScanInput& file, const std::string& name, const LogTextSink& sink, size_t pieceSize,
                   LongLines longLines)
 {
     ScanOptions options;
@@ -76,13 +66,7 @@ LogRead streamLog(RegularFile& file, const std::string& name, const LogTextSink&
     return scanLog(file, name, pieces, options);
 }
 
-LogRead streamLog(const std::string& path, const LogTextSink& sink, size_t pieceSize, LongLines longLines)
-{
-    RegularFile file(path);
-    return streamLog(file, path, sink, pieceSize, longLines);
-}
-
-LogRead streamLogUtf8(RegularFile& file, const std::string& name, LineEnds lineEnds, const TextBytesSink& sink,
+LogRead streamLogUtf8(ScanInput& file, const std::string& name, LineEnds lineEnds, const TextBytesSink& sink,
                       size_t pieceSize, LongLines longLines)
 {
     BytePieces pieces(sink);
@@ -94,26 +78,13 @@ LogRead streamLogUtf8(RegularFile& file, const std::string& name, LineEnds lineE
     return scanLog(file, name, pieces, options);
 }
 
-LogRead streamLogUtf8(const std::string& path, LineEnds lineEnds, const TextBytesSink& sink, size_t pieceSize,
-                      LongLines longLines)
-{
-    RegularFile file(path);
-    return streamLogUtf8(file, path, lineEnds, sink, pieceSize, longLines);
-}
-
-LogRead checkLog(RegularFile& file, const std::string& name)
+LogRead checkLog(ScanInput& file, const std::string& name)
 {
     LogSink none;
     ScanOptions options;
     options.text = ScanText::None;
     options.pieceSize = 0;
     return scanLog(file, name, none, options);
-}
-
-LogRead checkLog(const std::string& path)
-{
-    RegularFile file(path);
-    return checkLog(file, path);
 }
 
 LogRead convertLog(std::string_view bytes, const std::string& fileName)

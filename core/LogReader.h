@@ -15,47 +15,36 @@
 
 namespace vrx {
 
-class RegularFile;
-
-// Reads a log file (its name as the system's bytes): CR LF and a lone CR end a line, a lone LF
-// stays in its line; the DOS code page's ±, ≤ and µ (bytes 0xF1, 0xF3, 0xE6) are repaired to
-// ±, < and µ of Windows-1252; each line is converted, and put behind CR LF unless the text is
-// still empty (so empty lines at the start leave no trace). Only a regular file is read: a
-// FIFO or a device would block or never end. Streams the file; memory is about the size of
-// the result.
-LogRead readLog(const std::string& path);
+// Each reader takes its bytes from an input (a file of the file layer, a part of one, bytes in
+// memory), read from where it stands; `name` names it in a failure. CR LF and a lone CR end a
+// line, a lone LF stays in its line; the DOS code page's ±, ≤ and µ (bytes 0xF1, 0xF3, 0xE6)
+// are repaired to ±, < and µ of Windows-1252; each line is converted, and put behind CR LF
+// unless the text is still empty (so empty lines at the start leave no trace).
 
 // Receives the display text in pieces, in order; each piece is the text after the previous one.
 using LogTextSink = std::function<void(const std::string& piece)>;
 
-// Reads a log as readLog does, but hands the display text to sink in pieces of about
-// pieceSize bytes instead of keeping it (the text stays empty). On a failure the text of the
-// lines before the failing one has been handed on. Without a sink it is readLog.
-LogRead streamLog(const std::string& path, const LogTextSink& sink, size_t pieceSize = 4 << 20,
+// Reads a log and hands the display text to sink in pieces of about pieceSize bytes instead
+// of keeping it (the text stays empty). On a failure the text of the lines before the failing
+// one has been handed on. Without a sink the whole text is kept in the result.
+LogRead streamLog(ScanInput& input, const std::string& name, const LogTextSink& sink, size_t pieceSize = 4 << 20,
                   LongLines longLines = LongLines::Held);
 
 // Receives text as bytes in pieces, in order; each piece follows the previous one.
 using TextBytesSink = std::function<void(std::string_view piece)>;
 
 // Reads a log as streamLog does and hands its display text on as UTF-8, byte for byte what
-// displayTextToUtf8 makes of readLog's text, in pieces of about pieceSize bytes. The lines go
-// straight from the file's bytes into UTF-8, in memory that does not grow with the file or
-// with a line. On a failure the text of the lines before the failing one has been handed on
-// (and, with PassedOn or from a pipe, perhaps a part of the failing line; see LongLines).
-LogRead streamLogUtf8(const std::string& path, LineEnds lineEnds, const TextBytesSink& sink,
+// displayTextToUtf8 makes of the Windows-1252 text, in pieces of about pieceSize bytes. The
+// lines go straight from the input's bytes into UTF-8, in memory that does not grow with the
+// file or with a line. On a failure the text of the lines before the failing one has been
+// handed on (and, with PassedOn or from a pipe, perhaps a part of the failing line; see
+// LongLines).
+LogRead streamLogUtf8(ScanInput& input, const std::string& name, LineEnds lineEnds, const TextBytesSink& sink,
                       size_t pieceSize = 1 << 18, LongLines longLines = LongLines::Held);
 
-// Reads a log as readLog does only to learn whether it converts and how many lines it has:
-// no text is kept, and memory stays the same whatever the length of a line.
-LogRead checkLog(const std::string& path);
-
-// The same readers on a file open already: standard input (RegularFile::Descriptor), read
-// from where it stands. `name` names it in a failure.
-LogRead streamLog(RegularFile& file, const std::string& name, const LogTextSink& sink, size_t pieceSize,
-                  LongLines longLines);
-LogRead streamLogUtf8(RegularFile& file, const std::string& name, LineEnds lineEnds, const TextBytesSink& sink,
-                      size_t pieceSize, LongLines longLines);
-LogRead checkLog(RegularFile& file, const std::string& name);
+// Reads a log only to learn whether it converts and how many lines it has: no text is kept,
+// and memory stays the same whatever the length of a line.
+LogRead checkLog(ScanInput& input, const std::string& name);
 
 // The same on bytes already in memory (file name only for the failure).
 LogRead convertLog(std::string_view bytes, const std::string& fileName = {});

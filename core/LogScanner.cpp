@@ -2,7 +2,7 @@
 
 #include "core/ByteScan.h"
 #include "core/ConvertLogLine.h"
-#include "core/RegularFile.h"
+#include "core/LogFailure.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -480,10 +480,17 @@ private:
 // The line is repaired and checked part by part as it is read; its text goes on as `text`
 // says. Afterwards `buffer` holds what follows the line end, `skipLf` tells that an LF right at
 // the start of the next read belongs to that line end, and `atEnd` that the input ended with
-// the line. False when the line failed or the input could not be read.
-bool takeLongLine(TextMaker& maker, ScanInput& file, std::string& buffer, LongLineText text, bool& skipLf,
-                  bool& atEnd)
+// the line. False when the line failed, the input could not be read, or the scan was told to
+// stop (a log whose line ends became LF alone is one such line, gigabytes long).
+bool takeLongLine(TextMaker& maker, ScanInput& file, LogSink& sink, const std::atomic<bool>* stop,
+                  std::string& buffer, LongLineText text, bool& skipLf, bool& atEnd)
 {
+    const auto stopped = [&] {
+        if (!stop || !stop->load(std::memory_order_relaxed))
+            return false;
+        maker.result().interrupted = true;
+        return true;
+    };
     const std::int64_t number = maker.result().lines + 1;
     const std::int64_t lineStart = file.offset() - static_cast<std::int64_t>(buffer.size());
     const long leading = maker.separatedNext() ? static_cast<long>(LineSeparator.size()) : 0;
@@ -526,9 +533,12 @@ bool takeLongLine(TextMaker& maker, ScanInput& file, std::string& buffer, LongLi
     // Where the line after it begins (before an LF that comes with the next read).
     std::int64_t next = 0;
     for (;;) {
+        if (stopped())
+            return false;
         const std::int64_t got = file.read(chunk.data(), chunk.size());
         if (got < 0)
             return failed(LogFailure::Kind::ReadFailed, systemSentence(errno));
+        sink.reached(file.offset());
         if (got == 0) {
             atEnd = true;
             next = file.offset();
@@ -564,6 +574,8 @@ bool takeLongLine(TextMaker& maker, ScanInput& file, std::string& buffer, LongLi
             return failed(LogFailure::Kind::ReadFailed, systemSentence(errno));
         LineCheck again(leading);
         for (size_t done = 0; done < length;) {
+            if (stopped())
+                return false;
             const std::int64_t got = file.read(chunk.data(), std::min(chunk.size(), length - done));
             if (got < 0)
                 return failed(LogFailure::Kind::ReadFailed, systemSentence(errno));
@@ -683,7 +695,7 @@ LogRead scanLog(ScanInput& file, const std::string& path, LogSink& sink, const S
             pos = 0;
             if (scanned == filled && filled >= LongLine) {
                 buffer.resize(filled);
-                const bool lineFine = takeLongLine(maker, file, buffer, longText, skipLf, atEnd);
+                const bool lineFine = takeLongLine(maker, file, sink, options.stop, buffer, longText, skipLf, atEnd);
                 maker.flush(!lineFine);
                 if (!lineFine)
                     return result;

@@ -75,9 +75,8 @@ public:
 
     std::int64_t lineCount() const { return m_lineCount; }
     std::int64_t pageCount() const { return m_pageCount; }
-    // Lines gone through so far, on selected pages or not, and the pages begun.
+    // Lines gone through so far, on selected pages or not.
     std::int64_t linesPlaced() const { return m_linesPlaced; }
-    std::int64_t pagesPlaced() const { return m_pagesPlaced; }
 
     // The placements for the next line: on the first line of a page its footer, then the line;
     // nothing for a line on a page that is not selected. Valid until the next call.

@@ -1,6 +1,6 @@
 #include "core/StatusFile.h"
 
-#include "core/RegularFile.h"
+#include "core/LogScanner.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -145,27 +145,13 @@ private:
 
 } // namespace
 
-StatusRead readStatus(const std::string& path)
+StatusRead readStatus(ScanInput& input)
 {
     StatusRead result;
-    RegularFile file(path);
-    if (file.error() == ENOENT) {
-        result.failure = StatusFailure::NotFound;
-        return result;
-    }
-    if (file.notRegular() && !file.isFolder()) {
-        result.failure = StatusFailure::NotRegular;
-        result.fileKind = file.kind();
-        return result;
-    }
-    if (!file.isOpen()) {
-        result.failure = StatusFailure::Unreadable;
-        return result;
-    }
     StatusReader reader(result);
     std::string chunk(64 * 1024, '\0');
     for (;;) {
-        const std::int64_t got = file.read(chunk.data(), chunk.size());
+        const std::int64_t got = input.read(chunk.data(), chunk.size());
         if (got < 0) {
             result.failure = StatusFailure::Unreadable;
             return result;

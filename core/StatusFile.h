@@ -10,6 +10,8 @@
 
 namespace vrx {
 
+class ScanInput;
+
 enum class StatusFailure {
     None,
     NotFound,     // no file of that name
@@ -32,8 +34,9 @@ struct StatusRead {
 // (empty lines, a trailing comma) are no record. A record is one of -1, 0, 1 (an optional sign,
 // digits); anything else makes the file corrupt. A file that holds no value, or whose first value
 // is not a number or one outside -32768..32767, has NoValue. More than 32767 records overflow the
-// counters. The path is the system's bytes; only a regular file is read.
-StatusRead readStatus(const std::string& path);
+// counters. Read from where the input stands to its end; opening the file, and telling a missing
+// or irregular one, is the file layer's.
+StatusRead readStatus(ScanInput& input);
 
 // The same on the bytes of a status file already in memory.
 StatusRead parseStatus(std::string_view text);

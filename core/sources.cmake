@@ -8,16 +8,13 @@ set(VRX_CORE_SOURCES
   LogFailure.cpp LogFailure.h
   LogReader.cpp LogReader.h
   LogScanner.cpp LogScanner.h
+  LogSnapshot.cpp LogSnapshot.h
   PageLayout.cpp PageLayout.h
   ProgramIdentity.cpp ProgramIdentity.h
-  RegularFile.h
   StatusFile.cpp StatusFile.h
   Utf8.h
   VersionFile.cpp VersionFile.h
   Windows1252.cpp Windows1252.h)
-if(WIN32)
-  list(APPEND VRX_CORE_SOURCES RegularFileWindows.cpp)
-endif()
 list(TRANSFORM VRX_CORE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 # Includes name their layer ("core/LogReader.h"): the repository root is the include root.
 set(VRX_CORE_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)

@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+#include <system_error>
+
 namespace vrx {
 
 BackgroundTask::~BackgroundTask()
@@ -11,8 +13,9 @@ BackgroundTask::~BackgroundTask()
 
 void BackgroundTask::start(std::function<void()> work, bool here)
 {
-    auto run = [this, work = std::move(work)] {
-        work();
+    auto run = [this, work = std::move(work)](bool doIt) {
+        if (doIt)
+            work();
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_done = true;
@@ -21,10 +24,18 @@ void BackgroundTask::start(std::function<void()> work, bool here)
         // Told on the object's own thread; dropped there if the object is gone by then.
         QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
     };
-    if (here)
-        run();
-    else
-        m_thread = std::thread(std::move(run));
+    if (here) {
+        run(true);
+        return;
+    }
+    try {
+        m_thread = std::thread(run, true);
+    } catch (const std::system_error& error) {
+        m_startFailure = error.what();
+        if (m_startFailure.empty())
+            m_startFailure = "no thread could be started";
+        run(false);
+    }
 }
 
 void BackgroundTask::join()

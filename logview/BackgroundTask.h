@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace vrx {
@@ -19,6 +20,8 @@ public:
     // Waits until the work has ended or the time has passed; true when it has ended.
     bool waitFor(std::chrono::milliseconds time);
     bool done() const;
+    // The work was not done: no thread could be started for it (the system's reason, else empty).
+    const std::string& startFailure() const { return m_startFailure; }
 
 signals:
     // The work has ended (emitted on the thread the object lives in).
@@ -31,7 +34,8 @@ protected:
     ~BackgroundTask() override;
 
     // Does the work here and now when `here`, else on a thread of its own. What the work
-    // leaves for the results is seen by whoever has seen done() or waitFor() say it ended.
+    // leaves for the results is seen by whoever has seen done() or waitFor() say it ended. When
+    // no thread can be started, the work is not done and it ends at once with startFailure().
     void start(std::function<void()> work, bool here);
     void join();
 
@@ -40,6 +44,7 @@ private:
     std::condition_variable m_ended;
     bool m_done = false;
     std::thread m_thread;
+    std::string m_startFailure;
 };
 
 } // namespace vrx

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace vrx {
@@ -314,28 +315,41 @@ std::optional<std::uint64_t> FindRun::search()
     std::optional<std::uint64_t> farMatch;
     bool farOutOfMemory = false;
     FindProgress& farProgress = m_farProgress;
-    std::thread far([&] {
-        const DisplayLines lines = m_lines;
+    // The far half reads through lines of its own (a copy shares the index and the bytes, and
+    // keeps the blocks it converts), made here before it starts.
+    const DisplayLines farLines = m_lines;
+    const auto searchFar = [&] {
         try {
             // Down: from the middle line's start on; up: from the end of the line before it.
-            farMatch = r.down ? findInLines(lines, r.text, lines.lineOffset(middle), r.matchCase, true, &farProgress)
-                              : findInLines(lines, r.text, lines.lineOffset(middle) - 1, r.matchCase, false,
+            farMatch = r.down ? findInLines(farLines, r.text, farLines.lineOffset(middle), r.matchCase, true,
+                                            &farProgress)
+                              : findInLines(farLines, r.text, farLines.lineOffset(middle) - 1, r.matchCase, false,
                                             &farProgress, 0);
         } catch (const std::bad_alloc&) {
             farOutOfMemory = true;
         }
-    });
+    };
+    std::thread far;
+    try {
+        far = std::thread(searchFar);
+    } catch (const std::system_error&) {
+        // No second thread to be had: the near half first, then the far one here.
+    }
     std::optional<std::uint64_t> nearMatch;
     try {
         nearMatch = findInLines(m_lines, r.text, from, r.matchCase, r.down, &m_progress, middle);
     } catch (const std::bad_alloc&) {
         farProgress.stop.store(true);
-        far.join();
+        if (far.joinable())
+            far.join();
         throw;
     }
     if (nearMatch || m_progress.stop.load())
         farProgress.stop.store(true);
-    far.join();
+    if (far.joinable())
+        far.join();
+    else if (!nearMatch && !m_progress.stop.load())
+        searchFar();
     if (nearMatch || m_progress.stop.load())
         return m_progress.stop.load() ? std::nullopt : nearMatch;
     if (farOutOfMemory)

@@ -63,6 +63,9 @@ public:
     const std::optional<std::uint64_t>& match() const { return m_match; }
     // The memory to search the log could not be had.
     bool outOfMemory() const { return m_outOfMemory; }
+    // Whether the lines searched read as they did when they were found: a search of a log that
+    // changed meanwhile has no answer.
+    bool linesIntact() const { return m_lines.intact(); }
 
 private:
     std::optional<std::uint64_t> search();

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace vrx {
@@ -12,22 +13,10 @@ namespace {
 // thread of its own would cost more (in memory too) than the reading.
 constexpr std::int64_t ReadHere = 1 << 20;
 
-} // namespace
-
-LogLoad::LogLoad(std::shared_ptr<LogFile> file, QObject* parent) : BackgroundTask(parent), m_file(std::move(file))
-{
-    start([this] { read(); }, m_file->openedSize() <= ReadHere);
-}
-
-LogLoad::~LogLoad()
-{
-    stop();
-}
-
-namespace {
-
 // Below this a log is read by one thread: it takes a blink anyway.
 constexpr std::int64_t SplitFrom = 32 << 20;
+
+constexpr std::int64_t ToTheEnd = std::numeric_limits<std::int64_t>::max();
 
 // Where a line begins near the middle of a log: after the first line end at or past `around`;
 // -1 when none is near (a log of one long line, or one whose CR LF became LF alone).
@@ -47,38 +36,70 @@ std::int64_t lineStartNear(const LogBytes& bytes, std::int64_t around)
 
 } // namespace
 
+LogLoad::LogLoad(std::shared_ptr<LogSource> file, QObject* parent) : BackgroundTask(parent), m_file(std::move(file))
+{
+    start([this] { read(); }, m_file->openedSize() <= ReadHere);
+}
+
+LogLoad::~LogLoad()
+{
+    stop();
+}
+
 void LogLoad::read()
 {
     const std::string& name = m_file->name();
     const std::int64_t size = m_file->openedSize();
     const std::int64_t split = size >= SplitFrom ? lineStartNear(*m_file, size / 2) : -1;
+    PageSums& sums = m_file->sums();
     LogRead result;
+    bool keptWhole = false;
     if (split < 0) {
-        const std::unique_ptr<ScanInput> input = m_file->input();
-        result = scanLog(*input, name, m_index, LineIndex::scanOptions(&m_stop));
+        BytesInput bytes(*m_file, 0, ToTheEnd);
+        SnapshotInput input(bytes, sums, m_file->keep());
+        result = scanLog(input, name, m_index, LineIndex::scanOptions(&m_stop));
+        input.finish(true);
+        keptWhole = input.keptWhole();
     } else {
         // A large log is read in two halves at once, the second from a line's start, as if the
         // display had text before it; its lines then follow the first half's.
         m_split.store(split);
         LogRead later;
-        std::thread laterThread([&] {
-            BytesInput input(*m_file, split, std::numeric_limits<std::int64_t>::max());
+        const auto readLater = [&] {
+            BytesInput bytes(*m_file, split, ToTheEnd);
+            SnapshotInput input(bytes, sums);
             ScanOptions options = LineIndex::scanOptions(&m_stopLater);
             options.from = {split, 0, true, false};
             later = scanLog(input, name, m_later, options);
-        });
-        BytesInput input(*m_file, 0, split);
+            input.finish(true);
+        };
+        std::thread laterThread;
+        try {
+            laterThread = std::thread(readLater);
+        } catch (const std::system_error&) {
+            // No second thread to be had: the halves one after the other.
+        }
+        BytesInput bytes(*m_file, 0, split);
+        SnapshotInput input(bytes, sums);
         result = scanLog(input, name, m_index, LineIndex::scanOptions(&m_stop));
-        if (!result.ok() || !m_index.hasLines() || m_stop.load())
-            m_stopLater.store(true);
-        laterThread.join();
+        input.finish(false);
+        const bool laterWanted = result.ok() && m_index.hasLines() && !m_stop.load();
+        if (laterThread.joinable()) {
+            if (!laterWanted)
+                m_stopLater.store(true);
+            laterThread.join();
+        } else if (laterWanted) {
+            readLater();
+        }
         if (result.ok() && !m_index.hasLines() && !m_stop.load()) {
             // Nothing shown before the second half: its first lines do not stand behind CR LF
             // after all. It is read again, on from the first half.
-            BytesInput rest(*m_file, split, std::numeric_limits<std::int64_t>::max());
+            BytesInput rest(*m_file, split, ToTheEnd);
+            SnapshotInput again(rest, sums);
             ScanOptions options = LineIndex::scanOptions(&m_stop);
             options.from = {split, result.lines, false, false};
-            result = scanLog(rest, name, m_index, options);
+            result = scanLog(again, name, m_index, options);
+            again.finish(true);
         } else if (result.ok()) {
             m_index.append(std::move(m_later));
             const std::int64_t before = result.lines;
@@ -93,6 +114,7 @@ void LogLoad::read()
         }
         m_split.store(-1);
     }
+    m_file->readDone(keptWhole);
     m_result = std::move(result);
 }
 

@@ -4,8 +4,8 @@
 // and all of them once the reading has ended.
 
 #include "core/LineIndex.h"
+#include "files/LogSource.h"
 #include "logview/BackgroundTask.h"
-#include "platform/LogFiles.h"
 
 #include <atomic>
 #include <memory>
@@ -16,29 +16,29 @@ class LogLoad : public BackgroundTask {
     Q_OBJECT
 public:
     // Starts reading at once.
-    explicit LogLoad(std::shared_ptr<LogFile> file, QObject* parent = nullptr);
+    explicit LogLoad(std::shared_ptr<LogSource> file, QObject* parent = nullptr);
     // Stops the reading and waits for its thread.
     ~LogLoad() override;
 
     // Ends the reading at its next chunk and waits for that.
     void stop();
 
-    const std::shared_ptr<LogFile>& file() const { return m_file; }
+    const std::shared_ptr<LogSource>& file() const { return m_file; }
     // How much of the file has been read, 0 to 1.
     double fractionRead() const;
     // Blocks of lines found so far: the lines grow when this does.
     size_t blocksFound() const { return m_index.blocksFound(); }
     // The lines of the blocks found so far.
-    DisplayLines linesSoFar() const { return m_index.linesSoFar(m_file); }
+    DisplayLines linesSoFar() const { return m_index.linesSoFar(m_file->snapshot()); }
 
     // Once done: what the reading gave, and all its lines (those before a failing line).
     const LogRead& result() const { return m_result; }
-    DisplayLines lines() { return m_index.finish(m_file); }
+    DisplayLines lines() { return m_index.finish(m_file->snapshot()); }
 
 private:
     void read();
 
-    std::shared_ptr<LogFile> m_file;
+    std::shared_ptr<LogSource> m_file;
     LineIndex m_index;
     std::atomic<bool> m_stop{false};
     // A large log's second half, found at the same time on another thread from `m_split` on.

@@ -12,11 +12,6 @@ namespace vrx {
 
 namespace {
 
-int clampToInt(qint64 value)
-{
-    return int(std::clamp<qint64>(value, 0, INT_MAX));
-}
-
 // A reader calls in from the event loop: running out of memory while it reads a line gives
 // the empty answer, never the end of the program.
 template <class Result, class Read>

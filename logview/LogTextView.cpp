@@ -4,6 +4,7 @@
 #include "logview/LogTextAccessible.h"
 #include "logview/ScrollBarMapping.h"
 #include "logview/SelectedText.h"
+#include "platform/DisplayText.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -28,11 +29,6 @@ namespace {
 constexpr int Margin = 4;
 // Lines laid out and kept at most; beyond, the layouts are made again when needed.
 constexpr size_t KeptLayouts = 512;
-
-int clampToInt(qint64 value)
-{
-    return int(std::clamp<qint64>(value, 0, INT_MAX));
-}
 
 } // namespace
 
@@ -143,15 +139,7 @@ void LogTextView::placeProgress()
 
 void LogTextView::setPlainText(const QString& text)
 {
-    std::string bytes;
-    bytes.reserve(size_t(text.size()));
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n'))
-            bytes += "\r\n";
-        else
-            bytes += static_cast<char>(windows1252Byte(c.unicode()).value_or('?'));
-    }
-    setLines(DisplayLines(std::move(bytes)));
+    setLines(DisplayLines(encodeWindows1252(QString(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n")))));
 }
 
 void LogTextView::clear()
@@ -181,7 +169,9 @@ QString LogTextView::toPlainText() const
 QString LogTextView::textBetween(qint64 start, qint64 end) const
 {
     try {
-        return textOf(lines(), start, end);
+        QString text = textOf(lines(), start, end);
+        // Made of a log whose part no longer read as it did: nothing rather than a mix.
+        return lines().intact() ? text : QString();
     } catch (const std::bad_alloc&) {
         return {}; // more text than memory holds: nothing rather than a part
     }
@@ -526,13 +516,27 @@ void LogTextView::copy()
         return;
     QClipboard* clipboard = QGuiApplication::clipboard();
     const qint64 characters = selectionEnd() - selectionStart();
+    // What was on the clipboard before is not what the user meant to paste now: it goes
+    // whenever the copy is refused.
     if (characters > MaxTextRequest) {
-        // What was on the clipboard before is not what the user meant to paste now.
         clipboard->clear();
         emit copyRefused(characters);
         return;
     }
-    clipboard->setMimeData(new SelectedText(m_rows.sharedLines(), selectionStart(), selectionEnd()));
+    QString text;
+    try {
+        text = textOf(lines(), selectionStart(), selectionEnd());
+    } catch (const std::bad_alloc&) {
+        clipboard->clear();
+        emit copyOutOfMemory();
+        return;
+    }
+    if (!lines().intact()) {
+        clipboard->clear();
+        emit copyRefusedChanged();
+        return;
+    }
+    clipboard->setText(text);
 }
 
 void LogTextView::keyPressEvent(QKeyEvent* event)
@@ -650,12 +654,13 @@ void LogTextView::mouseReleaseEvent(QMouseEvent* event)
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!hasSelection() || !clipboard->supportsSelection())
         return;
-    // A selection too large to hand over leaves no older one behind to be pasted instead.
-    if (selectionEnd() - selectionStart() > MaxTextRequest)
+    // The selection is made into text now, as a copy is; one too large to hand over, or of a log
+    // that no longer reads as it did, leaves no older one behind to be pasted instead.
+    const QString text = selectionEnd() - selectionStart() > MaxTextRequest ? QString() : selectedText();
+    if (text.isEmpty())
         clipboard->clear(QClipboard::Selection);
     else
-        clipboard->setMimeData(new SelectedText(m_rows.sharedLines(), selectionStart(), selectionEnd()),
-                               QClipboard::Selection);
+        clipboard->setText(text, QClipboard::Selection);
 }
 
 void LogTextView::mouseDoubleClickEvent(QMouseEvent* event)

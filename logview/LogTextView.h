@@ -15,6 +15,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 
 class QMenu;
@@ -22,6 +24,12 @@ class QPainter;
 class QProgressBar;
 
 namespace vrx {
+
+// An offset as the int that accessibility and Qt's text events take.
+inline int clampToInt(qint64 value)
+{
+    return int(std::clamp<qint64>(value, 0, INT_MAX));
+}
 
 class LogTextView : public QAbstractScrollArea {
     Q_OBJECT
@@ -63,7 +71,8 @@ public:
     qint64 selectionEnd() const { return qMax(cursorPosition(), anchorPosition()); }
     bool hasSelection() const { return !(m_caret == m_anchor); }
     QString selectedText() const { return textBetween(selectionStart(), selectionEnd()); }
-    // The text from start to end, lines parted by '\n'; empty when memory runs out.
+    // The text from start to end, lines parted by '\n'; empty when memory runs out or when a
+    // part of the log no longer reads as it did.
     QString textBetween(qint64 start, qint64 end) const;
     // Selects from anchor to position (the caret), clamped to the text; scrolls the caret into view.
     void setSelection(qint64 anchor, qint64 position);
@@ -84,8 +93,10 @@ public:
     qint64 offsetAt(const QPoint& point) const;
 
 public slots:
-    // Puts the selection on the clipboard; one larger than MaxTextRequest is refused with
-    // copyRefused, and the clipboard is emptied.
+    // Puts the selection's text on the clipboard, made now: a paste later gives what was
+    // copied, whatever becomes of the file. One larger than MaxTextRequest is refused with
+    // copyRefused, one that memory cannot hold with copyOutOfMemory, and one of a log that no
+    // longer reads as it did with copyRefusedChanged; the clipboard is emptied then.
     void copy();
     void selectAll();
 
@@ -94,6 +105,8 @@ signals:
     void cursorPositionChanged();
     // Copy was refused: the selection holds this many characters.
     void copyRefused(qint64 characters);
+    void copyOutOfMemory();
+    void copyRefusedChanged();
 
 protected:
     bool event(QEvent* event) override;
@@ -116,7 +129,6 @@ private:
     using Place = TextPlace;
 
     // The rows are laid out at the viewport's width less the margins, in the box's font.
-    void layOutRows();
     int textWidth() const;
     int visibleRows() const;
     qint64 offsetOf(const Place& place) const;

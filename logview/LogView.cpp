@@ -48,12 +48,15 @@ LogView::LogView(Platform& platform, QWidget* parent) : QWidget(parent), m_platf
     // A file changed on disk is noticed within a few seconds, also while the window is not
     // used; the check asks the system for the file's state only.
     m_fileTimer.setInterval(3000);
-    connect(&m_fileTimer, &QTimer::timeout, this, &LogView::checkLogFile);
+    connect(&m_fileTimer, &QTimer::timeout, this, &LogView::lookForChange);
     m_fileTimer.start();
 }
 
-// The threads of a reading or a search end with them.
-LogView::~LogView() = default;
+// The threads of a reading or a search end with them; the lines shown tell no one any more.
+LogView::~LogView()
+{
+    Display->lines().onChange({});
+}
 
 void LogView::buildControls()
 {
@@ -141,6 +144,12 @@ void LogView::buildControls()
         m_platform.messageBox(window(), copyRefusedText(characters), ProgramTitle, MessageButtons::Ok,
                               MessageIcon::Information);
     });
+    connect(Display, &LogTextView::copyOutOfMemory, this, [this] {
+        m_platform.messageBox(window(), tr("There is not enough memory to copy the selection."), ProgramTitle,
+                              MessageButtons::Ok, MessageIcon::Information);
+    });
+    connect(Display, &LogTextView::copyRefusedChanged, this,
+            [this] { refusedForChange(tr("Nothing was copied; open it again to copy it as it is now.")); });
 }
 
 QString copyRefusedText(qint64 characters)
@@ -173,7 +182,7 @@ void LogView::open(const QString& fullPath)
         emit folderChosen(folder);
 
     LogFailure failure;
-    std::shared_ptr<LogFile> file = LogFile::open(fullPath, failure);
+    std::shared_ptr<LogSource> file = LogSource::open(systemName(fullPath), failure);
     if (!file) {
         m_platform.messageBox(window(), logReadMessage(failure), ProgramTitle, MessageButtons::Ok,
                               MessageIcon::Information);
@@ -225,7 +234,7 @@ void LogView::showReading()
     if (blocks != m_blocksShown) {
         m_blocksShown = blocks;
         try {
-            Display->growLines(m_load->linesSoFar());
+            showLines(m_load->linesSoFar(), true);
         } catch (const std::bad_alloc&) {
             // The lines show once they are all read, or the end says why they cannot.
         }
@@ -256,6 +265,27 @@ void LogView::finishReading()
     const bool shown = m_loadShown;
     const QString fullPath = m_loadPath;
     const std::optional<FindRequest> pendingFind = std::exchange(m_pendingFind, std::nullopt);
+    const QPointer<QWidget> pendingFindParent = m_pendingFindParent;
+    const auto dropFind = [&] {
+        if (pendingFind)
+            m_platform.messageBox(pendingFindParent ? pendingFindParent.data() : window(),
+                                  tr("The search for \"%1\" was not made: the log was not read whole.")
+                                      .arg(pendingFind->text.left(80)),
+                                  ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
+    };
+    if (!load->startFailure().empty()) {
+        // Nothing was read: the display stays as it was before, as after any failure to open.
+        if (shown)
+            resetDisplay();
+        emit clearAvailableChanged(m_logOpenedOnce);
+        m_platform.messageBox(window(),
+                              tr("The log file \"%1\" could not be read: the system could not start the work "
+                                 "for it (%2).")
+                                  .arg(shownPath(fullPath), QString::fromStdString(load->startFailure())),
+                              ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
+        dropFind();
+        return;
+    }
     if (!log.opened) {
         // Nothing of the log is shown when it could not be held.
         if (shown)
@@ -263,35 +293,39 @@ void LogView::finishReading()
         emit clearAvailableChanged(m_logOpenedOnce);
         m_platform.messageBox(window(), logReadMessage(*log.failure), ProgramTitle, MessageButtons::Ok,
                               MessageIcon::Information);
+        dropFind();
         return;
     }
     DisplayLines lines = load->lines();
-    const std::shared_ptr<LogFile> file = load->file();
-    // The file as it is now is the one the lines were found in; it changed if it is not the
-    // one that was opened.
-    const bool steady = file->takeState();
+    const std::shared_ptr<LogSource> file = load->file();
     if (!shown)
         resetDisplay();
     try {
-        if (shown)
-            Display->growLines(std::move(lines));
-        else
-            Display->setLines(std::move(lines));
+        showLines(std::move(lines), shown);
     } catch (const std::bad_alloc&) {
         // The text was read but cannot be shown: nothing of it stays, and the user is told.
         resetDisplay();
         emit clearAvailableChanged(m_logOpenedOnce);
         m_platform.messageBox(window(), logReadMessage({LogFailure::Kind::OutOfMemory, file->name(), 0, {}}),
                               ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
+        dropFind();
         return;
     }
     m_file = file;
     m_filePath = fullPath;
     m_changeTold = false;
     if (log.failure) {
-        // The lines read so far stay; nothing is printable, so a part is never taken for the whole.
+        // The lines read so far stay; nothing is printable, so a part is never taken for the
+        // whole. Clear is as it was before the log was opened, however long the reading took:
+        // a long reading offered it to stop the reading.
+        if (shown)
+            emit clearAvailableChanged(m_logOpenedOnce);
         m_platform.messageBox(window(), logReadMessage(*log.failure), ProgramTitle, MessageButtons::Ok,
                               MessageIcon::Information);
+        if (pendingFind && !Display->isEmpty())
+            findNext(*pendingFind, pendingFindParent);
+        else
+            dropFind();
         return;
     }
 
@@ -325,24 +359,43 @@ void LogView::finishReading()
         emit statusAvailableChanged(true);
     }
     // A file that changed while it was read is said to have changed, once all else is done.
-    if (!steady)
-        tellChange(int(LogFile::Change::Changed));
-    else if (pendingFind)
-        findNext(*pendingFind, m_pendingFindParent);
+    const LogSource::Change change = file->change();
+    if (change != LogSource::Change::None)
+        tellChange(change);
+    if (pendingFind && m_file)
+        findNext(*pendingFind, pendingFindParent);
 }
 
-void LogView::checkLogFile()
+void LogView::showLines(DisplayLines lines, bool grow)
+{
+    // A part of the log found changed when it is read again (for the screen, a screen reader, a
+    // search or a printout) is told at once, from whichever thread found it.
+    QPointer<LogView> view(this);
+    lines.onChange([view] {
+        QMetaObject::invokeMethod(view, [view] {
+            if (view)
+                view->lookForChange();
+        }, Qt::QueuedConnection);
+    });
+    if (grow)
+        Display->growLines(std::move(lines));
+    else
+        Display->setLines(std::move(lines));
+}
+
+void LogView::lookForChange()
 {
     if (!m_file || m_changeTold || m_load || Display->isEmpty())
         return;
-    LogFile::Change change = m_file->change();
-    if (change == LogFile::Change::None && !Display->lines().intact())
-        change = LogFile::Change::Changed;
-    if (change != LogFile::Change::None)
-        tellChange(int(change));
+    LogSource::Change change = m_file->change();
+    // A part read again that no longer reads as it did is a change, whatever the file's times say.
+    if (change == LogSource::Change::None && !Display->lines().intact())
+        change = LogSource::Change::Rewritten;
+    if (change != LogSource::Change::None)
+        tellChange(change);
 }
 
-void LogView::tellChange(int change)
+void LogView::tellChange(LogSource::Change change)
 {
     if (m_changeTold || !m_file)
         return;
@@ -352,21 +405,58 @@ void LogView::tellChange(int change)
     }
     m_changeTold = true;
     const QString shown = QLatin1Char('"') + shownPath(m_filePath) + QLatin1Char('"');
-    if (LogFile::Change(change) == LogFile::Change::Gone) {
-        m_platform.messageBox(window(),
-                              tr("The log file %1 is no longer there.").arg(shown) + QLatin1Char('\n')
-                                  + tr("The window keeps showing it as it was read."),
+    // A held log, or a file that is still the one read (open, though replaced or deleted), shows
+    // as it was read; of a large log rewritten or shortened, the parts that no longer read as
+    // they did cannot be shown, copied, searched or printed.
+    const bool kept = m_file->snapshot().sums == nullptr || change == LogSource::Change::Gone
+        || change == LogSource::Change::Replaced || change == LogSource::Change::Appended;
+    const QString keeps = kept ? tr("The window keeps showing it as it was read.")
+                               : tr("The window keeps showing the parts of it that still read as they did; the others "
+                                    "show as empty lines, and nothing of it can be copied, searched or printed.");
+    if (change == LogSource::Change::Gone) {
+        m_platform.messageBox(window(), tr("The log file %1 is no longer there.").arg(shown) + QLatin1Char('\n') + keeps,
                               ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
         return;
     }
-    const QString what = LogFile::Change(change) == LogFile::Change::Replaced
-                             ? tr("The log file %1 has been replaced by another file since it was opened.")
-                             : tr("The log file %1 has changed since it was opened.");
+    QString what;
+    switch (change) {
+    case LogSource::Change::Replaced:
+        what = tr("The log file %1 has been replaced by another file since it was opened.");
+        break;
+    case LogSource::Change::Truncated:
+        what = tr("The log file %1 has been shortened since it was opened.");
+        break;
+    case LogSource::Change::Appended:
+        what = tr("The log file %1 has grown since it was opened.");
+        break;
+    default:
+        what = tr("The log file %1 has changed since it was opened.");
+        break;
+    }
     const MessageResult answer = m_platform.messageBox(
-        window(), what.arg(shown) + QLatin1Char('\n') + tr("Do you want to open it again?"), ProgramTitle,
-        MessageButtons::YesNo, MessageIcon::Question);
+        window(), what.arg(shown) + QLatin1Char('\n') + keeps + QLatin1Char('\n') + tr("Do you want to open it again?"),
+        ProgramTitle, MessageButtons::YesNo, MessageIcon::Question);
     if (answer == MessageResult::Yes && m_file)
         open(m_filePath);
+}
+
+QString LogView::changedLogText(const QString& refused) const
+{
+    return tr("The log file %1 has changed since it was opened.").arg(QLatin1Char('"') + shownPath(m_filePath) + QLatin1Char('"'))
+        + QLatin1Char('\n') + refused;
+}
+
+void LogView::refusedForChange(const QString& refused, QWidget* parent)
+{
+    // The change itself is told once, and says what can no longer be done; what the user asked
+    // for afterwards is answered on its own.
+    if (!m_changeTold && m_file) {
+        const LogSource::Change change = m_file->change();
+        tellChange(change == LogSource::Change::None ? LogSource::Change::Rewritten : change);
+        return;
+    }
+    m_platform.messageBox(parent ? parent : window(), changedLogText(refused), ProgramTitle, MessageButtons::Ok,
+                          MessageIcon::Information);
 }
 
 void LogView::statusError(const QString& firstLine)
@@ -420,6 +510,7 @@ bool LogView::clearScreenQuery()
 
 void LogView::resetDisplay()
 {
+    Display->lines().onChange({});
     Display->clear();
     m_logFileName.clear();
     m_file.reset();
@@ -483,9 +574,20 @@ bool LogView::finishFinding()
     const std::unique_ptr<FindRun> run = std::move(m_find);
     QObject::disconnect(run.get(), nullptr, this, nullptr);
     QWidget* const parent = m_findParent ? m_findParent.data() : window();
+    if (!run->startFailure().empty()) {
+        m_platform.messageBox(parent,
+                              tr("The search could not be made: the system could not start the work for it (%1).")
+                                  .arg(QString::fromStdString(run->startFailure())),
+                              ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
+        return false;
+    }
     if (run->outOfMemory()) {
         m_platform.messageBox(parent, QStringLiteral("There is not enough memory to search the log."), ProgramTitle,
                               MessageButtons::Ok, MessageIcon::Information);
+        return false;
+    }
+    if (!run->linesIntact()) {
+        refusedForChange(tr("The search was not made; open it again to search it as it is now."), parent);
         return false;
     }
     const std::optional<std::uint64_t> match = run->match();

@@ -4,6 +4,7 @@
 // its state; whoever holds its menu items follows it through the signals.
 
 #include "core/DisplayLines.h"
+#include "files/LogSource.h"
 #include "logview/FindText.h"
 #include "logview/LogTextView.h"
 
@@ -27,7 +28,6 @@ class QListWidget;
 
 namespace vrx {
 
-class LogFile;
 class LogLoad;
 class Platform;
 
@@ -80,11 +80,11 @@ public:
     // Ends a search at once: nothing is selected, nothing is said.
     void stopFinding();
     // Called with each log file as it is opened, before it is read (tests slow the reading).
-    void setFileOpened(std::function<void(LogFile&)> opened) { m_fileOpened = std::move(opened); }
+    void setFileOpened(std::function<void(LogSource&)> opened) { m_fileOpened = std::move(opened); }
     // Looks whether the shown log's file changed on disk, was replaced or is gone, and says so
     // once for each log shown (the window's owner calls it when the window becomes active; a
-    // timer too).
-    void checkLogFile();
+    // timer too; and at once when a part of the log read again no longer reads as it did).
+    void lookForChange();
 
     bool isStatusShown() const { return m_statusShown; }
     // Uncovers the status area, or covers it again.
@@ -102,6 +102,10 @@ public:
     // The row of Display that holds the start of the selection, on the screen (global
     // coordinates); empty when it is not shown.
     QRect selectedRowOnScreen() const;
+
+    // Says that what was asked (printing) was refused because a part of the log no longer reads
+    // as it did: the change itself, when it has not been told yet, else the refusal.
+    void refusedForChange(const QString& refused, QWidget* parent = nullptr);
 
     // The display text: the converted log, lines joined by CR LF (decoded from the bytes).
     QString displayText() const;
@@ -144,7 +148,12 @@ private:
     // Whether a dialog or message box is open: what a task has to say waits for its end.
     bool dialogOpen() const;
     // Tells that the shown log's file changed, and asks whether to read it again.
-    void tellChange(int change);
+    void tellChange(LogSource::Change change);
+    // Shows these lines; a part of them found changed when it is read again is told at once.
+    void showLines(DisplayLines lines, bool grow);
+    // What the user is told when text cannot be handed on because the log changed.
+    QString changedLogText(const QString& refused) const;
+
     void buildControls();
     // Empties the display; nothing is printable then.
     void resetDisplay();
@@ -175,11 +184,11 @@ private:
     QTimer m_findingTimer;
 
     // The shown log's file, and whether its change was told.
-    std::shared_ptr<LogFile> m_file;
+    std::shared_ptr<LogSource> m_file;
     QString m_filePath;
     bool m_changeTold = false;
     QTimer m_fileTimer;
-    std::function<void(LogFile&)> m_fileOpened;
+    std::function<void(LogSource&)> m_fileOpened;
 };
 
 // What the user is told when Copy is refused for a selection of this many characters.

@@ -31,35 +31,4 @@ QString textOf(const DisplayLines& lines, qint64 start, qint64 end)
     return out;
 }
 
-SelectedText::SelectedText(std::shared_ptr<const DisplayLines> lines, qint64 start, qint64 end)
-    : m_lines(std::move(lines)), m_start(start), m_end(end)
-{
-}
-
-QStringList SelectedText::formats() const
-{
-    return {QStringLiteral("text/plain")};
-}
-
-bool SelectedText::hasFormat(const QString& mimeType) const
-{
-    return mimeType == QLatin1String("text/plain");
-}
-
-QVariant SelectedText::retrieveData(const QString& mimeType, QMetaType type) const
-{
-    if (mimeType != QLatin1String("text/plain") || m_end - m_start > MaxTextRequest)
-        return {};
-    // Called by the event loop on a paste from any program: running out of memory here gives
-    // nothing rather than a part, and must not end the program.
-    try {
-        const QString text = textOf(*m_lines, m_start, m_end);
-        if (type.id() == QMetaType::QByteArray)
-            return text.toUtf8();
-        return text;
-    } catch (const std::bad_alloc&) {
-        return {};
-    }
-}
-
 } // namespace vrx

@@ -1,14 +1,11 @@
 #pragma once
-// The log box's text as others take it: the clipboard and the X selection get a selection that
-// is made into text only when someone pastes it; screen readers get the parts they ask for.
+// The log box's text as others take it: the clipboard and the X selection get the selection's
+// text, made when it is copied; screen readers get the parts they ask for.
 
 #include "core/DisplayLines.h"
 
-#include <QMimeData>
 #include <QString>
 #include <QtGlobal>
-
-#include <memory>
 
 namespace vrx {
 
@@ -21,22 +18,5 @@ inline constexpr qint64 MaxTextRequest = qint64(16) << 20;
 // The text from start to end of the lines joined by '\n'. A text that ends with a line end has
 // one more character than its lines joined, the line end itself.
 QString textOf(const DisplayLines& lines, qint64 start, qint64 end);
-
-// A selection as clipboard data, made only when someone asks for it: a log of a million lines
-// selected whole would otherwise be decoded into the clipboard at every Select All.
-class SelectedText : public QMimeData {
-public:
-    SelectedText(std::shared_ptr<const DisplayLines> lines, qint64 start, qint64 end);
-    QStringList formats() const override;
-    bool hasFormat(const QString& mimeType) const override;
-
-protected:
-    QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
-
-private:
-    std::shared_ptr<const DisplayLines> m_lines;
-    qint64 m_start;
-    qint64 m_end;
-};
 
 } // namespace vrx

@@ -17,4 +17,13 @@ QString decodeWindows1252(std::string_view bytes)
     return text;
 }
 
+std::string encodeWindows1252(const QString& text)
+{
+    std::string bytes;
+    bytes.reserve(size_t(text.size()));
+    for (const QChar c : text)
+        bytes += static_cast<char>(windows1252Byte(c.unicode()).value_or('?'));
+    return bytes;
+}
+
 } // namespace vrx

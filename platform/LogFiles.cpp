@@ -1,125 +1,19 @@
 #include "platform/LogFiles.h"
 
+#include "files/Files.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdint>
-
-#include "core/LineIndex.h"
-#include "core/RegularFile.h"
-
-#include <limits>
-
-#include <dirent.h>
 
 namespace vrx {
-
-namespace {
 
 std::string systemName(const QString& path)
 {
     return nativePathBytes(path).toStdString();
 }
 
-} // namespace
-
 LogRead readLogFile(const QString& path)
 {
     return readLog(systemName(path));
-}
-
-std::shared_ptr<LogFile> LogFile::open(const QString& path, LogFailure& failure)
-{
-    const std::string name = systemName(path);
-    auto file = std::make_unique<RegularFile>(name);
-    if (!file->isOpen()) {
-        failure = LogFailure{LogFailure::Kind::CannotOpen, name, 0, file->openFailure()};
-        return nullptr;
-    }
-    std::shared_ptr<LogFile> log(new LogFile);
-    log->m_path = path;
-    log->m_name = name;
-    // The descriptor is the file's for as long as the log is shown: a file put in its place
-    // later does not change what is read.
-    log->m_fd = file->release();
-    log->m_opened = log->stateOfOpenFile();
-    log->m_taken = log->m_opened;
-    return log;
-}
-
-LogFile::~LogFile()
-{
-    if (m_fd >= 0)
-        file::close(m_fd);
-}
-
-std::int64_t LogFile::readAt(std::int64_t offset, char* data, size_t size) const
-{
-    if (m_readHook)
-        m_readHook(offset);
-    size_t got = 0;
-    if (const files::Error error = files::readAt(m_fd, offset, data, size, got)) {
-        errno = error.category() == std::generic_category() ? error.value() : EIO;
-        return -1;
-    }
-    return static_cast<std::int64_t>(got);
-}
-
-std::unique_ptr<ScanInput> LogFile::input() const
-{
-    return std::make_unique<BytesInput>(*this, 0, std::numeric_limits<std::int64_t>::max());
-}
-
-LogFile::State LogFile::stateOfOpenFile() const
-{
-    State state;
-    file::Status info {};
-    if (file::status(m_fd, &info) != 0 || !files::idOfRegularFile(m_fd, state.id))
-        return state;
-    state.size = info.st_size;
-#if defined(_WIN32)
-    state.modified = std::int64_t(info.st_mtime) * 1000000000;
-#elif defined(__APPLE__)
-    state.modified = std::int64_t(info.st_mtimespec.tv_sec) * 1000000000 + info.st_mtimespec.tv_nsec;
-#else
-    state.modified = std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-#endif
-    state.known = true;
-    return state;
-}
-
-LogFile::Change LogFile::change() const
-{
-    const State now = stateOfOpenFile();
-    if (!now.known || !m_taken.known || now.size != m_taken.size || now.modified != m_taken.modified)
-        return Change::Changed;
-    files::FileId named;
-    if (!files::idOfPath(m_name, named))
-        return Change::Gone;
-    return named == m_taken.id ? Change::None : Change::Replaced;
-}
-
-bool LogFile::takeState()
-{
-    m_taken = stateOfOpenFile();
-    return m_taken.known && m_opened.known && m_taken.size == m_opened.size && m_taken.modified == m_opened.modified;
-}
-
-LogRead readLogLines(const QString& path, DisplayLines& lines)
-{
-    LogFailure failure;
-    const std::shared_ptr<LogFile> file = LogFile::open(path, failure);
-    LogRead read;
-    if (!file) {
-        read.failure = failure;
-        return read;
-    }
-    LineIndex index;
-    const std::unique_ptr<ScanInput> input = file->input();
-    read = scanLog(*input, file->name(), index, LineIndex::scanOptions());
-    if (read.opened)
-        lines = index.finish(file);
-    return read;
 }
 
 LogRead streamLogFile(const QString& path, const LogTextSink& sink, size_t pieceSize, LongLines longLines)
@@ -156,14 +50,8 @@ const std::vector<QString>& FolderListings::names(const QByteArray& folder)
     if (found != m_names.end())
         return found->second;
     std::vector<QString>& names = m_names[folder];
-    if (DIR* dir = ::opendir(folder.isEmpty() ? "." : folder.constData())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const QByteArray name(entry->d_name);
-            if (name != "." && name != "..")
-                names.push_back(pathFromNativeBytes(name));
-        }
-        ::closedir(dir);
-    }
+    for (const std::string& name : files::folderEntries(folder.toStdString()))
+        names.push_back(pathFromNativeBytes(QByteArray::fromStdString(name)));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -178,11 +66,11 @@ QString statusFilePath(const QString& logPath, FolderListings& listings)
 {
     const QString derived = derivedStatusPath(logPath);
     // By the name's bytes, as the readers open it (and in UTF-16 on Windows).
-    file::Status info {};
-    const auto isFolder = [&info](const QString& path) {
-        return file::status(nativePathBytes(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    const auto isFolder = [](const QString& path) {
+        return files::kindOfPath(systemName(path)) == files::PathKind::Folder;
     };
-    if (file::status(nativePathBytes(derived).constData(), &info) == 0 && !S_ISDIR(info.st_mode))
+    const files::PathKind derivedKind = files::kindOfPath(systemName(derived));
+    if (derivedKind == files::PathKind::Regular || derivedKind == files::PathKind::Other)
         return derived;
 #ifndef _WIN32
     // DOS media carry upper-case names: a file whose name differs only in case is the status
@@ -203,11 +91,6 @@ QString statusFilePath(const QString& logPath, FolderListings& listings)
     (void)isFolder;
 #endif
     return derived;
-}
-
-QString outcomeWord(int value)
-{
-    return QString::fromLatin1(outcomeName(value));
 }
 
 QString statusItemText(int testNumber, int value)
@@ -263,7 +146,7 @@ StatusFileResult fromCore(const StatusRead& read, const QString& path)
 
 StatusFileResult readStatusFile(const QString& path)
 {
-    return fromCore(readStatus(nativePathBytes(path).toStdString()), path);
+    return fromCore(readStatus(systemName(path)), path);
 }
 
 StatusFileResult parseStatusText(std::string_view text, const QString& path)

@@ -1,15 +1,15 @@
 #pragma once
 // Reading a log and its test status file on paths as Qt names them, without any window: the
 // main window and vrxlog call the same functions and get the same text, items and messages.
-// Qt Core only; the failures are the core's own values.
+// Qt Core only, on the file layer's readers; the failures are the core's own values.
 
 #include "core/ConvertLogLine.h"
 #include "core/DisplayLines.h"
 #include "core/LogReader.h"
 #include "core/StatusFile.h"
 #include "core/Windows1252.h"
+#include "files/Readers.h"
 #include "platform/DisplayText.h"
-#include "platform/Files.h"
 #include "platform/NativePath.h"
 
 #include <QString>
@@ -31,62 +31,6 @@ namespace vrx {
 // system spells it (LogFailure::file).
 LogRead readLogFile(const QString& path);
 
-// A log as the window holds it: open for as long as its lines are shown, which read their
-// bytes from it again (from any thread) when they are shown, searched, copied or printed. It
-// remembers what the file was when its lines were found, to tell when the file on disk is no
-// longer that one.
-class LogFile : public LogBytes {
-public:
-    // Opens a log; nothing, and the failure (CannotOpen) set, when it cannot be opened.
-    static std::shared_ptr<LogFile> open(const QString& path, LogFailure& failure);
-    ~LogFile() override;
-
-    std::int64_t readAt(std::int64_t offset, char* data, size_t size) const override;
-    // The whole file for a scan, read at its places as every other reading is.
-    std::unique_ptr<ScanInput> input() const;
-    // The name as the system spells it, for failures.
-    const std::string& name() const { return m_name; }
-    // Its size when opened.
-    std::int64_t openedSize() const { return m_opened.size; }
-
-    // What the file on disk is now, against the state taken last.
-    enum class Change {
-        None,
-        Changed,  // its bytes changed (size or time of the last change), or it cannot be looked at
-        Replaced, // another file has its name now; this one is still open and reads as it was
-        Gone,     // no file has its name any more; this one is still open and reads as it was
-    };
-    Change change() const;
-    // Takes the file as it is now for the state it is compared with; false when it differs
-    // from the state taken at opening (it changed while it was read).
-    bool takeState();
-
-    // Called before each read with its offset, on the thread that reads: tests make the reading
-    // as slow as a slow disk with it. Set before the file is read.
-    void setReadHook(std::function<void(std::int64_t offset)> hook) { m_readHook = std::move(hook); }
-
-private:
-    struct State {
-        files::FileId id;
-        std::int64_t size = 0;
-        std::int64_t modified = 0; // nanoseconds
-        bool known = false;
-    };
-    LogFile() = default;
-    State stateOfOpenFile() const;
-
-    QString m_path;
-    std::string m_name;
-    int m_fd = -1;
-    State m_opened;
-    State m_taken;
-    std::function<void(std::int64_t offset)> m_readHook;
-};
-
-// The lines of a log read whole on this thread, as the window holds them: what the window
-// shows of a log that is read at once.
-LogRead readLogLines(const QString& path, DisplayLines& lines);
-
 // Reads a log as readLogFile does, but hands the display text to sink in pieces of about
 // pieceSize bytes instead of keeping it (the result's text stays empty). On a failure the text
 // of the lines before the failing one has been handed on. Without a sink it is readLogFile.
@@ -96,6 +40,9 @@ LogRead streamLogFile(const QString& path, const LogTextSink& sink, size_t piece
 // Reads a log as readLogFile does only to learn whether it converts and how many lines it has:
 // no text is kept, and memory stays the same whatever the length of a line.
 LogRead checkLogFile(const QString& path);
+
+// The system's bytes of a path as Qt names it, as the file layer takes names.
+std::string systemName(const QString& path);
 
 // The same on bytes already in memory (file name only for the failure).
 LogRead convertLogBytes(std::string_view bytes, const QString& fileName = {});
@@ -133,9 +80,6 @@ QString statusFilePath(const QString& logPath, FolderListings& listings);
 // "Test # 1  - PASS", "Test # 12 - FAIL", "Test # 100 - N/A": the label is cut to 9
 // characters, which keeps the hyphens of tests up to 99 in one column, but never cuts digits.
 QString statusItemText(int testNumber, int value);
-
-// The outcome word of a status value (-1, 0, 1); empty for any other value.
-QString outcomeWord(int value);
 
 struct StatusFileResult {
     QStringList items;                 // one per record read, also those before a failure

@@ -1,6 +1,6 @@
 #include "platform/ProcessStart.h"
 
-#include "platform/Files.h"
+#include "files/Files.h"
 #include "platform/NativePath.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,6 @@
 #include "print/PrintCommand.h"
 
+#include "platform/DisplayText.h"
 #include "platform/Identity.h"
 #include "platform/Platform.h"
 #include "print/PrintModule.h"
@@ -130,13 +131,13 @@ bool printOnSmallPaper(Platform& platform, QWidget* window, const QSizeF& printa
 }
 
 // The command, printing each copy through printCopy.
-void printCommand(Platform& platform, QWidget* window, qsizetype lineCount, const QString& logName,
+PrintOutcome printCommand(Platform& platform, QWidget* window, qsizetype lineCount, const QString& logName,
                   const PrintCopy& printCopy, PrinterSystem& printers)
 {
     // Without any printer the dialog would offer a Print button that can only fail.
     if (!platform.printerInstalled()) {
         platform.messageBox(window, NoPrinterMessage, ProgramTitle, MessageButtons::Ok, MessageIcon::None);
-        return;
+        return PrintOutcome::Told;
     }
 
     // Up to the end of the dialog every failure ends the command quietly, like Cancel.
@@ -152,12 +153,13 @@ void printCommand(Platform& platform, QWidget* window, qsizetype lineCount, cons
         request.pageCount = pageCount;
         choice = platform.printerDialog(window, request);
     } catch (const std::exception&) {
-        return;
+        return PrintOutcome::Told;
     }
     if (!choice)
-        return;
+        return PrintOutcome::Told;
 
     QString failure;
+    bool logChanged = false;
     const auto cannotPrint = [&](const std::exception& error) {
         return QStringLiteral("The log could not be printed on ") + choice->printerName + QStringLiteral(".")
             + NewLine + QString::fromStdString(error.what());
@@ -194,6 +196,9 @@ void printCommand(Platform& platform, QWidget* window, qsizetype lineCount, cons
         }
     } catch (const PrintCancelled&) {
         // The user stopped it: nothing to tell.
+    } catch (const LogChangedError&) {
+        // The copy being printed is dropped with the printer; the copies before it were whole.
+        logChanged = true;
     } catch (const std::exception& error) {
         failure = cannotPrint(error);
     }
@@ -220,42 +225,39 @@ void printCommand(Platform& platform, QWidget* window, qsizetype lineCount, cons
         platform.messageBox(window, failure, ProgramTitle, MessageButtons::Ok, MessageIcon::None);
     if (!restoreFailure.isEmpty())
         platform.messageBox(window, restoreFailure, ProgramTitle, MessageButtons::Ok, MessageIcon::None);
+    return logChanged ? PrintOutcome::LogChanged : PrintOutcome::Told;
 }
 
 } // namespace
 
-void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText, const QString& logName)
+PrintOutcome PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText,
+                                const QString& logName)
 {
     SystemPrinters printers(platform);
-    PrintDisplay_Click(platform, window, displayText, printers, logName);
+    return PrintDisplay_Click(platform, window, displayText, printers, logName);
 }
 
-void PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText,
-                        PrinterSystem& printers, const QString& logName)
+PrintOutcome PrintDisplay_Click(Platform& platform, QWidget* window, const DisplayLines& displayText,
+                                PrinterSystem& printers, const QString& logName)
 {
     const auto busy = [&platform](bool on) { platform.setBusy(on); };
-    printCommand(platform, window, qsizetype(displayText.count()), logName,
-                 [&](Printer& printer, const PageSelection& pages) { PrintDocument(printer, displayText, busy, pages); },
-                 printers);
+    return printCommand(platform, window, qsizetype(displayText.count()), logName,
+                        [&](Printer& printer, const PageSelection& pages) {
+                            PrintDocument(printer, displayText, busy, pages);
+                        },
+                        printers);
 }
 
-void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, const QString& logName)
+PrintOutcome PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText,
+                                const QString& logName)
 {
-    SystemPrinters printers(platform);
-    PrintDisplay_Click(platform, window, displayText, printers, logName);
+    return PrintDisplay_Click(platform, window, DisplayLines(encodeWindows1252(displayText)), logName);
 }
 
-void PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText, PrinterSystem& printers,
-                        const QString& logName)
+PrintOutcome PrintDisplay_Click(Platform& platform, QWidget* window, const QString& displayText,
+                                PrinterSystem& printers, const QString& logName)
 {
-    const auto busy = [&platform](bool on) { platform.setBusy(on); };
-    const TextPieces pieces = [&displayText](const auto& take) { take(QStringView(displayText)); };
-    const qsizetype lineCount = countLines(displayText);
-    printCommand(platform, window, lineCount, logName,
-                 [&](Printer& printer, const PageSelection& pages) {
-                     PrintDocument(printer, pieces, lineCount, busy, pages);
-                 },
-                 printers);
+    return PrintDisplay_Click(platform, window, DisplayLines(encodeWindows1252(displayText)), printers, logName);
 }
 
 } // namespace vrx

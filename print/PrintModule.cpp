@@ -1,7 +1,6 @@
 #include "print/PrintModule.h"
 
 #include "platform/DisplayText.h"
-#include "platform/Platform.h"
 
 #include <algorithm>
 #include <array>
@@ -40,21 +39,6 @@ void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t 
         printer.setForeColor(paletteColour(colour));
         printer.print(text);
     }
-}
-
-static std::u16string_view utf16View(QStringView text)
-{
-    return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
-}
-
-qsizetype countLines(const QString& displayText)
-{
-    qsizetype lines = 0;
-    BasicLineSplitter<char16_t> splitter(0);
-    const auto count = [&lines](std::u16string_view, LineEnd) { ++lines; };
-    splitter.add(utf16View(displayText), count);
-    splitter.finish(count);
-    return lines;
 }
 
 QString pageFooter(qsizetype page, qsizetype pageCount)
@@ -101,32 +85,22 @@ private:
 
 } // namespace
 
-namespace {
-
-// The lines of a display text, as often as it is called: each line with no more than its
-// laid-out characters.
-using PrintedLines = std::function<void(const std::function<void(const QString&)>& line)>;
-
-// Lays the lines out and prints them as one document. The lines are gone through twice, once
-// to count the pages for the footers and once to print, so they need not all be held at once.
-void printLines(Printer& printer, const PrintedLines& lines, qsizetype lineCount,
-                const std::function<void(bool)>& busy, const PageSelection& pages)
+void PrintDocument(Printer& printer, const DisplayLines& lines, const std::function<void(bool)>& busy,
+                   const PageSelection& pages)
 {
     BusyPointer busyPointer(busy);
-
     // Counters are wide: a log of any length prints whole, with the right page count.
-    if (lineCount < 0) {
-        lineCount = 0;
-        lines([&lineCount](const QString&) { ++lineCount; });
-    }
-    PageLayout layout(lineCount, pages);
-
+    PageLayout layout(std::int64_t(lines.count()), pages);
     printer.setFontName(PrintFontName);
     printer.setFontSize(PrintFontSize);
-
-    lines([&](const QString& line) {
-        if (layout.linesPlaced() >= layout.lineCount())
-            throw PrintError("The log changed while it was printed.");
+    // The log is read in pieces as it prints, no more of a line kept than reaches the paper, so
+    // that a log of any size, with lines of any length, prints in little memory.
+    lines.forEachCut(size_t(MaxPrintedLineLength), [&](std::string_view text, LineEnd) {
+        // A part read again that no longer reads as it did: the document goes no further, and
+        // is not ended.
+        if (!lines.intact())
+            throw LogChangedError();
+        const QString line = decodeWindows1252(text);
         for (const Placement& placement : layout.nextLine()) {
             if (placement.newPage)
                 printer.newPage();
@@ -134,64 +108,11 @@ void printLines(Printer& printer, const PrintedLines& lines, qsizetype lineCount
                         placement.kind == Placement::Kind::Footer ? QString::fromStdString(placement.text) : line,
                         placement.x, placement.y, placement.colour);
         }
+        return true;
     });
-    if (layout.linesPlaced() != layout.lineCount())
-        throw PrintError("The log changed while it was printed.");
-
+    if (!lines.intact() || layout.linesPlaced() != layout.lineCount())
+        throw LogChangedError();
     printer.endDoc();
-}
-
-} // namespace
-
-void PrintDocument(Printer& printer, const QString& displayText, const std::function<void(bool)>& busy)
-{
-    PrintDocument(printer, [&displayText](const auto& take) { take(QStringView(displayText)); }, busy);
-}
-
-void PrintDocument(Printer& printer, const TextPieces& displayText, const std::function<void(bool)>& busy)
-{
-    PrintDocument(printer, displayText, -1, busy);
-}
-
-void PrintDocument(Printer& printer, const TextPieces& displayText, qsizetype lineCount,
-                   const std::function<void(bool)>& busy, const PageSelection& pages)
-{
-    const PrintedLines lines = [&displayText](const std::function<void(const QString&)>& line) {
-        // One character past the laid-out ones is kept: it may be the CR before the LF.
-        BasicLineSplitter<char16_t> splitter{size_t(MaxPrintedLineLength)};
-        const auto take = [&line](std::u16string_view text, LineEnd) {
-            line(QString::fromUtf16(text.data(), qsizetype(text.size())));
-        };
-        displayText([&](QStringView piece) { splitter.add(utf16View(piece), take); });
-        splitter.finish(take);
-    };
-    printLines(printer, lines, lineCount, busy, pages);
-}
-
-void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy,
-                   const PageSelection& pages)
-{
-    const PrintedLines lines = [&displayText](const std::function<void(const QString&)>& line) {
-        displayText.forEach([&line](std::string_view text, LineEnd) {
-            line(decodeWindows1252(text.substr(0, size_t(MaxPrintedLineLength))));
-        });
-    };
-    printLines(printer, lines, qsizetype(displayText.count()), busy, pages);
-}
-
-void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& platform)
-{
-    PrintDocument(printer, displayText, [&platform](bool on) { platform.setBusy(on); });
-}
-
-void PrintDocument(Printer& printer, const QString& displayText, Platform& platform)
-{
-    PrintDocument(printer, displayText, [&platform](bool on) { platform.setBusy(on); });
-}
-
-void PrintDocument(Printer& printer, const DisplayLines& displayText, Platform& platform)
-{
-    PrintDocument(printer, displayText, [&platform](bool on) { platform.setBusy(on); });
 }
 
 } // namespace vrx

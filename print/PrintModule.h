@@ -10,8 +10,6 @@
 #include <QSizeF>
 #include <QString>
 
-#include <QStringView>
-
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -26,6 +24,13 @@ class Platform;
 class PrintError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A part of the log no longer reads as it did when its lines were found: the document being
+// printed is dropped before it reaches the printer, so that no printout mixes two versions.
+class LogChangedError : public PrintError {
+public:
+    LogChangedError() : PrintError("The log changed while it was printed.") {}
 };
 
 // The printer object as the layout uses it. Positions are twips (1/1440 inch) from the
@@ -90,13 +95,6 @@ QRgb paletteColour(int colourNumber);
 // axis alone. Colour numbers outside 0..15 print black. An empty text only moves.
 void PrintTextAt(Printer& printer, QString text, float x, float y, std::int16_t colour);
 
-// Lines of a display text, as printing sees them: lines end at LF; the CR of a CR LF pair
-// is not part of the line; a text ending with LF has no empty line after it.
-qsizetype countLines(const QString& displayText);
-
-// The display text in pieces: calls take with each piece in order, as often as it is called.
-using TextPieces = std::function<void(const std::function<void(QStringView)>& take)>;
-
 // Pages needed for a number of lines: 48 lines a page, rounded up.
 inline qsizetype countPages(qsizetype lines) { return pageCountOf(lines); }
 
@@ -107,30 +105,13 @@ QString pageFooter(qsizetype page, qsizetype pageCount);
 // and the footer. Room of unknown size is taken to hold them.
 bool pageHoldsLayout(const QSizeF& printableArea, qsizetype pageCount);
 
-// Prints the display text as one document: 48 lines a page, the footer on every page,
-// then ends the document, also when the text is empty. busy(true) is called at the start
-// and busy(false) at the end, also when a printer operation fails.
-void PrintDocument(Printer& printer, const QString& displayText,
-                   const std::function<void(bool)>& busy = {});
-
-// The same on a text handed over in pieces, which is gone through twice: once to count the
-// pages for the footers, once to print. Only the part of each line that can reach the paper
-// is kept, so a text of any size prints in little memory. A text that gives other lines the
-// second time (a file that changed meanwhile) fails with PrintError.
-void PrintDocument(Printer& printer, const TextPieces& displayText, const std::function<void(bool)>& busy = {});
-
-// The same when the number of lines is known (counted while the text was checked), so that
-// the text is gone through once only; only the selected pages are printed.
-void PrintDocument(Printer& printer, const TextPieces& displayText, qsizetype lineCount,
-                   const std::function<void(bool)>& busy = {}, const PageSelection& pages = {});
-
-// The same on the lines the window holds, decoded one at a time.
-void PrintDocument(Printer& printer, const DisplayLines& displayText, const std::function<void(bool)>& busy = {},
+// Prints the lines of a log as one document: 48 lines a page, the footer ("Page n of m") on
+// every page, only the selected pages when a selection is given; then ends the document, also
+// when there are no lines. Each line is decoded as it is printed, no more of it than can reach
+// the paper. busy(true) is called at the start and busy(false) at the end, also when a printer
+// operation fails. Lines that no longer read as they did fail with LogChangedError before the
+// document is ended.
+void PrintDocument(Printer& printer, const DisplayLines& lines, const std::function<void(bool)>& busy = {},
                    const PageSelection& pages = {});
-
-// The same, showing the platform's busy pointer while it prints.
-void PrintDocument(Printer& printer, const TextPieces& displayText, Platform& platform);
-void PrintDocument(Printer& printer, const QString& displayText, Platform& platform);
-void PrintDocument(Printer& printer, const DisplayLines& displayText, Platform& platform);
 
 } // namespace vrx

@@ -176,7 +176,7 @@ void MainForm::Form_Activate()
 {
     if (m_introShown) {
         // Back in the window: the log shown may have changed on disk meanwhile.
-        m_logView->checkLogFile();
+        m_logView->lookForChange();
         return;
     }
     m_introShown = true;
@@ -288,7 +288,9 @@ void MainForm::LoadLogFile_Click()
 
 void MainForm::PrintDisplay_Click()
 {
-    vrx::PrintDisplay_Click(m_platform, this, m_logView->displayLines(), m_logView->logFileName());
+    if (vrx::PrintDisplay_Click(m_platform, this, m_logView->displayLines(), m_logView->logFileName())
+        == vrx::PrintOutcome::LogChanged)
+        m_logView->refusedForChange(tr("Nothing more was printed; open it again to print it as it is now."));
 }
 
 void MainForm::FExit_Click()

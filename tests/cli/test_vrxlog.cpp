@@ -799,7 +799,7 @@ private slots:
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(byLibrary);
             DevicePrinter device(printer);
-            PrintDocument(device, QStringLiteral("A\r\nB"));
+            PrintDocument(device, DisplayLines(std::string("A\r\nB")));
         }
 #ifdef VRXLOG_QUICK_PDF
         const int vrxlogLevel = 1;   // the level field of the zlib header: "fast", levels 2 to 5

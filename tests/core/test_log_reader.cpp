@@ -6,6 +6,7 @@
 #include "core/LogFailure.h"
 #include "core/LogReader.h"
 #include "core/Windows1252.h"
+#include "files/Readers.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -9,6 +9,7 @@
 #include "platform/LogFiles.h"
 #include "tests/logview/LogViewTests.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -43,7 +44,7 @@ QByteArray largeLog(qsizetype bytes)
 }
 
 // Reads past the first megabyte take a while each, as from a slow disk.
-void slowDisk(LogFile& file)
+void slowDisk(LogSource& file)
 {
     file.setReadHook([](std::int64_t offset) {
         if (offset >= (1 << 20))
@@ -166,7 +167,7 @@ void ReadingTest::stoppedAtOnce()
     std::atomic<bool> stopped{false};
     std::atomic<int> lateReads{0};
     int filesOpened = 0;
-    h.view->setFileOpened([&](LogFile& file) {
+    h.view->setFileOpened([&](LogSource& file) {
         if (filesOpened++ > 0)
             return;
         file.setReadHook([&](std::int64_t offset) {
@@ -256,12 +257,17 @@ void ReadingTest::changedWhileShown_data()
     QTest::addColumn<QString>("message");  // %1 the quoted path
     QTest::addColumn<QString>("shown");    // afterwards
 
-    const QString again = QStringLiteral("\nDo you want to open it again?");
+    const QString again = QStringLiteral("\nThe window keeps showing it as it was read.\nDo you want to open it again?");
     QTest::newRow("appended, opened again")
-        << "append" << true << QStringLiteral("The log file %1 has changed since it was opened.") + again
+        << "append" << true << QStringLiteral("The log file %1 has grown since it was opened.") + again
         << "first\nsecond\nthird";
-    QTest::newRow("rewritten, kept")
-        << "rewrite" << false << QStringLiteral("The log file %1 has changed since it was opened.") + again
+    QTest::newRow("rewritten shorter, kept")
+        << "rewrite" << false << QStringLiteral("The log file %1 has been shortened since it was opened.") + again
+        << "first\nsecond";
+    // A second run of the same test: as long as before, its time put back; only the time of the
+    // file's last change of any kind, which no one sets, tells.
+    QTest::newRow("rewritten as long, time put back, kept")
+        << "same length" << false << QStringLiteral("The log file %1 has changed since it was opened.") + again
         << "first\nsecond";
     QTest::newRow("replaced, kept")
         << "replace" << false
@@ -289,7 +295,7 @@ void ReadingTest::changedWhileShown()
     Harness h;
     h.load(path);
     QVERIFY(h.platform.messages.isEmpty());
-    h.view->checkLogFile();
+    h.view->lookForChange();
     QVERIFY(h.platform.messages.isEmpty());
 
     QFile file(path);
@@ -297,6 +303,10 @@ void ReadingTest::changedWhileShown()
         QVERIFY(file.open(QIODevice::Append) && file.write("third\r\n") == 7);
     } else if (change == QLatin1String("rewrite")) {
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("other\r\n") == 7);
+    } else if (change == QLatin1String("same length")) {
+        const QDateTime modified = QFileInfo(path).lastModified();
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.write("FIRST\r\nSECOND\r\n") == 15 && file.flush());
+        QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
     } else if (change == QLatin1String("replace")) {
         writeFile(dir, QStringLiteral("new.log"), "new\r\n");
         QVERIFY(QFile::remove(path) && QFile::rename(dir.filePath(QStringLiteral("new.log")), path));
@@ -306,7 +316,7 @@ void ReadingTest::changedWhileShown()
     file.close();
 
     h.platform.messageAnswers.append(reopen ? MessageResult::Yes : MessageResult::No);
-    h.view->checkLogFile();
+    h.view->lookForChange();
     QCOMPARE(h.platform.messages.size(), 1);
     const auto& m = h.platform.messages[0];
     QCOMPARE(m.text, message.arg(QLatin1Char('"') + path + QLatin1Char('"')));
@@ -316,6 +326,6 @@ void ReadingTest::changedWhileShown()
     QCOMPARE(h.display->toPlainText(), shown);
     QVERIFY(h.printDisplay.isEnabled());
     // Said once.
-    h.view->checkLogFile();
+    h.view->lookForChange();
     QCOMPARE(h.platform.messages.size(), 1);
 }

@@ -2,12 +2,19 @@
 // A printer object for tests: keeps the position like a real one and records every
 // document, page and printed text.
 
+#include "platform/DisplayText.h"
 #include "print/PrintModule.h"
 
 #include <QList>
 #include <QStringList>
 
 namespace vrx::test {
+
+// The lines of a display text given as text (lines parted by CR LF), as the layout takes them.
+inline DisplayLines linesOf(const QString& text)
+{
+    return DisplayLines(encodeWindows1252(text));
+}
 
 struct PrintedText {
     QString text;

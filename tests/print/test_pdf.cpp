@@ -3,6 +3,7 @@
 
 #include "print/DevicePrinter.h"
 #include "print/PrintModule.h"
+#include "tests/print/RecordingPrinter.h"
 #include "tests/print/TestPrint.h"
 
 #include <QFileInfo>
@@ -128,7 +129,7 @@ void TestPrintPdf::layoutOnPaper()
         QPrinter printer(QPrinter::HighResolution);
         setUpPdf(printer, file);
         DevicePrinter device(printer);
-        PrintDocument(device, lines.join(QStringLiteral("\r\n")));
+        PrintDocument(device, vrx::test::linesOf(lines.join(QStringLiteral("\r\n"))));
     }
 
     QString error;
@@ -276,7 +277,7 @@ void TestPrintPdf::emptyTextMakesNoFile()
     QPrinter printer(QPrinter::HighResolution);
     setUpPdf(printer, file);
     DevicePrinter device(printer);
-    PrintDocument(device, QString());
+    PrintDocument(device, DisplayLines());
     device.endDoc();
     QVERIFY(!QFile::exists(file));
 }
@@ -294,7 +295,7 @@ void TestPrintPdf::documentPastTheLimitFails()
         setUpPdf(printer, file);
         DevicePrinter device(printer);
         device.setMaxDocumentBytes(limit);
-        PrintDocument(device, lines.join(QStringLiteral("\r\n")));
+        PrintDocument(device, vrx::test::linesOf(lines.join(QStringLiteral("\r\n"))));
     };
     const QString whole = dir.filePath(QStringLiteral("whole.pdf"));
     print(whole, MaxPdfBytes);

@@ -424,7 +424,7 @@ private slots:
         // Each read past the first megabyte takes a while, so the whole log would take seconds.
         std::atomic<bool> unloaded{false};
         std::atomic<int> lateReads{0};
-        w->logView().setFileOpened([&](LogFile& file) {
+        w->logView().setFileOpened([&](LogSource& file) {
             file.setReadHook([&](std::int64_t offset) {
                 if (unloaded.load())
                     ++lateReads;

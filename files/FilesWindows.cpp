@@ -1,4 +1,4 @@
-// The files vrxlog writes, on Windows. The POSIX counterpart is FilesPosix.cpp; the guarantees
+// The files the programs read and write, on Windows. The POSIX counterpart is FilesPosix.cpp; the guarantees
 // are the same: no output over an input (files told apart by volume and file index), a
 // temporary in the target's folder put in its place at the end, every write checked, nothing
 // left behind on a failure or Ctrl+C.
@@ -6,13 +6,19 @@
 // Names are UTF-8 here and UTF-16 for Windows. A file is held as a C run-time descriptor over
 // its handle, as the rest of the program and Qt take files.
 
-#include "platform/Files.h"
+#include "files/Files.h"
+#include "files/ReadFile.h"
+
+#include "core/LogFailure.h"
+#include "core/Utf8.h"
 
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <array>
@@ -31,14 +37,12 @@ Error lastError()
     return Error(static_cast<int>(::GetLastError()), std::system_category());
 }
 
+// The one way names go to Windows: the UTF-16 of their UTF-8, a byte that starts no sequence
+// taken as U+FFFD.
 std::wstring wide(const std::string& utf8)
 {
-    if (utf8.empty())
-        return {};
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), length);
-    return text;
+    const std::u16string text = utf8ToUtf16(utf8);
+    return std::wstring(text.begin(), text.end());
 }
 
 std::string narrow(const wchar_t* text, int length = -1)
@@ -182,6 +186,60 @@ bool idOfRegularFile(int fd, FileId& id)
     if (!::GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
     return idOfHandle(handle, id);
+}
+
+namespace {
+
+// A FILETIME-like count of 100 ns steps as nanoseconds.
+std::int64_t nanoseconds(const LARGE_INTEGER& time)
+{
+    return time.QuadPart * 100;
+}
+
+} // namespace
+
+bool stateOfOpenFile(int fd, FileState& state)
+{
+    state = FileState{};
+    const HANDLE handle = handleOf(fd);
+    FILE_BASIC_INFO basic{};
+    LARGE_INTEGER size{};
+    if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK
+        || !::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)
+        || (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !::GetFileSizeEx(handle, &size)
+        || !idOfHandle(handle, state.id))
+        return false;
+    state.size = size.QuadPart;
+    state.modified = nanoseconds(basic.LastWriteTime);
+    state.changed = nanoseconds(basic.ChangeTime);
+    state.known = true;
+    return true;
+}
+
+PathKind kindOfPath(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return isMissing(::GetLastError()) ? PathKind::Missing : PathKind::Unknown;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PathKind::Folder;
+    return attributes & FILE_ATTRIBUTE_DEVICE ? PathKind::Other : PathKind::Regular;
+}
+
+std::vector<std::string> folderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(wide((folder.empty() ? std::string(".") : folder) + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string name = narrow(found.cFileName);
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return names;
 }
 
 Target inspectTarget(const std::string& path)
@@ -452,3 +510,134 @@ void removeTemporariesOnInterrupt()
 }
 
 } // namespace vrx::files
+
+// ---- Reading ----
+
+namespace vrx {
+
+namespace {
+
+// The C library's number for a failure, for the messages that name its reason.
+int errnoOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return EMFILE;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return ENOMEM;
+    default:
+        return EIO;
+    }
+}
+
+FileKind kindOf(unsigned short mode)
+{
+    if ((mode & _S_IFMT) == _S_IFREG)
+        return FileKind::Regular;
+    if ((mode & _S_IFMT) == _S_IFDIR)
+        return FileKind::Folder;
+    if ((mode & _S_IFMT) == _S_IFIFO)
+        return FileKind::Fifo;
+    if ((mode & _S_IFMT) == _S_IFCHR)
+        return FileKind::CharacterDevice;
+    return FileKind::Other;
+}
+
+} // namespace
+
+// 64-bit sizes, and binary mode: a text-mode read would turn the CR LF that ends a log line
+// into a bare LF.
+RegularFile::RegularFile(DescriptorTag, int fd)
+{
+    m_borrowed = true;
+    struct _stat64 info {};
+    if (::_fstat64(fd, &info) != 0) {
+        m_error = errno;
+        return;
+    }
+    m_kind = kindOf(info.st_mode);
+    if (m_kind == FileKind::Regular) {
+        const std::int64_t at = ::_lseeki64(fd, 0, SEEK_CUR);
+        m_seekable = at >= 0;
+        m_offset = std::max<std::int64_t>(at, 0);
+        m_size = info.st_size;
+    } else if (m_kind != FileKind::Fifo) {
+        return;
+    }
+    m_fd = fd;
+}
+
+RegularFile::RegularFile(const std::string& path)
+{
+    struct _stat64 info {};
+    if (::_wstat64(files::wide(path).c_str(), &info) != 0) {
+        m_error = errno;
+        return;
+    }
+    m_kind = kindOf(info.st_mode);
+    if (m_kind != FileKind::Regular)
+        return;
+    // The C library's opens share a file for reading and writing only, so a log shown in the
+    // window could be neither renamed nor deleted until it was closed: the system's own call.
+    const HANDLE handle = ::CreateFileW(files::wide(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        m_error = errnoOf(::GetLastError());
+        return;
+    }
+    m_fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (m_fd < 0) {
+        ::CloseHandle(handle);
+        m_error = EMFILE;
+        return;
+    }
+    if (::_fstat64(m_fd, &info) != 0 || kindOf(info.st_mode) != FileKind::Regular) {
+        m_kind = kindOf(info.st_mode);
+        ::_close(m_fd);
+        m_fd = -1;
+        return;
+    }
+    m_size = info.st_size;
+    m_seekable = true;
+}
+
+RegularFile::~RegularFile()
+{
+    if (m_fd >= 0 && !m_borrowed)
+        ::_close(m_fd);
+}
+
+std::int64_t RegularFile::read(char* data, size_t size)
+{
+    std::int64_t got;
+    do
+        got = ::_read(m_fd, data, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
+    while (got < 0 && errno == EINTR);
+    if (got > 0)
+        m_offset += got;
+    return got;
+}
+
+bool RegularFile::seekTo(std::int64_t offset)
+{
+    if (!m_seekable || ::_lseeki64(m_fd, offset, SEEK_SET) < 0)
+        return false;
+    m_offset = offset;
+    return true;
+}
+
+} // namespace vrx

@@ -1,8 +1,8 @@
-// The files vrxlog writes, on the system's own calls: the same table on Linux and, cross-built,
+// The files the programs read and write, on the system's own calls: the same table on Linux and, cross-built,
 // under Wine, so that the POSIX and the Windows half keep the same guarantees.
 
-#include "core/RegularFile.h"
-#include "platform/Files.h"
+#include "files/ReadFile.h"
+#include "files/Files.h"
 #include "tests/core/CoreTest.h"
 
 #include <algorithm>

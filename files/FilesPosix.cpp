@@ -1,6 +1,8 @@
-// The files vrxlog writes, on POSIX systems. The Windows counterpart is FilesWindows.cpp.
+// The files the programs read and write, on POSIX systems. The Windows counterpart is
+// FilesWindows.cpp.
 
-#include "platform/Files.h"
+#include "files/Files.h"
+#include "files/ReadFile.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,6 +115,56 @@ bool idOfRegularFile(int fd, FileId& id)
         return false;
     id = FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     return true;
+}
+
+namespace {
+
+std::int64_t nanoseconds(const timespec& time)
+{
+    return std::int64_t(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+} // namespace
+
+bool stateOfOpenFile(int fd, FileState& state)
+{
+    state = FileState{};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    state.id = FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    state.size = st.st_size;
+#if defined(__APPLE__)
+    state.modified = nanoseconds(st.st_mtimespec);
+    state.changed = nanoseconds(st.st_ctimespec);
+#else
+    state.modified = nanoseconds(st.st_mtim);
+    state.changed = nanoseconds(st.st_ctim);
+#endif
+    state.known = true;
+    return true;
+}
+
+PathKind kindOfPath(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Unknown;
+    return S_ISREG(st.st_mode) ? PathKind::Regular : S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+std::vector<std::string> folderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name(entry->d_name);
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    return names;
 }
 
 Target inspectTarget(const std::string& path)
@@ -338,3 +392,113 @@ void removeTemporariesOnInterrupt()
 }
 
 } // namespace vrx::files
+
+// ---- Reading ----
+
+namespace vrx {
+
+namespace {
+
+FileKind kindOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return FileKind::Regular;
+    if (S_ISDIR(mode))
+        return FileKind::Folder;
+    if (S_ISFIFO(mode))
+        return FileKind::Fifo;
+    if (S_ISCHR(mode))
+        return FileKind::CharacterDevice;
+    if (S_ISBLK(mode))
+        return FileKind::BlockDevice;
+    if (S_ISSOCK(mode))
+        return FileKind::Socket;
+    return FileKind::Other;
+}
+
+} // namespace
+
+RegularFile::RegularFile(DescriptorTag, int fd)
+{
+    m_borrowed = true;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        m_error = errno;
+        return;
+    }
+    m_kind = kindOf(info.st_mode);
+    if (S_ISREG(info.st_mode)) {
+        const off_t at = ::lseek(fd, 0, SEEK_CUR);
+        m_seekable = at >= 0;
+        m_offset = std::max<std::int64_t>(at, 0);
+        m_size = info.st_size;
+    } else if (!S_ISFIFO(info.st_mode) && !S_ISSOCK(info.st_mode)) {
+        return;
+    }
+    m_fd = fd;
+}
+
+RegularFile::RegularFile(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        m_error = errno;
+        return;
+    }
+    m_kind = kindOf(info.st_mode);
+    if (!S_ISREG(info.st_mode))
+        return;
+    do
+        m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    while (m_fd < 0 && errno == EINTR);
+    if (m_fd < 0) {
+        m_error = errno;
+        return;
+    }
+    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        m_kind = kindOf(info.st_mode);
+        ::close(m_fd);
+        m_fd = -1;
+        return;
+    }
+    m_size = info.st_size;
+    m_seekable = true;
+}
+
+RegularFile::~RegularFile()
+{
+    if (m_fd >= 0 && !m_borrowed)
+        ::close(m_fd);
+}
+
+std::int64_t RegularFile::read(char* data, size_t size)
+{
+    ssize_t got;
+    for (;;) {
+        got = ::read(m_fd, data, size);
+        if (got >= 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) && !m_seekable) {
+            // A pipe the caller left non-blocking has nothing yet: wait until it has (or ends).
+            pollfd wanted{m_fd, POLLIN, 0};
+            if (::poll(&wanted, 1, -1) >= 0 || errno == EINTR)
+                continue;
+        }
+        break;
+    }
+    if (got > 0)
+        m_offset += got;
+    return got;
+}
+
+bool RegularFile::seekTo(std::int64_t offset)
+{
+    if (!m_seekable || ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0)
+        return false;
+    m_offset = offset;
+    return true;
+}
+
+} // namespace vrx

@@ -1,8 +1,8 @@
 #pragma once
-// The files vrxlog writes, and its standard streams, on the system's own calls: POSIX in
-// FilesPosix.cpp, Windows in FilesWindows.cpp, the one beside the other. Names are the system's
-// bytes (on Windows the UTF-8 of its UTF-16 names). A failure is a std::error_code: an errno
-// value, or a Windows error code; systemReason (SystemReason.h) words it.
+// The files the programs read and write, and vrxlog's standard streams, on the system's own
+// calls: POSIX in FilesPosix.cpp, Windows in FilesWindows.cpp, the one beside the other. Names
+// are the system's bytes (on Windows the UTF-8 of its UTF-16 names). A failure is a
+// std::error_code: an errno value, or a Windows error code; systemReason (SystemReason.h) words it.
 //
 // Standard C++ only, no Qt: the Windows half can be compiled on its own with the cross compiler.
 
@@ -38,6 +38,27 @@ struct FileId {
 bool idOfPath(const std::string& path, FileId& id);
 // The identity of the file behind an open descriptor, only when it is a regular file.
 bool idOfRegularFile(int fd, FileId& id);
+
+// What an open file is now, to tell whether it changed since: its identity, its size, and the
+// times of the last change of its bytes and of any change of it (bytes or entry), with the
+// system's full precision. A rewrite that puts the modification time back still moves the
+// second one, which no one can set.
+struct FileState {
+    FileId id;
+    std::int64_t size = 0;
+    std::int64_t modified = 0;  // nanoseconds since the system's epoch
+    std::int64_t changed = 0;
+    bool known = false;
+    bool operator==(const FileState&) const = default;
+};
+// The state of the file behind an open descriptor, only when it is a regular file.
+bool stateOfOpenFile(int fd, FileState& state);
+
+// What a name names.
+enum class PathKind { Missing, Regular, Folder, Other, Unknown };
+PathKind kindOfPath(const std::string& path);
+// The names in a folder, "." and ".." left out; none when it cannot be listed.
+std::vector<std::string> folderEntries(const std::string& folder);
 
 // What a name given for an output is.
 struct Target {
