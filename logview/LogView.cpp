@@ -182,7 +182,7 @@ void LogView::open(const QString& fullPath)
         emit folderChosen(folder);
 
     LogFailure failure;
-    std::shared_ptr<LogSource> file = LogSource::open(systemName(fullPath), failure);
+    std::shared_ptr<LogSource> file = LogSource::open(systemName(fullPath), failure, m_heldSize);
     if (!file) {
         m_platform.messageBox(window(), logReadMessage(failure), ProgramTitle, MessageButtons::Ok,
                               MessageIcon::Information);

@@ -79,6 +79,9 @@ public:
     bool isFinding() const;
     // Ends a search at once: nothing is selected, nothing is said.
     void stopFinding();
+    // Logs of up to this many bytes are held as they were read; larger ones are read again from
+    // their file, and checked, whenever their lines are wanted (tests read small logs so).
+    void setHeldSize(std::int64_t bytes) { m_heldSize = bytes; }
     // Called with each log file as it is opened, before it is read (tests slow the reading).
     void setFileOpened(std::function<void(LogSource&)> opened) { m_fileOpened = std::move(opened); }
     // Looks whether the shown log's file changed on disk, was replaced or is gone, and says so
@@ -189,6 +192,7 @@ private:
     bool m_changeTold = false;
     QTimer m_fileTimer;
     std::function<void(LogSource&)> m_fileOpened;
+    std::int64_t m_heldSize = LogSource::HeldSize;
 };
 
 // What the user is told when Copy is refused for a selection of this many characters.

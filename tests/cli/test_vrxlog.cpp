@@ -7,6 +7,9 @@
 #include "tests/support/ScriptedPlatform.h"
 
 #include <QDir>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QFileInfo>
 #include <QPrinter>
 #include <QProcess>
@@ -128,6 +131,60 @@ private slots:
         QString expected = shown + QStringLiteral("\r\n");
         expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         QCOMPARE(QString::fromUtf8(lf.out), expected);
+    }
+
+    // The same log on paper from vrxlog pdf and from the window's File > Print: the same pages,
+    // with the same text on each, also for lines past the printed width and lines that end in
+    // LF alone.
+    void pdfEqualsTheWindowsPrintout_data()
+    {
+        QTest::addColumn<QByteArray>("log");   // empty: the sample scope-fail.log
+        QTest::newRow("sample") << QByteArray();
+        QByteArray lf;
+        for (int i = 1; i <= 70; ++i)
+            lf += "Test " + QByteArray::number(i) + "\x01(\x0F" + (i % 9 == 0 ? QByteArray(5000, 'x') + "\r" : QByteArray()) + "\n";
+        QTest::newRow("LF alone, long lines") << lf + "\r\nlast\r\n";
+    }
+    void pdfEqualsTheWindowsPrintout()
+    {
+        QFETCH(QByteArray, log);
+        QTemporaryDir dir;
+        QString path = sample(QStringLiteral("scope-fail.log"));
+        if (!log.isEmpty()) {
+            path = dir.filePath(QStringLiteral("lf.log"));
+            writeFile(path, log);
+        }
+        const QString byVrxlog = dir.filePath(QStringLiteral("vrxlog.pdf"));
+        QCOMPARE(vrxlog({QStringLiteral("pdf"), QStringLiteral("--paper"), QStringLiteral("a4"), QStringLiteral("-o"),
+                         byVrxlog, path}).exitCode, 0);
+        const QString byWindow = dir.filePath(QStringLiteral("window.pdf"));
+        {
+            test::ScriptedPlatform platform;
+            platform.openAnswers.append(OpenFileResult{path, QFileInfo(path).fileName()});
+            MainForm window(platform);
+            window.setEndProgram([] {});
+            window.LoadLogFile_Click();
+            // On paper of vrxlog's (A4, printed to its edges), so that a line past the printed
+            // width is cut at the same place.
+            QFile file(byWindow);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QPdfWriter writer(&file);
+            QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
+            layout.setMode(QPageLayout::FullPageMode);
+            writer.setPageLayout(layout);
+            writer.setResolution(1200);
+            DevicePrinter device(writer, byWindow, &file);
+            PrintDocument(device, window.logView().displayLines());
+        }
+        const auto pages = [](const QString& pdf) {
+            QProcess text;
+            text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+            text.waitForFinished(30000);
+            return QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'));
+        };
+        const QStringList window = pages(byWindow);
+        QVERIFY(window.size() > 1);
+        QCOMPARE(pages(byVrxlog), window);
     }
 
     void textOfRepairedAndHighBytes()

@@ -3,6 +3,9 @@
 #include "tests/core/CoreTest.h"
 #include "core/DisplayLines.h"
 #include "core/PageLayout.h"
+#include "tests/support/ChangingLog.h"
+
+#include <algorithm>
 
 #include <string>
 
@@ -112,5 +115,82 @@ CORE_TEST(pageLayout)
             CHECK_EQ(placed.back().xTwips, 1020.6f);
             CHECK_EQ(placed.back().y, row.y);
         }
+    }
+}
+
+// A log whose lines were found, read again after its bytes changed: every line is the one read
+// at first, or, once a part no longer reads as it did, the lines say so (intact() false) and
+// that part gives empty lines. Never a line of the new bytes.
+CORE_TEST(linesReadBackAsRead)
+{
+    std::string log;
+    for (int i = 1; i <= 3000; ++i)
+        log += "Test " + std::to_string(10000 + i) + " \x0F\r\n";   // "PASS"
+    const auto replaced = [&](char from, char to) {
+        std::string out = log;
+        std::replace(out.begin(), out.end(), from, to);
+        return out;
+    };
+    // Line ends moved inside the middle block, the block's length the same.
+    std::string moved = log;
+    const size_t middle = moved.find("Test 11500");
+    moved.replace(middle, 32, "Test 11500 \x0F\x0F\r\nTest 11501\r\n");
+    const struct {
+        const char* name;
+        std::string after;
+        bool intact;
+    } rows[] = {
+        {"unchanged", log, true},
+        {"appended to", log + "Test 99999 \x10\r\n", true},
+        {"rewritten with the same lengths", replaced('\x0F', '\x10'), false},
+        {"line ends moved, the block as long", moved, false},
+        {"one byte changed at the end", log.substr(0, log.size() - 3) + "\x10\r\n", false},
+        {"truncated", log.substr(0, log.size() / 3), false},
+        {"emptied", std::string(), false},
+    };
+    for (const auto& row : rows) {
+        coretest::currentRow() = row.name;
+        const auto bytes = std::make_shared<test::ChangingBytes>(log);
+        LogRead read;
+        const DisplayLines first = test::checkedLines(bytes, &read);
+        CHECK(read.ok());
+        const std::string before = first.text();
+        bytes->set(row.after);
+        // Read again whole, in pieces, a line at a time (a fresh copy each: nothing cached).
+        const std::vector<std::string> ways = {
+            DisplayLines(first).text(),
+            [&] {
+                std::string cut;
+                DisplayLines(first).forEachCut(100, [&](std::string_view text, LineEnd) {
+                    cut.append(text).append("\r\n");
+                    return true;
+                });
+                return cut.substr(0, cut.empty() ? 0 : cut.size() - 2);
+            }(),
+            [&] {
+                const DisplayLines copy(first);
+                std::string lines;
+                for (size_t i = copy.count(); i-- > 0;)
+                    lines = std::string(copy.line(i)) + (lines.empty() && i + 1 == copy.count() ? "" : "\r\n") + lines;
+                return lines;
+            }(),
+        };
+        for (const std::string& again : ways) {
+            if (row.intact) {
+                CHECK_EQ(again, before);
+                continue;
+            }
+            CHECK(again.find('\x10') == std::string::npos && again.find("FAIL") == std::string::npos);
+            size_t shown = 0;
+            for (size_t at = 0; at < again.size(); at = again.find('\n', at) + 1) {
+                const std::string_view line = lineAt(std::string_view(again), at).text;
+                CHECK(line.empty() || before.find(line) != std::string::npos);
+                shown += !line.empty();
+                if (again.find('\n', at) == std::string::npos)
+                    break;
+            }
+            CHECK(shown < first.count());
+        }
+        CHECK_EQ(first.intact(), row.intact);
     }
 }

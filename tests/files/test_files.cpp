@@ -1,13 +1,16 @@
 // The files the programs read and write, on the system's own calls: the same table on Linux and, cross-built,
 // under Wine, so that the POSIX and the Windows half keep the same guarantees.
 
-#include "files/ReadFile.h"
 #include "files/Files.h"
+#include "files/LogSource.h"
+#include "files/ReadFile.h"
 #include "tests/core/CoreTest.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -239,4 +242,72 @@ CORE_TEST(refusedFiles)
     CHECK(!error.message().empty());
     CHECK(folder.names().empty());
     CHECK(bool(files::openInPlace(folder.file("none"), fd)));
+}
+
+// What a log shown in the window has become on disk, for a log held as read and for one read
+// again from the file: the file's identity, size and both times first, then its bytes.
+CORE_TEST(logChanges)
+{
+    using Change = LogSource::Change;
+    std::string log;
+    for (int i = 1; i <= 2000; ++i)
+        log += "Test " + std::to_string(10000 + i) + " \x0F\r\n";
+    const struct {
+        const char* name;
+        Change expected;
+    } rows[] = {
+        {"unchanged", Change::None},
+        {"touched, the bytes the same", Change::None},
+        {"appended to", Change::Appended},
+        {"rewritten as long, its time put back", Change::Rewritten},
+        {"truncated", Change::Truncated},
+        {"replaced", Change::Replaced},
+        {"deleted", Change::Gone},
+    };
+    for (const std::int64_t held : {LogSource::HeldSize, std::int64_t(0)}) {
+        for (const auto& row : rows) {
+            coretest::currentRow() = std::string(row.name) + (held ? " (held)" : " (read again)");
+            const Folder folder;
+            const std::string path = folder.file("run.log");
+            writeFile(path, log);
+            LogFailure failure;
+            const std::shared_ptr<LogSource> source = LogSource::open(path, failure, held);
+            CHECK(source != nullptr);
+            if (!source)
+                continue;
+            {
+                BytesInput bytes(*source, 0, std::numeric_limits<std::int64_t>::max());
+                SnapshotInput input(bytes, source->sums(), source->keep());
+                LogSink none;
+                ScanOptions options;
+                options.text = ScanText::None;
+                CHECK(scanLog(input, path, none, options).ok());
+                input.finish(true);
+                source->readDone(input.keptWhole());
+            }
+            CHECK_EQ(source->snapshot().sums == nullptr, held != 0);
+            CHECK(source->change() == Change::None);
+            const fs::path file = fromUtf8(path);
+            const auto modified = fs::last_write_time(file);
+            const std::string name = row.name;
+            if (name.starts_with("touched")) {
+                fs::last_write_time(file, modified + std::chrono::seconds(5));
+            } else if (name.starts_with("appended")) {
+                std::ofstream(file, std::ios::binary | std::ios::app) << "Test 99999 \x10\r\n";
+            } else if (name.starts_with("rewritten")) {
+                std::string other = log;
+                std::replace(other.begin(), other.end(), '\x0F', '\x10');
+                std::fstream(file, std::ios::binary | std::ios::in | std::ios::out) << other;
+                fs::last_write_time(file, modified);
+            } else if (name == "truncated") {
+                fs::resize_file(file, log.size() / 2);
+            } else if (name == "replaced") {
+                writeFile(folder.file("new.log"), log);
+                fs::rename(fromUtf8(folder.file("new.log")), file);
+            } else if (name == "deleted") {
+                fs::remove(file);
+            }
+            CHECK_EQ(int(source->change()), int(row.expected));
+        }
+    }
 }

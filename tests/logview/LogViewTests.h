@@ -78,4 +78,6 @@ private slots:
     void findWhileTheWindowAnswers();
     void changedWhileShown_data();
     void changedWhileShown();
+    void rewrittenUnderTheWindow_data();
+    void rewrittenUnderTheWindow();
 };

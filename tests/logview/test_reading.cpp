@@ -9,7 +9,10 @@
 #include "platform/LogFiles.h"
 #include "tests/logview/LogViewTests.h"
 
+#include <QAccessible>
+#include <QClipboard>
 #include <QDateTime>
+#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -328,4 +331,83 @@ void ReadingTest::changedWhileShown()
     // Said once.
     h.view->lookForChange();
     QCOMPARE(h.platform.messages.size(), 1);
+}
+
+void ReadingTest::rewrittenUnderTheWindow_data()
+{
+    QTest::addColumn<qint64>("held");   // logs of up to this many bytes are held as read
+    QTest::newRow("held as read") << qint64(LogSource::HeldSize);
+    QTest::newRow("read again from the file") << qint64(0);
+}
+
+// A second run of the same test rewrites a shown log in place, every line as long as before,
+// and puts its time back. A copy made before pastes what was copied; the window shows, copies,
+// finds and reads out the log as it was read, or, where it cannot, says so: never a line of the
+// second run.
+void ReadingTest::rewrittenUnderTheWindow()
+{
+    QFETCH(qint64, held);
+    QTemporaryDir dir;
+    QByteArray log;
+    for (int i = 1; i <= 3000; ++i)
+        log += "Test " + QByteArray::number(10000 + i) + " \x0F\r\n";
+    const QString path = writeFile(dir, QStringLiteral("run1.log"), log);
+    writeFile(dir, QStringLiteral("run1.tst"), "1\r\n");
+    Harness h;
+    h.view->setHeldSize(held);
+    h.platform.messageAnswers.append(MessageResult::No);   // not opened again
+    h.load(path);
+    QTRY_VERIFY(!h.view->isReading());
+    const QString before = h.display->toPlainText();
+    QVERIFY(before.startsWith(QStringLiteral("Test 10001 PASS\nTest 10002 PASS")));
+    h.display->selectAll();
+    h.display->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), before);
+
+    QFile file(path);
+    const QDateTime modified = QFileInfo(path).lastModified();
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.write(QByteArray(log).replace('\x0F', '\x10')) == log.size()
+            && file.flush() && file.setFileTime(modified, QFileDevice::FileModificationTime));
+    file.close();
+    QCOMPARE(QGuiApplication::clipboard()->text(), before);
+
+    // The lines are read again (as the screen, a screen reader and Copy read them).
+    QAccessibleTextInterface* reader = QAccessible::queryAccessibleInterface(h.display)->textInterface();
+    const QString readOut = reader->text(0, int(h.display->characterCount()));
+    h.display->copy();
+    const QString copied = QGuiApplication::clipboard()->text();
+    h.view->lookForChange();
+    QTRY_COMPARE(h.platform.messages.size(), 1);
+    const QString shownPath = QLatin1Char('"') + path + QLatin1Char('"');
+    if (held) {
+        QCOMPARE(readOut, before);
+        QCOMPARE(copied, before);
+        QCOMPARE(h.platform.messages[0].text, QStringLiteral("The log file %1 has changed since it was opened.\n"
+                                                              "The window keeps showing it as it was read.\n"
+                                                              "Do you want to open it again?")
+                                                  .arg(shownPath));
+    } else {
+        QVERIFY(readOut.isEmpty());
+        QVERIFY(copied.isEmpty());
+        QCOMPARE(h.platform.messages[0].text,
+                 QStringLiteral("The log file %1 has changed since it was opened.\n"
+                                "The window keeps showing the parts of it that still read as they did; the others "
+                                "show as empty lines, and nothing of it can be copied, searched or printed.\n"
+                                "Do you want to open it again?")
+                     .arg(shownPath));
+    }
+    QVERIFY(!h.display->toPlainText().contains(QLatin1String("FAIL")));
+
+    // Told once; what is asked afterwards is answered on its own.
+    h.view->lookForChange();
+    h.view->findNext({QStringLiteral("FAIL"), true, true});
+    QTRY_COMPARE(h.platform.messages.size(), 2);
+    QCOMPARE(h.platform.messages[1].text,
+             held ? QStringLiteral("Cannot find \"FAIL\"")
+                  : QStringLiteral("The log file %1 has changed since it was opened.\n"
+                                   "The search was not made; open it again to search it as it is now.")
+                        .arg(shownPath));
+    h.display->copy();
+    QCOMPARE(h.platform.messages.size(), held ? 2 : 3);
+    QCOMPARE(QGuiApplication::clipboard()->text(), held ? before : QString());
 }
