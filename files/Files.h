@@ -48,6 +48,8 @@ struct FileState {
     std::int64_t size = 0;
     std::int64_t modified = 0;  // nanoseconds since the system's epoch
     std::int64_t changed = 0;
+    // Deleted while open: no name leads to it any more, or (Windows) it goes once closed.
+    bool deleted = false;
     bool known = false;
     bool operator==(const FileState&) const = default;
 };

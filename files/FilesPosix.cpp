@@ -141,6 +141,7 @@ bool stateOfOpenFile(int fd, FileState& state)
     state.modified = nanoseconds(st.st_mtim);
     state.changed = nanoseconds(st.st_ctim);
 #endif
+    state.deleted = st.st_nlink == 0;
     state.known = true;
     return true;
 }

@@ -203,13 +203,15 @@ bool stateOfOpenFile(int fd, FileState& state)
     state = FileState{};
     const HANDLE handle = handleOf(fd);
     FILE_BASIC_INFO basic{};
-    LARGE_INTEGER size{};
+    FILE_STANDARD_INFO standard{};
     if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK
         || !::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)
-        || (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !::GetFileSizeEx(handle, &size)
-        || !idOfHandle(handle, state.id))
+        || !::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)
+        || standard.Directory || !idOfHandle(handle, state.id))
         return false;
-    state.size = size.QuadPart;
+    state.size = standard.EndOfFile.QuadPart;
+    // A file deleted while open keeps its name until its last handle closes.
+    state.deleted = standard.DeletePending || standard.NumberOfLinks == 0;
     state.modified = nanoseconds(basic.LastWriteTime);
     state.changed = nanoseconds(basic.ChangeTime);
     state.known = true;

@@ -125,6 +125,8 @@ LogSource::Change LogSource::change()
         return Change::Rewritten;
     if (!(named == now.id))
         return Change::Replaced;
+    if (now.deleted)
+        return Change::Gone;
     if (now == m_taken)
         return Change::None;
     const std::int64_t end = readEnd();
