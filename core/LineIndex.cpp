@@ -39,6 +39,8 @@ void LineIndex::line(const ScannedLine& l)
         m_before = {m_lines, m_characters, m_lastStart, m_blocks.size()};
         m_open = true;
         m_lineOffset = l.offset;
+        m_lastNumber = l.number - 1;
+        m_lastSeparated = l.separated;
         // Behind CR LF a log line begins a display line of its own, also when it is empty;
         // before the display has text, only a line that makes some does.
         m_lineBegun = l.separated;
@@ -66,6 +68,8 @@ void LineIndex::line(const ScannedLine& l)
     if (l.last) {
         m_open = false;
         m_next = l.next;
+        m_lastEnd = l.offset + static_cast<std::int64_t>(l.raw.size());
+        m_haveLast = true;
     }
 }
 
@@ -104,7 +108,7 @@ void LineIndex::settle()
     m_open = false;
 }
 
-void LineIndex::append(LineIndex&& later)
+void LineIndex::append(LineIndex&& later, std::int64_t logLines)
 {
     later.settle();
     const std::lock_guard<std::mutex> lock(m_mutex);
@@ -115,16 +119,45 @@ void LineIndex::append(LineIndex&& later)
     // character (the line end) after this index's last.
     const std::uint64_t lines = m_lines;
     const std::uint64_t characters = m_characters + 1;
+    const size_t blocks = m_blocks.size();
     m_blocks.reserve(m_blocks.size() + later.m_blocks.size());
     for (Block block : later.m_blocks) {
         block.firstLine += lines;
         block.firstCharacter += characters;
         m_blocks.push_back(block);
     }
+    // What the later scan's last line would take back, counted here.
+    if (later.m_before.lines > 0)
+        m_before = {lines + later.m_before.lines, characters + later.m_before.characters,
+                    characters + later.m_before.lastStart, blocks + later.m_before.blocks};
+    else
+        m_before = {m_lines, m_characters, m_lastStart, blocks};
     m_lines += later.m_lines;
     m_characters = characters + later.m_characters;
     m_lastStart = characters + later.m_lastStart;
     m_next = later.m_next;
+    m_lineOffset = later.m_lineOffset;
+    m_haveLast = later.m_haveLast;
+    m_lastNumber = later.m_lastNumber + logLines;
+    m_lastSeparated = later.m_lastSeparated;
+    m_lastEnd = later.m_lastEnd;
+}
+
+ScanPoint LineIndex::reopen()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    settle();
+    if (!m_haveLast)
+        return {m_next, 0, m_lines > 0, false};
+    if (m_next - m_lastEnd == 2)
+        return {m_next, m_lastNumber + 1, true, false};   // behind a whole CR LF
+    m_lines = m_before.lines;
+    m_characters = m_before.characters;
+    m_lastStart = m_before.lastStart;
+    m_blocks.resize(m_before.blocks);
+    m_next = m_lineOffset;
+    m_haveLast = false;
+    return {m_lineOffset, m_lastNumber, m_lastSeparated, false};
 }
 
 DisplayLines LineIndex::finish(LogSnapshot log)
@@ -141,12 +174,12 @@ DisplayLines LineIndex::finish(LogSnapshot log)
         --characters;
         endsWithLineEnd = true;
     }
-    while (!m_blocks.empty() && m_blocks.back().firstLine >= count)
-        m_blocks.pop_back();
+    size_t blocks = m_blocks.size();
+    while (blocks > 0 && m_blocks[blocks - 1].firstLine >= count)
+        --blocks;
     lines.m_log = std::move(log);
-    // The blocks go to the lines; this index has done its work.
-    lines.m_blocks = std::make_shared<const std::vector<Block>>(std::move(m_blocks));
-    m_blocks = {};
+    // A copy: the index reads on should the log grow.
+    lines.m_blocks = std::make_shared<const std::vector<Block>>(m_blocks.begin(), m_blocks.begin() + std::ptrdiff_t(blocks));
     lines.m_end = {m_next, count, characters + 1, true, false};
     lines.m_count = static_cast<size_t>(count);
     lines.m_characters = count > 0 ? characters : 0;

@@ -32,14 +32,21 @@ public:
     // view can show them before the end.
     DisplayLines linesSoFar(LogSnapshot log) const;
     // The lines once the scan has ended: all of them, or those before the line it failed at.
+    // The index stays as it is, to read on from should the log grow (reopen).
     DisplayLines finish(LogSnapshot log);
 
     // Whether the display has text: a line was found.
     bool hasLines() const { return m_lines > 0; }
     // Takes over the lines another index found, from a scan of the bytes that follow this
     // one's, made as if the display had text before them (ScanPoint::started); this index has
-    // found some. Both scans have ended.
-    void append(LineIndex&& later);
+    // found some, from `logLines` log lines. Both scans have ended.
+    void append(LineIndex&& later, std::int64_t logLines);
+
+    // Where a scan reads on once the log has grown, feeding this index: the last log line
+    // again, after what it added is taken back, when it may go on (it ended with the bytes, or
+    // with a CR whose LF may come with the next bytes); else where the bytes read end. The
+    // scans have ended.
+    ScanPoint reopen();
 
 private:
     using Block = DisplayLines::Block;
@@ -65,6 +72,12 @@ private:
         std::uint64_t lastStart = 0;
         size_t blocks = 0;
     } m_before;
+    // The last log line, whole: log lines before it, whether it stood behind CR LF, and where
+    // its bytes end (its line end follows up to m_next).
+    bool m_haveLast = false;
+    std::int64_t m_lastNumber = 0;
+    bool m_lastSeparated = false;
+    std::int64_t m_lastEnd = 0;
     std::atomic<std::int64_t> m_reached{0};
     std::shared_ptr<ChangeNotice> m_notice;
 };

@@ -697,6 +697,9 @@ LogRead scanLog(ScanInput& file, const std::string& path, LogSink& sink, const S
                 buffer.resize(filled);
                 const bool lineFine = takeLongLine(maker, file, sink, options.stop, buffer, longText, skipLf, atEnd);
                 maker.flush(!lineFine);
+                if (!lineFine && atEnd && options.lastLineMayGrow && result.failure
+                    && result.failure->kind != LogFailure::Kind::ReadFailed)
+                    result.failure.reset();
                 if (!lineFine)
                     return result;
                 filled = buffer.size();
@@ -739,11 +742,14 @@ LogRead scanLog(ScanInput& file, const std::string& path, LogSink& sink, const S
             atEnd = got == 0;
             sink.reached(file.offset());
         }
-        if (pos < filled)
-            maker.addLine(buffer.data() + pos, filled - pos, offset + static_cast<std::int64_t>(pos),
-                          offset + static_cast<std::int64_t>(filled));
-        else if (readBytes == 0)
+        if (pos < filled) {
+            const bool fine = maker.addLine(buffer.data() + pos, filled - pos, offset + static_cast<std::int64_t>(pos),
+                                            offset + static_cast<std::int64_t>(filled));
+            if (!fine && options.lastLineMayGrow)
+                result.failure.reset();
+        } else if (readBytes == 0 && !options.lastLineMayGrow) {
             maker.fail(LogFailure::Kind::Empty, 0, {});
+        }
         maker.flush(true);
     } catch (const std::bad_alloc&) {
         // Nothing of the log is shown: the display stays as it was.

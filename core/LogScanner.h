@@ -117,6 +117,10 @@ struct ScanOptions {
     ScanPoint from;                      // where the input stands
     // Read between chunks; once set, the scan ends with LogRead::interrupted.
     const std::atomic<bool>* stop = nullptr;
+    // The input is a file still being written: a last line that has no line end yet and does
+    // not convert (its writer stopped inside a run of spaces) is left for a later reading, not
+    // taken for a failure.
+    bool lastLineMayGrow = false;
 };
 
 // Scans a log from where the input stands to its end. `name` names it in a failure. On a

@@ -225,6 +225,13 @@ void SnapshotInput::take(std::int64_t at, const char* data, size_t size)
     }
 }
 
+void SnapshotInput::resume(std::int64_t pageStart, std::string_view before)
+{
+    m_page.assign(before);
+    m_next = pageStart + std::int64_t(before.size());
+    m_skipping = false;
+}
+
 void SnapshotInput::finish(bool atFileEnd)
 {
     if (atFileEnd && !m_skipping && !m_page.empty())

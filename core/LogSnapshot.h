@@ -78,6 +78,10 @@ public:
     std::int64_t offset() const override { return m_input.offset(); }
     bool seekTo(std::int64_t offset) override { return m_input.seekTo(offset); }
 
+    // A reading on from where an earlier one ended: the page at `pageStart` is summed again
+    // from its start, `before` being its bytes up to where this input begins (none when it
+    // begins before the page).
+    void resume(std::int64_t pageStart, std::string_view before);
     // The reading has ended. At the end of the file the last page's part is taken; where the
     // reading ends before it (another reading goes on from there), that page is left unknown.
     void finish(bool atFileEnd);

@@ -55,6 +55,8 @@ struct FileState {
 };
 // The state of the file behind an open descriptor, only when it is a regular file.
 bool stateOfOpenFile(int fd, FileState& state);
+// The same of the file a path names (links followed); an unknown state when there is none.
+bool stateOfPath(const std::string& path, FileState& state);
 
 // What a name names.
 enum class PathKind { Missing, Regular, Folder, Other, Unknown };

@@ -126,11 +126,11 @@ std::int64_t nanoseconds(const timespec& time)
 
 } // namespace
 
-bool stateOfOpenFile(int fd, FileState& state)
+namespace {
+
+bool stateOf(const struct stat& st, FileState& state)
 {
-    state = FileState{};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (!S_ISREG(st.st_mode))
         return false;
     state.id = FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     state.size = st.st_size;
@@ -144,6 +144,22 @@ bool stateOfOpenFile(int fd, FileState& state)
     state.deleted = st.st_nlink == 0;
     state.known = true;
     return true;
+}
+
+} // namespace
+
+bool stateOfOpenFile(int fd, FileState& state)
+{
+    state = FileState{};
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && stateOf(st, state);
+}
+
+bool stateOfPath(const std::string& path, FileState& state)
+{
+    state = FileState{};
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && stateOf(st, state);
 }
 
 PathKind kindOfPath(const std::string& path)

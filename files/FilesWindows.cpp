@@ -198,10 +198,11 @@ std::int64_t nanoseconds(const LARGE_INTEGER& time)
 
 } // namespace
 
-bool stateOfOpenFile(int fd, FileState& state)
+namespace {
+
+bool stateOfHandle(HANDLE handle, FileState& state)
 {
     state = FileState{};
-    const HANDLE handle = handleOf(fd);
     FILE_BASIC_INFO basic{};
     FILE_STANDARD_INFO standard{};
     if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK
@@ -216,6 +217,23 @@ bool stateOfOpenFile(int fd, FileState& state)
     state.changed = nanoseconds(basic.ChangeTime);
     state.known = true;
     return true;
+}
+
+} // namespace
+
+bool stateOfOpenFile(int fd, FileState& state)
+{
+    return stateOfHandle(handleOf(fd), state);
+}
+
+bool stateOfPath(const std::string& path, FileState& state)
+{
+    const LookingHandle handle(path);
+    if (!handle.isOpen()) {
+        state = FileState{};
+        return false;
+    }
+    return stateOfHandle(handle.get(), state);
 }
 
 PathKind kindOfPath(const std::string& path)

@@ -67,11 +67,50 @@ std::int64_t LogSource::readAt(std::int64_t offset, char* data, size_t size) con
     return static_cast<std::int64_t>(got);
 }
 
+std::int64_t LogSource::size() const
+{
+    files::FileState now;
+    return files::stateOfOpenFile(m_fd, now) ? now.size : m_opened.size;
+}
+
+std::string* LogSource::keep()
+{
+    m_kept.clear();
+    return m_heldLimit >= m_opened.size ? &m_kept : nullptr;
+}
+
+std::string* LogSource::keepOn()
+{
+    files::FileState now;
+    m_kept.clear();
+    if (!m_held || !files::stateOfOpenFile(m_fd, now) || now.size > m_heldLimit)
+        return nullptr;
+    m_kept = m_held->bytes();
+    return &m_kept;
+}
+
+void LogSource::resume(SnapshotInput& input, std::int64_t from) const
+{
+    const std::int64_t pageStart = readEnd() / PageSums::PageSize * PageSums::PageSize;
+    std::string before(size_t(std::max<std::int64_t>(0, from - pageStart)), '\0');
+    std::int64_t done = 0;
+    while (done < std::int64_t(before.size())) {
+        const std::int64_t got = readAt(pageStart + done, before.data() + done, before.size() - size_t(done));
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    before.resize(size_t(done));
+    input.resume(pageStart, before);
+}
+
 void LogSource::readDone(bool keptWhole)
 {
     m_sums->fillGaps(*this);
     if (keptWhole && std::int64_t(m_kept.size()) == m_sums->end())
         m_held = std::make_shared<const MemoryBytes>(std::move(m_kept));
+    else
+        m_held = nullptr;
     m_kept = std::string();
 }
 
@@ -151,6 +190,13 @@ LogSource::Change LogSource::change()
 void LogSource::takeState()
 {
     files::stateOfOpenFile(m_fd, m_taken);
+}
+
+void LogSource::takeStateIfRead()
+{
+    files::FileState now;
+    if (files::stateOfOpenFile(m_fd, now) && now.size == readEnd())
+        m_taken = now;
 }
 
 } // namespace vrx

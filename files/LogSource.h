@@ -38,16 +38,23 @@ public:
     std::int64_t readAt(std::int64_t offset, char* data, size_t size) const override;
     // The name as the system spells it, for failures.
     const std::string& name() const { return m_name; }
-    // Its size when opened.
+    // Its size when opened, and now.
     std::int64_t openedSize() const { return m_opened.size; }
+    std::int64_t size() const;
 
     // ---- The reading ----
     // What the readings of the file take the sums of their pages into.
     PageSums& sums() { return *m_sums; }
     // Where a reading from the start keeps the bytes of a log small enough to hold; null else.
-    std::string* keep() { return m_heldLimit >= m_opened.size ? &m_kept : nullptr; }
+    std::string* keep();
+    // The same for a reading on from where the bytes read end (the file has grown): the bytes
+    // held so far, to which the reading adds; null when the log is too large to hold now.
+    std::string* keepOn();
+    // Makes a reading on from `from` (a line's start at or before where the bytes read end) sum
+    // the page that end stands in again, whole.
+    void resume(SnapshotInput& input, std::int64_t from) const;
     // The readings have ended: a page two of them shared is summed, and the bytes of a log read
-    // whole into keep() are held from now on.
+    // whole into keep() or keepOn() are held from now on, else the file is read again.
     void readDone(bool keptWhole);
     // What its lines are made of: the bytes held, or the file with the sums of its pages.
     LogSnapshot snapshot() const;
@@ -68,6 +75,8 @@ public:
     Change change();
     // Takes the file as it is now for what change() compares with.
     void takeState();
+    // The same after a reading on, when the file is as long as the bytes read.
+    void takeStateIfRead();
 
     // Called before each read with its offset, on the thread that reads: tests make the reading
     // as slow as a slow disk with it. Set before the file is read.

@@ -201,6 +201,51 @@ size_t placeInRun(std::string_view run, size_t first, size_t line, std::uint64_t
     return std::min(run.size(), at + size_t(column));
 }
 
+// Whether a byte is part of a word: a letter or digit of the code page, or an underscore.
+bool wordByte(unsigned char b)
+{
+    static const std::array<bool, 256> table = [] {
+        std::array<bool, 256> word{};
+        for (int c = 0; c < 256; ++c)
+            word[size_t(c)] = c == '_' || QChar(windows1252ToUnicode(static_cast<unsigned char>(c))).isLetterOrNumber();
+        return word;
+    }();
+    return table[b];
+}
+
+// The match at `at`, `length` bytes long, stands alone in the run: no word byte next to it.
+bool aloneAt(std::string_view run, size_t at, size_t length)
+{
+    return (at == 0 || !wordByte(static_cast<unsigned char>(run[at - 1])))
+        && (at + length >= run.size() || !wordByte(static_cast<unsigned char>(run[at + length])));
+}
+
+// findInDisplayText over part [start, stop) of a run: down, the first match that starts at
+// `start` or later; up, the last that ends at `stop` or earlier. With wholeWord, a match with a
+// word byte beside it (in the run, also beyond the part) is passed over.
+std::optional<size_t> findInRun(std::string_view run, size_t start, size_t stop, const QString& text, bool matchCase,
+                                bool down, bool wholeWord)
+{
+    const size_t length = size_t(text.size());
+    if (down) {
+        for (size_t from = start;;) {
+            const auto found = findInDisplayText(run.substr(0, stop), text, from, matchCase, true);
+            if (!found || !wholeWord || aloneAt(run, *found, length))
+                return found;
+            from = *found + 1;
+        }
+    }
+    for (size_t end = stop; end > start;) {
+        const auto found = findInDisplayText(run.substr(start, end - start), text, end - start, matchCase, false);
+        if (!found)
+            return std::nullopt;
+        if (!wholeWord || aloneAt(run, start + *found, length))
+            return start + *found;
+        end = start + *found + length - 1;
+    }
+    return std::nullopt;
+}
+
 // The offset in the lines joined by one character of a place in a run's text: each CR LF line end
 // of the text takes two bytes and counts one character. The display text holds a CR nowhere but
 // in a CR LF.
@@ -212,7 +257,7 @@ std::uint64_t joinedOffset(std::string_view run, std::uint64_t firstCharacter, s
 } // namespace
 
 std::optional<std::uint64_t> findInLines(const DisplayLines& lines, const QString& text, std::uint64_t from,
-                                         bool matchCase, bool down, FindProgress* progress, size_t limit)
+                                         bool matchCase, bool down, FindProgress* progress, size_t limit, bool wholeWord)
 {
     if (lines.empty())
         return std::nullopt;
@@ -239,7 +284,7 @@ std::optional<std::uint64_t> findInLines(const DisplayLines& lines, const QStrin
                                               size_t end) {
             const size_t start = first <= fromLine ? placeInRun(run, first, fromLine, fromColumn) : 0;
             const size_t stop = end > limit ? placeInRun(run, first, limit, 0) : run.size();
-            if (const auto found = findInDisplayText(run.substr(0, stop), text, start, matchCase, true))
+            if (const auto found = findInRun(run, start, stop, text, matchCase, true, wholeWord))
                 match = joinedOffset(run, firstCharacter, *found);
             searched(end - std::max(first, fromLine));
             return !match && !stopped();
@@ -260,9 +305,8 @@ std::optional<std::uint64_t> findInLines(const DisplayLines& lines, const QStrin
                 : end > last                   ? placeInRun(run, runFirst, last, 0)
                                                : run.size();
             if (start < stop) {
-                if (const auto found = findInDisplayText(run.substr(start, stop - start), text, stop - start, matchCase,
-                                                         false))
-                    match = joinedOffset(run, firstCharacter, start + *found);
+                if (const auto found = findInRun(run, start, stop, text, matchCase, false, wholeWord))
+                    match = joinedOffset(run, firstCharacter, *found);
             }
             return true;
         });
@@ -308,7 +352,7 @@ std::optional<std::uint64_t> FindRun::search()
     const size_t fromLine = m_lines.empty() ? 0 : m_lines.lineAtOffset(from);
     const size_t span = r.down ? m_lines.count() - std::min(fromLine, m_lines.count()) : fromLine + 1;
     if (span < SplitLines)
-        return findInLines(m_lines, r.text, from, r.matchCase, r.down, &m_progress);
+        return findInLines(m_lines, r.text, from, r.matchCase, r.down, &m_progress, size_t(-1), r.wholeWord);
     // Two halves at once, each on lines of its own: the half nearer to where the search
     // begins has the say; the other one is stopped once it has found a match.
     const size_t middle = r.down ? fromLine + span / 2 : fromLine / 2;
@@ -322,9 +366,9 @@ std::optional<std::uint64_t> FindRun::search()
         try {
             // Down: from the middle line's start on; up: from the end of the line before it.
             farMatch = r.down ? findInLines(farLines, r.text, farLines.lineOffset(middle), r.matchCase, true,
-                                            &farProgress)
+                                            &farProgress, size_t(-1), r.wholeWord)
                               : findInLines(farLines, r.text, farLines.lineOffset(middle) - 1, r.matchCase, false,
-                                            &farProgress, 0);
+                                            &farProgress, 0, r.wholeWord);
         } catch (const std::bad_alloc&) {
             farOutOfMemory = true;
         }
@@ -337,7 +381,7 @@ std::optional<std::uint64_t> FindRun::search()
     }
     std::optional<std::uint64_t> nearMatch;
     try {
-        nearMatch = findInLines(m_lines, r.text, from, r.matchCase, r.down, &m_progress, middle);
+        nearMatch = findInLines(m_lines, r.text, from, r.matchCase, r.down, &m_progress, middle, r.wholeWord);
     } catch (const std::bad_alloc&) {
         farProgress.stop.store(true);
         if (far.joinable())

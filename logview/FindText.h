@@ -19,6 +19,10 @@ struct FindRequest {
     QString text;
     bool matchCase = false;
     bool down = true;
+    // Only where the text is a word of its own: no letter, digit or underscore either side.
+    bool wholeWord = false;
+    // The line that holds the match is selected, not the match alone.
+    bool selectLine = false;
 };
 
 // Where `text` occurs in the display text (Windows-1252, lines joined by CR LF), as a byte
@@ -42,7 +46,7 @@ struct FindProgress {
 // before `limit` are searched; up, the lines from `limit` on.
 std::optional<std::uint64_t> findInLines(const DisplayLines& lines, const QString& text, std::uint64_t from,
                                          bool matchCase, bool down, FindProgress* progress = nullptr,
-                                         size_t limit = size_t(-1));
+                                         size_t limit = size_t(-1), bool wholeWord = false);
 
 // A search on a thread of its own, over a copy of the lines (which shares their index and
 // bytes), so that the window answers while a large log is searched.

@@ -38,7 +38,16 @@ std::int64_t lineStartNear(const LogBytes& bytes, std::int64_t around)
 
 LogLoad::LogLoad(std::shared_ptr<LogSource> file, QObject* parent) : BackgroundTask(parent), m_file(std::move(file))
 {
-    start([this] { read(); }, m_file->openedSize() <= ReadHere);
+    m_size = m_file->openedSize();
+    start([this] { read(); }, m_size <= ReadHere);
+}
+
+LogLoad::LogLoad(std::shared_ptr<LogSource> file, std::unique_ptr<LineIndex> index, QObject* parent)
+    : BackgroundTask(parent), m_file(std::move(file)), m_index(std::move(index)), m_readsOn(true)
+{
+    m_from = m_index->reopen();
+    m_size = m_file->size();
+    start([this] { readOn(); }, m_size - m_from.offset <= ReadHere);
 }
 
 LogLoad::~LogLoad()
@@ -57,7 +66,7 @@ void LogLoad::read()
     if (split < 0) {
         BytesInput bytes(*m_file, 0, ToTheEnd);
         SnapshotInput input(bytes, sums, m_file->keep());
-        result = scanLog(input, name, m_index, LineIndex::scanOptions(&m_stop));
+        result = scanLog(input, name, *m_index, LineIndex::scanOptions(&m_stop));
         input.finish(true);
         keptWhole = input.keptWhole();
     } else {
@@ -81,9 +90,9 @@ void LogLoad::read()
         }
         BytesInput bytes(*m_file, 0, split);
         SnapshotInput input(bytes, sums);
-        result = scanLog(input, name, m_index, LineIndex::scanOptions(&m_stop));
+        result = scanLog(input, name, *m_index, LineIndex::scanOptions(&m_stop));
         input.finish(false);
-        const bool laterWanted = result.ok() && m_index.hasLines() && !m_stop.load();
+        const bool laterWanted = result.ok() && m_index->hasLines() && !m_stop.load();
         if (laterThread.joinable()) {
             if (!laterWanted)
                 m_stopLater.store(true);
@@ -91,18 +100,18 @@ void LogLoad::read()
         } else if (laterWanted) {
             readLater();
         }
-        if (result.ok() && !m_index.hasLines() && !m_stop.load()) {
+        if (result.ok() && !m_index->hasLines() && !m_stop.load()) {
             // Nothing shown before the second half: its first lines do not stand behind CR LF
             // after all. It is read again, on from the first half.
             BytesInput rest(*m_file, split, ToTheEnd);
             SnapshotInput again(rest, sums);
             ScanOptions options = LineIndex::scanOptions(&m_stop);
             options.from = {split, result.lines, false, false};
-            result = scanLog(again, name, m_index, options);
+            result = scanLog(again, name, *m_index, options);
             again.finish(true);
         } else if (result.ok()) {
-            m_index.append(std::move(m_later));
             const std::int64_t before = result.lines;
+            m_index->append(std::move(m_later), before);
             result.lines += later.lines;
             result.interrupted = later.interrupted;
             result.failedLineInPart = later.failedLineInPart;
@@ -118,6 +127,21 @@ void LogLoad::read()
     m_result = std::move(result);
 }
 
+void LogLoad::readOn()
+{
+    BytesInput bytes(*m_file, m_from.offset, ToTheEnd);
+    SnapshotInput input(bytes, m_file->sums(), m_file->keepOn());
+    m_file->resume(input, m_from.offset);
+    ScanOptions options = LineIndex::scanOptions(&m_stop);
+    options.from = m_from;
+    // The test writing the log may have stopped inside its last line.
+    options.lastLineMayGrow = true;
+    LogRead result = scanLog(input, m_file->name(), *m_index, options);
+    input.finish(true);
+    m_file->readDone(input.keptWhole());
+    m_result = std::move(result);
+}
+
 void LogLoad::stop()
 {
     m_stop.store(true);
@@ -127,10 +151,10 @@ void LogLoad::stop()
 
 double LogLoad::fractionRead() const
 {
-    const std::int64_t size = m_file->openedSize();
+    const std::int64_t size = m_size - m_from.offset;
     if (size <= 0)
         return 1.0;
-    std::int64_t read = m_index.reachedOffset();
+    std::int64_t read = m_index->reachedOffset() - m_from.offset;
     const std::int64_t split = m_split.load();
     if (split >= 0)
         read += std::max<std::int64_t>(0, m_later.reachedOffset() - split);

@@ -17,6 +17,9 @@ class LogLoad : public BackgroundTask {
 public:
     // Starts reading at once.
     explicit LogLoad(std::shared_ptr<LogSource> file, QObject* parent = nullptr);
+    // Starts reading on, at once, where the lines of `index` end, the file having grown: only
+    // what was added (and the last line again, where it may have gone on) is read.
+    LogLoad(std::shared_ptr<LogSource> file, std::unique_ptr<LineIndex> index, QObject* parent = nullptr);
     // Stops the reading and waits for its thread.
     ~LogLoad() override;
 
@@ -26,20 +29,28 @@ public:
     const std::shared_ptr<LogSource>& file() const { return m_file; }
     // How much of the file has been read, 0 to 1.
     double fractionRead() const;
+    // Whether it reads on from lines read before.
+    bool readsOn() const { return m_readsOn; }
     // Blocks of lines found so far: the lines grow when this does.
-    size_t blocksFound() const { return m_index.blocksFound(); }
+    size_t blocksFound() const { return m_index->blocksFound(); }
     // The lines of the blocks found so far.
-    DisplayLines linesSoFar() const { return m_index.linesSoFar(m_file->snapshot()); }
+    DisplayLines linesSoFar() const { return m_index->linesSoFar(m_file->snapshot()); }
 
     // Once done: what the reading gave, and all its lines (those before a failing line).
     const LogRead& result() const { return m_result; }
-    DisplayLines lines() { return m_index.finish(m_file->snapshot()); }
+    DisplayLines lines() { return m_index->finish(m_file->snapshot()); }
+    // Once done: the index of the lines, to read on from should the log grow.
+    std::unique_ptr<LineIndex> takeIndex() { return std::move(m_index); }
 
 private:
     void read();
+    void readOn();
 
     std::shared_ptr<LogSource> m_file;
-    LineIndex m_index;
+    std::unique_ptr<LineIndex> m_index = std::make_unique<LineIndex>();
+    bool m_readsOn = false;
+    ScanPoint m_from;          // where a reading on begins
+    std::int64_t m_size = 0;   // the file's size when the reading began
     std::atomic<bool> m_stop{false};
     // A large log's second half, found at the same time on another thread from `m_split` on.
     LineIndex m_later;

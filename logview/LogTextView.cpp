@@ -499,6 +499,14 @@ void LogTextView::setSelection(qint64 anchor, qint64 position)
     ensureCursorVisible();
 }
 
+void LogTextView::selectLine(size_t line)
+{
+    if (isEmpty())
+        return;
+    line = std::min(line, lineCount() - 1);
+    setSelection(qint64(lineStart(line)), qint64(lineStart(line)) + m_rows.lineLength(line));
+}
+
 void LogTextView::selectAll()
 {
     if (isEmpty())

@@ -82,6 +82,11 @@ public:
     size_t firstVisibleLine() const { return m_topLine; }
     // Scrolls so that this line is at the top, or as near as the end of the text allows.
     void scrollToLine(size_t line);
+    // Whether the last line is in view; scrolls so that it is.
+    bool showsEnd() const { return m_topLine >= m_maxTop; }
+    void scrollToEnd() { scrollToLine(lineCount()); }
+    // Selects a line whole and scrolls it into view.
+    void selectLine(size_t line);
     void ensureCursorVisible();
 
     // The box's own menu for a click at position (viewport coordinates): Copy, Select All.

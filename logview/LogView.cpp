@@ -4,6 +4,7 @@
 #include "logview/SelectedText.h"
 #include "platform/FormStyle.h"
 #include "platform/Identity.h"
+#include "files/Files.h"
 #include "platform/LogFiles.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
@@ -45,9 +46,10 @@ LogView::LogView(Platform& platform, QWidget* parent) : QWidget(parent), m_platf
     connect(&m_readingTimer, &QTimer::timeout, this, &LogView::showReading);
     m_findingTimer.setInterval(100);
     connect(&m_findingTimer, &QTimer::timeout, this, &LogView::showFinding);
-    // A file changed on disk is noticed within a few seconds, also while the window is not
-    // used; the check asks the system for the file's state only.
-    m_fileTimer.setInterval(3000);
+    // A file changed on disk is noticed at once, also while the window is not used: a log that
+    // grows while a test runs shows its new lines within a quarter second. The check asks the
+    // system for the state of the log and its status file only.
+    m_fileTimer.setInterval(250);
     connect(&m_fileTimer, &QTimer::timeout, this, &LogView::lookForChange);
     m_fileTimer.start();
 }
@@ -234,7 +236,10 @@ void LogView::showReading()
     if (blocks != m_blocksShown) {
         m_blocksShown = blocks;
         try {
-            showLines(m_load->linesSoFar(), true);
+            // Reading on, the lines found so far are shown once they are more than those shown.
+            DisplayLines lines = m_load->linesSoFar();
+            if (!m_load->readsOn() || lines.count() > Display->lines().count())
+                showLines(std::move(lines), true);
         } catch (const std::bad_alloc&) {
             // The lines show once they are all read, or the end says why they cannot.
         }
@@ -259,8 +264,12 @@ void LogView::finishReading()
     m_readingTimer.stop();
     Display->hideProgress();
     // The reading's thread has ended; the object goes once this slot has returned.
-    const std::unique_ptr<LogLoad> load = std::move(m_load);
+    std::unique_ptr<LogLoad> load = std::move(m_load);
     QObject::disconnect(load.get(), nullptr, this, nullptr);
+    if (load->readsOn()) {
+        finishFollowing(std::move(load));
+        return;
+    }
     const LogRead log = load->result();
     const bool shown = m_loadShown;
     const QString fullPath = m_loadPath;
@@ -314,6 +323,8 @@ void LogView::finishReading()
     m_file = file;
     m_filePath = fullPath;
     m_changeTold = false;
+    // A log read whole is followed as it grows; one that failed shows the lines before.
+    m_index = log.failure ? nullptr : load->takeIndex();
     if (log.failure) {
         // The lines read so far stay; nothing is printable, so a part is never taken for the
         // whole. Clear is as it was before the log was opened, however long the reading took:
@@ -342,22 +353,10 @@ void LogView::finishReading()
         Label2[i]->setText(QStringLiteral("0"));
     }
 
-    StatusFileResult status = readStatusFile(statusFilePath(fullPath));
-    StatusList->addItems(status.items);
-    m_testCounts = status.counts;
-    if (!status.ok()) {
-        statusError(*status.errorLine);
-    } else {
-        for (int i = 0; i < 3; ++i)
-            Label2[i]->setText(QString::number(m_testCounts[i]));
-        QLabel* failCounter = Label2[1];
-        QPalette palette = failCounter->palette();
-        palette.setColor(QPalette::WindowText, m_testCounts[1] != 0
-                                                   ? QColor(255, 0, 0)
-                                                   : QApplication::palette(failCounter).color(QPalette::ButtonText));
-        failCounter->setPalette(palette);
-        emit statusAvailableChanged(true);
-    }
+    m_statusPath = statusFilePath(fullPath);
+    files::stateOfPath(systemName(m_statusPath), m_statusState);
+    m_statusErrorTold = false;
+    showStatus(readStatusFile(m_statusPath));
     // A file that changed while it was read is said to have changed, once all else is done.
     const LogSource::Change change = file->change();
     if (change != LogSource::Change::None)
@@ -383,6 +382,35 @@ void LogView::showLines(DisplayLines lines, bool grow)
         Display->setLines(std::move(lines));
 }
 
+void LogView::showStatus(const StatusFileResult& status)
+{
+    StatusList->clear();
+    StatusList->addItems(status.items);
+    m_testCounts = status.counts;
+    if (!status.ok()) {
+        for (int i = 0; i < 3; ++i)
+            Label2[i]->setText(QStringLiteral("0"));
+        // A status file that turns bad while it is followed is said to be so once.
+        if (!m_statusErrorTold) {
+            m_statusErrorTold = true;
+            statusError(*status.errorLine);
+        } else {
+            coverStatus();
+        }
+        return;
+    }
+    m_statusErrorTold = false;
+    for (int i = 0; i < 3; ++i)
+        Label2[i]->setText(QString::number(m_testCounts[i]));
+    QLabel* failCounter = Label2[1];
+    QPalette palette = failCounter->palette();
+    palette.setColor(QPalette::WindowText, m_testCounts[1] != 0
+                                               ? QColor(255, 0, 0)
+                                               : QApplication::palette(failCounter).color(QPalette::ButtonText));
+    failCounter->setPalette(palette);
+    emit statusAvailableChanged(true);
+}
+
 void LogView::lookForChange()
 {
     if (!m_file || m_changeTold || m_load || Display->isEmpty())
@@ -391,8 +419,80 @@ void LogView::lookForChange()
     // A part read again that no longer reads as it did is a change, whatever the file's times say.
     if (change == LogSource::Change::None && !Display->lines().intact())
         change = LogSource::Change::Rewritten;
+    if (change == LogSource::Change::Appended && m_index && Display->lines().intact()) {
+        // A test writing its log: what it added is read and shown, with no question.
+        followLog();
+        return;
+    }
     if (change != LogSource::Change::None)
         tellChange(change);
+    else
+        followStatus();
+}
+
+void LogView::followStatus()
+{
+    if (m_statusPath.isEmpty() || dialogOpen())
+        return;
+    files::FileState now;
+    files::stateOfPath(systemName(m_statusPath), now);
+    if (now == m_statusState)
+        return;
+    m_statusState = now;
+    showStatus(readStatusFile(m_statusPath));
+}
+
+void LogView::followLog()
+{
+    m_followAtEnd = Display->showsEnd();
+    m_load = std::make_unique<LogLoad>(m_file, std::move(m_index));
+    m_loadPath = m_filePath;
+    m_loadShown = true;
+    m_blocksShown = m_load->blocksFound();
+    if (m_load->waitFor(AtOnce)) {
+        finishReading();
+        return;
+    }
+    // A large addition reads with its progress, as a log does.
+    connect(m_load.get(), &LogLoad::finished, this, &LogView::finishReading);
+    showReading();
+    m_readingTimer.start();
+}
+
+void LogView::finishFollowing(std::unique_ptr<LogLoad> load)
+{
+    const LogRead log = load->result();
+    const std::optional<FindRequest> pendingFind = std::exchange(m_pendingFind, std::nullopt);
+    const QPointer<QWidget> pendingFindParent = m_pendingFindParent;
+    if (!load->startFailure().empty() || !log.opened) {
+        // Not read on: the lines stay as they were, and the log is followed no further.
+        m_platform.messageBox(window(),
+                              tr("The lines added to the log file \"%1\" could not be read: the system could not "
+                                 "start the work for them (%2).")
+                                  .arg(shownPath(m_filePath), QString::fromStdString(load->startFailure())),
+                              ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
+        return;
+    }
+    try {
+        showLines(load->lines(), true);
+    } catch (const std::bad_alloc&) {
+        m_platform.messageBox(window(), logReadMessage({LogFailure::Kind::OutOfMemory, m_file->name(), 0, {}}),
+                              ProgramTitle, MessageButtons::Ok, MessageIcon::Information);
+        return;
+    }
+    if (m_followAtEnd)
+        Display->scrollToEnd();
+    if (log.failure) {
+        // The lines before the one that failed stay, and are followed no further.
+        m_platform.messageBox(window(), logReadMessage(*log.failure), ProgramTitle, MessageButtons::Ok,
+                              MessageIcon::Information);
+    } else {
+        m_index = load->takeIndex();
+        m_file->takeStateIfRead();
+    }
+    followStatus();
+    if (pendingFind)
+        findNext(*pendingFind, pendingFindParent);
 }
 
 void LogView::tellChange(LogSource::Change change)
@@ -511,6 +611,8 @@ bool LogView::clearScreenQuery()
 void LogView::resetDisplay()
 {
     Display->lines().onChange({});
+    m_index.reset();
+    m_statusPath.clear();
     Display->clear();
     m_logFileName.clear();
     m_file.reset();
@@ -529,6 +631,24 @@ bool LogView::findNext(const FindRequest& request, QWidget* dialogParent)
         m_pendingFindParent = dialogParent;
         return false;
     }
+    return runFind(request, dialogParent);
+}
+
+bool LogView::findFailure(bool down, QWidget* dialogParent)
+{
+    // What those who read these logs look for first. The lines read so far are searched at once,
+    // also while a large log is still being read.
+    FindRequest request;
+    request.text = QStringLiteral("FAIL");
+    request.matchCase = true;
+    request.wholeWord = true;
+    request.selectLine = true;
+    request.down = down;
+    return runFind(request, dialogParent);
+}
+
+bool LogView::runFind(const FindRequest& request, QWidget* dialogParent)
+{
     stopFinding();
     const qint64 from = request.down ? Display->selectionEnd() : Display->selectionStart();
     m_find = std::make_unique<FindRun>(Display->lines(), request, std::uint64_t(from));
@@ -609,7 +729,10 @@ bool LogView::finishFinding()
     }
     try {
         // Showing the match lays out its line, which may be a huge one.
-        Display->setSelection(qint64(*match), qint64(*match) + request.text.size());
+        if (request.selectLine)
+            Display->selectLine(Display->lineOf(qint64(*match)));
+        else
+            Display->setSelection(qint64(*match), qint64(*match) + request.text.size());
     } catch (const std::bad_alloc&) {
         m_platform.messageBox(parent, QStringLiteral("There is not enough memory to search the log."), ProgramTitle,
                               MessageButtons::Ok, MessageIcon::Information);

@@ -4,6 +4,7 @@
 // its state; whoever holds its menu items follows it through the signals.
 
 #include "core/DisplayLines.h"
+#include "core/LineIndex.h"
 #include "files/LogSource.h"
 #include "logview/FindText.h"
 #include "logview/LogTextView.h"
@@ -30,6 +31,7 @@ namespace vrx {
 
 class LogLoad;
 class Platform;
+struct StatusFileResult;
 
 // A task that ends within this time is done before the command returns, as if it ran on the
 // window's own thread: no progress is shown. Longer ones show their progress and go on while
@@ -102,6 +104,9 @@ public:
     // log goes on with its progress shown (Esc stops it), and matchSelected tells its match.
     // While a log is read, the search waits for its end.
     bool findNext(const FindRequest& request, QWidget* dialogParent = nullptr);
+    // F8 and Shift+F8: selects the next (or previous) line after the caret that holds the word
+    // FAIL, as findNext does, over the lines read so far while a log is read.
+    bool findFailure(bool down, QWidget* dialogParent = nullptr);
     // The row of Display that holds the start of the selection, on the screen (global
     // coordinates); empty when it is not shown.
     QRect selectedRowOnScreen() const;
@@ -154,6 +159,16 @@ private:
     void tellChange(LogSource::Change change);
     // Shows these lines; a part of them found changed when it is read again is told at once.
     void showLines(DisplayLines lines, bool grow);
+    // Reads what was added to the shown log and shows it with the rest, the view kept at the
+    // end where it was there.
+    void followLog();
+    void finishFollowing(std::unique_ptr<LogLoad> load);
+    // Reads the shown log's status file again when it has changed since it was read.
+    void followStatus();
+    // Fills the status list and the counters from a status file read; says what is wrong with it
+    // once, until it reads well again.
+    void showStatus(const StatusFileResult& status);
+    bool runFind(const FindRequest& request, QWidget* dialogParent);
     // What the user is told when text cannot be handed on because the log changed.
     QString changedLogText(const QString& refused) const;
 
@@ -193,6 +208,14 @@ private:
     QTimer m_fileTimer;
     std::function<void(LogSource&)> m_fileOpened;
     std::int64_t m_heldSize = LogSource::HeldSize;
+    // The index of the shown log's lines, read on from as the log grows; none when it is not
+    // followed (its reading failed, or a reading on did).
+    std::unique_ptr<LineIndex> m_index;
+    bool m_followAtEnd = false;    // the view showed the last line when the reading on began
+    // The shown log's status file, as it was when last read.
+    QString m_statusPath;
+    files::FileState m_statusState;
+    bool m_statusErrorTold = false;
 };
 
 // What the user is told when Copy is refused for a selection of this many characters.

@@ -137,6 +137,19 @@ void MainForm::buildMenus()
     FindAgain->setShortcutContext(Qt::WindowShortcut);
     connect(FindAgain, &QAction::triggered, this, &MainForm::FindAgain_Click);
     addAction(FindAgain);
+    // From failure to failure: the lines that hold the word FAIL.
+    NextFailure = new QAction(tr("Next Failure"), this);
+    NextFailure->setObjectName(QStringLiteral("NextFailure"));
+    NextFailure->setShortcut(QKeySequence(Qt::Key_F8));
+    NextFailure->setShortcutContext(Qt::WindowShortcut);
+    connect(NextFailure, &QAction::triggered, this, [this] { m_logView->findFailure(true); });
+    addAction(NextFailure);
+    PreviousFailure = new QAction(tr("Previous Failure"), this);
+    PreviousFailure->setObjectName(QStringLiteral("PreviousFailure"));
+    PreviousFailure->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8));
+    PreviousFailure->setShortcutContext(Qt::WindowShortcut);
+    connect(PreviousFailure, &QAction::triggered, this, [this] { m_logView->findFailure(false); });
+    addAction(PreviousFailure);
 }
 
 QMenu* MainForm::displayContextMenu(const QPoint& position)
@@ -144,6 +157,8 @@ QMenu* MainForm::displayContextMenu(const QPoint& position)
     QMenu* menu = Display->createStandardContextMenu(position);
     menu->addSeparator();
     menu->addAction(FindInLog);
+    menu->addAction(NextFailure);
+    menu->addAction(PreviousFailure);
     return menu;
 }
 

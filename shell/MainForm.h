@@ -52,9 +52,12 @@ public:
     QAction* AboutProg = nullptr;
 
     // Window keys outside the menus: Ctrl+F opens the find window ("Find…", also in Display's
-    // context menu), F3 finds the last text again.
+    // context menu), F3 finds the last text again, F8 and Shift+F8 select the next and the
+    // previous line that holds FAIL (also in the context menu).
     QAction* FindInLog = nullptr;
     QAction* FindAgain = nullptr;
+    QAction* NextFailure = nullptr;
+    QAction* PreviousFailure = nullptr;
 
     // The folder the open-log dialog starts in; "&Open File" moves it to each log's folder.
     const QString& defaultDir() const { return m_defaultDir; }
@@ -65,7 +68,8 @@ public:
     // The find window; null until it is first opened.
     FindForm* findForm() const { return m_findForm; }
 
-    // Display's context menu: the text box's own entries, a separator and "Find…".
+    // Display's context menu: the text box's own entries, a separator, "Find…" and the two
+    // failure commands.
     // The caller owns the menu.
     QMenu* displayContextMenu(const QPoint& position);
 

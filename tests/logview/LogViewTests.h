@@ -52,6 +52,8 @@ class FindTest : public QObject {
 private slots:
     void findNext_data();
     void findNext();
+    void failures_data();
+    void failures();
 };
 
 class TextViewTest : public QObject {
@@ -78,6 +80,8 @@ private slots:
     void findWhileTheWindowAnswers();
     void changedWhileShown_data();
     void changedWhileShown();
+    void followedWhileWritten_data();
+    void followedWhileWritten();
     void rewrittenUnderTheWindow_data();
     void rewrittenUnderTheWindow();
 };

@@ -144,3 +144,52 @@ void FindTest::findNext()
         QCOMPARE(h.display->selectionEnd(), std::max(before, beforeEnd));
     }
 }
+
+void FindTest::failures_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<int>("caret");            // -1: the end of the text
+    QTest::addColumn<QString>("keys");         // one letter a press: n F8, p Shift+F8
+    QTest::addColumn<QStringList>("selected"); // the line selected after each; empty: "Cannot find"
+
+    // FAIL as a word of its own, in capitals: not in FAILED, FAIL_1, xFAIL, ÄFAIL or fail.
+    const QByteArray none("Test 1 FAILED\r\nFAIL_1 xFAIL \xC4\x46\x41IL\r\nfail\nFail");
+    QTest::newRow("none") << none << 0 << "np" << QStringList{QString(), QString()};
+    const QByteArray log("FAIL at 5 mV\r\nTest 2 \x0F\r\nTest 3 FAILED\r\nTest 4 (\x10)\nLIMIT 3\r\nTest 5 FAIL.");
+    QTest::newRow("first line, on down")
+        << log << 0 << "nnnnp"
+        << QStringList{"FAIL at 5 mV", "Test 4 (FAIL)", "Test 5 FAIL.", QString(), "Test 4 (FAIL)"};
+    QTest::newRow("last line, going up")
+        << log << -1 << "ppnp" << QStringList{"Test 5 FAIL.", "Test 4 (FAIL)", "Test 5 FAIL.", "Test 4 (FAIL)"};
+    QTest::newRow("from the middle of a line") << log << 20 << "np" << QStringList{"Test 4 (FAIL)", "FAIL at 5 mV"};
+}
+
+// F8 and Shift+F8: the next or previous line that holds the word FAIL is selected whole and
+// shown; past the last one, the message Find gives.
+void FindTest::failures()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(int, caret);
+    QFETCH(QString, keys);
+    QFETCH(QStringList, selected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("run.log"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(log) == log.size());
+    f.close();
+    Harness h;
+    h.load(path);
+    h.platform.messages.clear();
+    h.display->setCursorPosition(caret < 0 ? h.display->characterCount() : caret);
+    for (qsizetype k = 0; k < keys.size(); ++k) {
+        const bool found = h.view->findFailure(keys[k] == QLatin1Char('n'));
+        QCOMPARE(found, !selected[k].isEmpty());
+        if (found) {
+            QCOMPARE(h.display->selectedText(), selected[k]);
+            QVERIFY(h.platform.messages.isEmpty());
+            continue;
+        }
+        QCOMPARE(h.platform.messages.size(), 1);
+        QCOMPARE(h.platform.messages.takeFirst().text, QStringLiteral("Cannot find \"FAIL\""));
+    }
+}

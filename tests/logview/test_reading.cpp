@@ -33,14 +33,15 @@ using vrx::test::writeFile;
 namespace {
 
 // A log of sample-like lines (runs of spaces, words, repaired characters, now and then a line
-// whose CR LF became LF alone) of about `bytes` bytes, ending with a marker line.
+// whose CR LF became LF alone, or one that failed) of about `bytes` bytes, ending with a marker
+// line.
 QByteArray largeLog(qsizetype bytes)
 {
     QByteArray log;
     log.reserve(bytes + 100);
     for (int i = 0; log.size() < bytes; ++i) {
         log += "DC VOLTS 200mV RANGE\x01)\x04\x01!" + QByteArray::number(i) + "\x05\x01 \x0e\x01\x1f" "190.0 \xf1" "0.1\x05"
-               "\x01 \x0f";
+               "\x01 " + (i % 5000 == 4999 ? "\x10" : "\x0f");
         log += i % 1000 == 7 ? "\n" : "\r\n";
     }
     return log + "LAST LINE\r\n";
@@ -232,10 +233,19 @@ void ReadingTest::findWhileTheWindowAnswers()
     h.load(path);
     QVERIFY(h.view->isReading());
 
+    // F8 goes through the lines read so far at once.
+    QTRY_VERIFY(h.display->lineCount() > 5000);
+    QVERIFY(h.view->findFailure(true));
+    QVERIFY(h.view->isReading());
+    QCOMPARE(h.display->lineOf(h.display->selectionStart()), size_t(4999));
+    QVERIFY(h.display->selectedText().startsWith(QLatin1String("DC VOLTS 200mV RANGE")));
+    QVERIFY(h.display->selectedText().endsWith(QLatin1String(" FAIL")));
+    QCOMPARE(selected, 1);
+
     // A search asked for while a log is read is made once it has been, over all its lines.
     QVERIFY(!h.view->findNext({QStringLiteral("last line"), false, true}));
     QVERIFY(!h.view->isFinding());
-    QTRY_COMPARE_WITH_TIMEOUT(selected, 1, 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(selected, 2, 60000);
     QCOMPARE(h.display->selectedText(), QStringLiteral("LAST LINE"));
     QVERIFY(h.platform.messages.isEmpty());
 
@@ -250,7 +260,7 @@ void ReadingTest::findWhileTheWindowAnswers()
     QTest::qWait(200);
     QVERIFY(h.platform.messages.isEmpty());
     QCOMPARE(h.display->cursorPosition(), 0);
-    QCOMPARE(selected, 1);
+    QCOMPARE(selected, 2);
 }
 
 void ReadingTest::changedWhileShown_data()
@@ -261,9 +271,8 @@ void ReadingTest::changedWhileShown_data()
     QTest::addColumn<QString>("shown");    // afterwards
 
     const QString again = QStringLiteral("\nThe window keeps showing it as it was read.\nDo you want to open it again?");
-    QTest::newRow("appended, opened again")
-        << "append" << true << QStringLiteral("The log file %1 has grown since it was opened.") + again
-        << "first\nsecond\nthird";
+    QTest::newRow("appended to: followed")
+        << "append" << false << QString() << "first\nsecond\nthird";
     QTest::newRow("rewritten shorter, kept")
         << "rewrite" << false << QStringLiteral("The log file %1 has been shortened since it was opened.") + again
         << "first\nsecond";
@@ -320,6 +329,11 @@ void ReadingTest::changedWhileShown()
 
     h.platform.messageAnswers.append(reopen ? MessageResult::Yes : MessageResult::No);
     h.view->lookForChange();
+    if (message.isEmpty()) {
+        QVERIFY(h.platform.messages.isEmpty());
+        QCOMPARE(h.display->toPlainText(), shown);
+        return;
+    }
     QCOMPARE(h.platform.messages.size(), 1);
     const auto& m = h.platform.messages[0];
     QCOMPARE(m.text, message.arg(QLatin1Char('"') + path + QLatin1Char('"')));
@@ -331,6 +345,73 @@ void ReadingTest::changedWhileShown()
     // Said once.
     h.view->lookForChange();
     QCOMPARE(h.platform.messages.size(), 1);
+}
+
+void ReadingTest::followedWhileWritten_data()
+{
+    QTest::addColumn<QByteArrayList>("writes");    // appended to the log one after the other; "tst:" to the status file
+    QTest::addColumn<QStringList>("shown");        // the display's last lines after each
+    QTest::addColumn<QString>("counters");         // after the last write
+    QTest::newRow("CR LF in the middle of a write")
+        << QByteArrayList{"third\r", "\nfourth\r\n"} << QStringList{"third", "third\nfourth"} << "1 0 0";
+    QTest::newRow("a write that ends inside a run of spaces")
+        << QByteArrayList{"Test 3\x01", "(\x0F\r\n"} << QStringList{"second", "Test 3          PASS"} << "1 0 0";
+    QTest::newRow("a line without its end yet")
+        << QByteArrayList{"thi", "rd\r\n", "fourth\r\n"} << QStringList{"thi", "third", "third\nfourth"} << "1 0 0";
+    QTest::newRow("the status file growing with it")
+        << QByteArrayList{"third \x10\r\n", "tst:-1\r\n", "fourth \x0F\r\n", "tst:1\r\n"}
+        << QStringList{"third FAIL", "third FAIL", "third FAIL\nfourth PASS", "third FAIL\nfourth PASS"} << "2 1 0";
+}
+
+// A log shown while its test writes it: what is added shows at once, with no question, and the
+// view stays at the end where it was there; the status list and counters follow the status file.
+// A rewrite afterwards is still told.
+void ReadingTest::followedWhileWritten()
+{
+    QFETCH(QByteArrayList, writes);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, counters);
+    QTemporaryDir dir;
+    QByteArray log;
+    for (int i = 1; i <= 100; ++i)
+        log += "line " + QByteArray::number(i) + "\r\n";
+    const QString path = writeFile(dir, QStringLiteral("run1.log"), log + "first\r\nsecond\r\n");
+    const QString status = writeFile(dir, QStringLiteral("run1.tst"), "1\r\n");
+    Harness h;
+    h.load(path);
+    h.display->scrollToEnd();
+    QVERIFY(h.display->showsEnd());
+    const auto append = [](const QString& file, const QByteArray& bytes) {
+        QFile f(file);
+        return f.open(QIODevice::Append) && f.write(bytes) == bytes.size();
+    };
+    for (qsizetype step = 0; step < writes.size(); ++step) {
+        const QByteArray& write = writes[step];
+        QVERIFY(write.startsWith("tst:") ? append(status, write.mid(4)) : append(path, write));
+        h.view->lookForChange();
+        QVERIFY2(h.platform.messages.isEmpty(), qPrintable(h.platform.messages.value(0).text));
+        QVERIFY2(h.display->toPlainText().endsWith(QLatin1Char('\n') + shown[step]), qPrintable(shown[step]));
+        QVERIFY(h.display->showsEnd());
+    }
+    QCOMPARE(h.captions().join(QLatin1Char(' ')), counters);
+    QVERIFY(h.printDisplay.isEnabled());
+
+    // Scrolled back to the top, the view stays there as lines come.
+    h.display->scrollToLine(0);
+    QVERIFY(append(path, "fifth\r\n"));
+    h.view->lookForChange();
+    QCOMPARE(h.display->firstVisibleLine(), size_t(0));
+    QVERIFY(h.display->toPlainText().endsWith(QStringLiteral("\nfifth")));
+
+    // Rewritten in place afterwards: told, not followed.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.write("LINE") == 4);
+    file.close();
+    h.platform.messageAnswers.append(MessageResult::No);
+    h.view->lookForChange();
+    QCOMPARE(h.platform.messages.size(), 1);
+    QVERIFY(h.platform.messages[0].text.contains(QLatin1String("has changed since it was opened")));
+    QVERIFY(!h.display->toPlainText().contains(QLatin1String("LINE")));
 }
 
 void ReadingTest::rewrittenUnderTheWindow_data()

@@ -601,17 +601,21 @@ private slots:
         QVERIFY(!find->isVisible());
         QCOMPARE(h.platform.messages.size(), 1);
 
-        // Display's own context menu, then "Find…".
+        // Display's own context menu, then "Find…" and the failure keys.
         const std::unique_ptr<QMenu> menu(w->displayContextMenu(QPoint(5, 5)));
         const QList<QAction*> entries = menu->actions();
-        QVERIFY(entries.size() >= 4);
-        QCOMPARE(entries.last(), w->FindInLog);
-        QCOMPARE(entries.last()->text(), QStringLiteral("Find…"));
-        QVERIFY(entries.at(entries.size() - 2)->isSeparator());
-        QVERIFY(entries.at(entries.size() - 3)->text().startsWith(QStringLiteral("Select All")));
+        QVERIFY(entries.size() >= 6);
+        QCOMPARE(entries.mid(entries.size() - 3), (QList<QAction*>{w->FindInLog, w->NextFailure, w->PreviousFailure}));
+        QCOMPARE(w->FindInLog->text(), QStringLiteral("Find…"));
+        QCOMPARE(w->NextFailure->text() + QLatin1Char(' ') + w->NextFailure->shortcut().toString(),
+                 QStringLiteral("Next Failure F8"));
+        QCOMPARE(w->PreviousFailure->text() + QLatin1Char(' ') + w->PreviousFailure->shortcut().toString(),
+                 QStringLiteral("Previous Failure Shift+F8"));
+        QVERIFY(entries.at(entries.size() - 4)->isSeparator());
+        QVERIFY(entries.at(entries.size() - 5)->text().startsWith(QStringLiteral("Select All")));
         QVERIFY(std::any_of(entries.begin(), entries.end(),
                             [](QAction* a) { return a->text().startsWith(QStringLiteral("&Copy")); }));
-        entries.last()->trigger();
+        w->FindInLog->trigger();
         QVERIFY(find->isVisible());
         QCOMPARE(find->FindWhat->selectedText(), QStringLiteral("beta"));
     }
