@@ -109,11 +109,17 @@ def run_in(desk, check, vrxpv, vrxlog, samples, out, server, private):
         env.pop(name, None)
     s = Session(desk, check, out)
     large = os.path.join(private, "large.log")
+    growing = os.path.join(private, "growing.log")
+    with open(growing, "wb") as f:
+        f.write(GROWING_START)
+    with open(growing[:-3] + "tst", "wb") as f:
+        f.write(b"1\r\n1\r\n")
     # First as started from the menu, then as a file manager starts it for a log (Exec=vrxpv %f),
     # then so for a log that takes a while to read.
     for argv, cwd, play in (([vrxpv], None, lambda: scenario(s, desk, check, vrxlog, samples, server)),
                             ([vrxpv, "scope-fail.log"], samples, lambda: from_file_manager(s, desk, check, vrxlog, samples)),
-                            ([vrxpv, large], None, lambda: while_reading(s, desk, check, vrxlog, samples))):
+                            ([vrxpv, large], None, lambda: while_reading(s, desk, check, vrxlog, samples)),
+                            ([vrxpv, growing], None, lambda: while_written(s, desk, check, vrxlog, growing))):
         if argv[-1] == large:
             write_large_log(os.path.join(samples, "scope-fail"), large[:-4])
         s.proc = subprocess.Popen(argv, cwd=cwd, env=env, stdout=subprocess.DEVNULL,
@@ -250,6 +256,48 @@ def while_reading(s, desk, check, vrxlog, samples):
     # The keys alone take about half a second to type.
     check.true("large log: Exit ends the program at once", time.monotonic() - started < 2.5,
                f"{time.monotonic() - started:.1f} s")
+
+
+# A log a test writes while the window shows it: its first lines, then one line at a time, one of
+# them failed, the status file following.
+GROWING_START = b"Test 1 \x02 CH1\x01\"5.00\x05/\x07 \x0f\r\nTest 2 \x02 CH2\x01\"2.00\x05/\x07 \x0f\r\n"
+GROWING_LINES = [(b"Test %d \x04\x01#%d.0\x05 \x03 \x0e 5.0\x05 \x01\"%s\r\n" % (n, n, b"\x10" if n == 6 else b"\x0f"),
+                  b"-1\r\n" if n == 6 else b"1\r\n") for n in range(3, 10)]
+
+
+def while_written(s, desk, check, vrxlog, log):
+    # Each line shows as it is written, with no question; the counters follow the status file;
+    # F8 then selects the failed line.
+    window = log_shown(s, check, vrxlog, log, "log written while shown: ", 15)
+    for line, value in GROWING_LINES:
+        time.sleep(0.3)
+        # Written in two pieces, the line end apart, as a program that writes slowly does.
+        with open(log, "ab") as f:
+            f.write(line[:-2])
+            f.flush()
+            time.sleep(0.1)
+            f.write(line[-2:])
+        with open(log[:-3] + "tst", "ab") as f:
+            f.write(value)
+    expected = subprocess.run([vrxlog, "text", log], capture_output=True, text=True, encoding="utf-8").stdout.rstrip("\n")
+
+    def shown():
+        text = s.window_tree(CAPTION).find(role="text").text or ""
+        return text if text.replace("\u2028", "\n").replace("\r\n", "\n") == expected else None
+    wait_for("log written while shown: its last line read by the screen reader", shown, 5)
+    desk.key("alt+v", "s")
+    window = s.window_tree(CAPTION)
+    labels = [n.name for n in window.walk() if n.role == "label"]
+    check.true("log written while shown: the counters follow the status file (8 passed, 1 failed)",
+               "8" in labels and "1" in labels, f"labels {labels}")
+    check.equal("log written while shown: no message", [c.name for c in s.tree().children], [CAPTION])
+    desk.key("ctrl+Home", "F8")
+    display = wait_for("F8: a line selected", lambda: (lambda d: d if d.selection and d.selection[1] > d.selection[0]
+                                                         else None)(s.window_tree(CAPTION).find(role="text")), 5)
+    start, end = display.selection
+    check.equal("F8: the failed line selected", display.text[start:end], expected.split("\n")[5])
+    s.screenshot("log-written-while-shown")
+    exit_by_menu(s, desk, check, "log written while shown: ")
 
 
 def scenario(s, desk, check, vrxlog, samples, server):
