@@ -3,7 +3,9 @@
 // for a log whose line ends a file transfer turned into LF alone.
 
 #include "core/ConvertLogLine.h"
+#include "core/LineIndex.h"
 #include "core/LogReader.h"
+#include "core/LogSnapshot.h"
 #include "bench/LogSample.h"
 #include "logview/LogView.h"
 #include "platform/QtPlatform.h"
@@ -89,6 +91,44 @@ void BM_AppendConvertedLine(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
 }
 BENCHMARK(BM_AppendConvertedLine);
+
+// Finding the lines of a log held in memory, as the window's reading of a file does, without and
+// with the checksums of its pages taken on the way (argument 1): their cost in the reading.
+void BM_IndexLog(benchmark::State& state)
+{
+    std::mt19937 rng(5);
+    std::string log;
+    for (long i = 0; log.size() < (size_t(256) << 20); ++i)
+        log += bench::sampleLogLine(rng, i) + "\r\n";
+    const auto bytes = std::make_shared<const MemoryBytes>(std::move(log));
+    const std::int64_t size = std::int64_t(bytes->bytes().size());
+    for (auto _ : state) {
+        LineIndex index;
+        BytesInput input(*bytes, 0, size);
+        PageSums sums;
+        SnapshotInput summed(input, sums);
+        ScanInput& read = state.range(0) ? static_cast<ScanInput&>(summed) : input;
+        const LogRead result = scanLog(read, {}, index, LineIndex::scanOptions());
+        if (!result.ok())
+            state.SkipWithError("the log did not read");
+        benchmark::DoNotOptimize(index.blocksFound());
+    }
+    state.counters["log_MB"] = double(size) / 1e6;
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * size);
+}
+BENCHMARK(BM_IndexLog)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The checksum alone, on pages of the file's size.
+void BM_Checksum(benchmark::State& state)
+{
+    std::string page(size_t(PageSums::PageSize), 'x');
+    for (size_t i = 0; i < page.size(); ++i)
+        page[i] = char(i * 131);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(checksum64(page.data(), page.size()));
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(page.size()));
+}
+BENCHMARK(BM_Checksum);
 
 // The real platform, with the open dialog answered and message boxes counted, not shown.
 class BenchPlatform : public QtPlatform {
