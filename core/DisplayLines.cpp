@@ -88,23 +88,26 @@ size_t DisplayLines::blockOf(size_t line) const
     return after == m_blocks->begin() ? 0 : static_cast<size_t>(after - m_blocks->begin()) - 1;
 }
 
+std::unique_ptr<ScanInput> DisplayLines::bytesAgain(std::int64_t from, std::int64_t until,
+                                                    const CheckedInput*& checked) const
+{
+    checked = nullptr;
+    if (!m_log.sums)
+        return std::make_unique<BytesInput>(*m_log.bytes, from, until);
+    auto checking = std::make_unique<CheckedInput>(*m_log.bytes, *m_log.sums, from, until);
+    checked = checking.get();
+    return checking;
+}
+
 bool DisplayLines::convertBlocks(size_t b, size_t end, std::string& out) const
 {
     const Block& first = block(b);
     const Block& next = after(end - 1);
     const bool more = end < blockCount() || m_more;
     out.clear();
-    // The block's first line goes without the CR LF in front, which ends the block before. The
-    // bytes are those read when the lines were found, or the reading fails.
-    std::unique_ptr<ScanInput> input;
+    // The block's first line goes without the CR LF in front, which ends the block before.
     const CheckedInput* checked = nullptr;
-    if (m_log.sums) {
-        auto checking = std::make_unique<CheckedInput>(*m_log.bytes, *m_log.sums, first.source, next.source);
-        checked = checking.get();
-        input = std::move(checking);
-    } else {
-        input = std::make_unique<BytesInput>(*m_log.bytes, first.source, next.source);
-    }
+    const std::unique_ptr<ScanInput> input = bytesAgain(first.source, next.source, checked);
     Collected sink(out);
     ScanOptions options;
     options.text = ScanText::Windows1252;
@@ -296,15 +299,8 @@ void DisplayLines::forEachCut(size_t keep, const std::function<bool(std::string_
     };
     Split sink(add);
     const Block& first = block(0);
-    std::unique_ptr<ScanInput> input;
     const CheckedInput* checked = nullptr;
-    if (m_log.sums) {
-        auto checking = std::make_unique<CheckedInput>(*m_log.bytes, *m_log.sums, first.source, m_end.source);
-        checked = checking.get();
-        input = std::move(checking);
-    } else {
-        input = std::make_unique<BytesInput>(*m_log.bytes, first.source, m_end.source);
-    }
+    const std::unique_ptr<ScanInput> input = bytesAgain(first.source, m_end.source, checked);
     ScanOptions options;
     options.text = ScanText::Windows1252;
     options.pieceSize = 1 << 20;

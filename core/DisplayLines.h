@@ -267,6 +267,9 @@ private:
     // The text of a run of blocks from b on (before block `until`), as long as they are
     // converted at once: how many in `blocks`.
     std::string_view runText(size_t b, std::string& scratch, size_t& blocks, size_t until = size_t(-1)) const;
+    // The log's bytes [from, until) read again: held, or from the file and checked against the
+    // sums taken when they were first read (`checked` then tells whether they still are).
+    std::unique_ptr<ScanInput> bytesAgain(std::int64_t from, std::int64_t until, const CheckedInput*& checked) const;
     // Converts the log's lines of blocks [b, end) into out; false when they do not read as
     // they did.
     bool convertBlocks(size_t b, size_t end, std::string& out) const;

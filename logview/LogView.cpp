@@ -357,10 +357,9 @@ void LogView::finishReading()
     files::stateOfPath(systemName(m_statusPath), m_statusState);
     m_statusErrorTold = false;
     showStatus(readStatusFile(m_statusPath));
-    // A file that changed while it was read is said to have changed, once all else is done.
-    const LogSource::Change change = file->change();
-    if (change != LogSource::Change::None)
-        tellChange(change);
+    // A file that changed while it was read is said to have changed, once all else is done; one
+    // that grew meanwhile is read on.
+    lookForChange();
     if (pendingFind && m_file)
         findNext(*pendingFind, pendingFindParent);
 }

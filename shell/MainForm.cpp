@@ -305,7 +305,8 @@ void MainForm::PrintDisplay_Click()
 {
     if (vrx::PrintDisplay_Click(m_platform, this, m_logView->displayLines(), m_logView->logFileName())
         == vrx::PrintOutcome::LogChanged)
-        m_logView->refusedForChange(tr("Nothing more was printed; open it again to print it as it is now."));
+        m_logView->refusedForChange(
+            tr("The copy being printed was dropped before it reached the printer; open it again to print it as it is now."));
 }
 
 void MainForm::FExit_Click()
