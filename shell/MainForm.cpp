@@ -303,8 +303,10 @@ void MainForm::LoadLogFile_Click()
 
 void MainForm::PrintDisplay_Click()
 {
-    if (vrx::PrintDisplay_Click(m_platform, this, m_logView->displayLines(), m_logView->logFileName())
-        == vrx::PrintOutcome::LogChanged)
+    // The lines shown now: a log followed as it grows shows more meanwhile, and the printout is
+    // of what was shown when Print was chosen. A copy shares the index and the bytes.
+    const DisplayLines lines = m_logView->displayLines();
+    if (vrx::PrintDisplay_Click(m_platform, this, lines, m_logView->logFileName()) == vrx::PrintOutcome::LogChanged)
         m_logView->refusedForChange(
             tr("The copy being printed was dropped before it reached the printer; open it again to print it as it is now."));
 }
