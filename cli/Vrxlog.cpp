@@ -329,6 +329,7 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
     // As head and tail do: with several logs, a line before each says which one follows.
     const bool headers = options.logs.size() > 1 && !options.quiet;
     bool firstHeader = true;
+    bool anyOpened = false;
     int status = ExitOk;
     for (const QByteArray& argument : options.logs) {
         LogInput log(argument);
@@ -337,6 +338,7 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
             status = ExitLogFailed;
             continue;
         }
+        anyOpened = true;
         if (headers) {
             const QByteArray header = (firstHeader ? QByteArray() : lineEnd)
                 + QStringLiteral("==> %1 <==").arg(log.shown()).toUtf8() + lineEnd;
@@ -371,6 +373,12 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
                 return status;
             }
         }
+    }
+    // A file named by -o is replaced by the text of a log, never by nothing: when no log could
+    // be opened, it stays exactly as it was.
+    if (output.replacesFile() && !anyOpened) {
+        output.discard();
+        return status;
     }
     if (!output.commit())
         return writeFailed(output, err);
@@ -588,7 +596,8 @@ QString vrxlogUsage(const QString& command)
             "  -q, --quiet   no '==> LOG <==' line before each log when several are given\n"
             "  -o, --output FILE\n"
             "                write the text of the one log given to FILE ('-' is standard\n"
-            "                output); FILE is replaced only once the whole text is written\n"
+            "                output); FILE is replaced only once the whole text is written,\n"
+            "                and a log that cannot be read leaves it as it was\n"
             "\n"
             "A LOG of - is standard input. When a line cannot be converted, the lines before\n"
             "it have been written and the message says so; with -o nothing is written.\n");
