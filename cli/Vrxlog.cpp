@@ -161,7 +161,7 @@ QString parseOptions(const QByteArrayList& words, Options& options)
     if (options.logs.count(StandardStream) > 1)
         return QStringLiteral("standard input ('-') can be read only once");
     if (!options.paper.isEmpty() && options.paper != QLatin1String("a4") && options.paper != QLatin1String("letter"))
-        return QStringLiteral("--paper takes a4 or letter, not '%1'").arg(options.paper);
+        return QStringLiteral("--paper takes a4 or letter, not '%1'").arg(shownName(options.paper));
     if (options.command == QLatin1String("text") && !options.toStandardOutput() && options.logs.size() != 1)
         return QStringLiteral("-o writes the text of one log; %1 were given").arg(options.logs.size());
     if (options.command == QLatin1String("status") && options.hasOutput)
@@ -277,7 +277,7 @@ void reportLogError(const LogRead& read, const LogInput& log, std::FILE* err,
 {
     LogFailure failure = *read.failure;
     failure.earlierLines = earlierLines;
-    writeMessage(err, QString::fromStdString(logFailureMessage(failure, shownPath(log.shown()).toStdString())));
+    writeMessage(err, QString::fromStdString(logFailureMessage(failure, log.shown().toStdString())));
 }
 
 std::unique_ptr<OutputFile> outputFor(const Options& options, std::FILE* out)

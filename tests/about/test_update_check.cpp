@@ -116,6 +116,11 @@ private slots:
             << UpdateOutcome::NewerVersion
             << QChar(0x202E) + QString("4.1") + QChar(0x202C) + QChar(0x2066) + "x" + QChar(0x2069) + QChar(0x202A)
             << newerText(odd + QString("4.1") + odd + odd + "x" + odd + odd) << MessageButtons::YesNo;
+        QTest::newRow("newer, separators and format characters shown as U+FFFD, backslash kept")
+            << UpdateOutcome::NewerVersion
+            << QString("1.4") + QChar(0x2028) + "a" + QChar(0x2029) + QChar(0x200B) + "\\" + QChar(0xFEFF) + QChar(0xAD)
+                   + QString::fromUcs4(U"\U000E0001") + "b"
+            << newerText(QString("1.4") + odd + "a" + odd + odd + "\\" + odd + odd + odd + "b") << MessageButtons::YesNo;
     }
     void messages()
     {
@@ -217,6 +222,9 @@ private slots:
         QTest::newRow("200 KB version cut in the box") << test::HttpAnswer{.body = Title + ":" + longVersion} << mib << no
                                                        << newerText(QString(80, '9') + QChar(0x2026)) << yesNo << false
                                                        << true << QString();
+        QTest::newRow("line separator in the version") << test::HttpAnswer{.body = Title + ":9.9\xE2\x80\xA8x"} << mib << no
+                                                       << newerText("9.9" + QString(QChar::ReplacementCharacter) + "x")
+                                                       << yesNo << false << true << QString();
         QTest::newRow("chunked, read whole") << test::HttpAnswer{.body = good + QByteArray(1000, ' '), .sendLength = false, .chunked = true}
                                              << mib << no << newerText("1.4") << yesNo << false << true << QString();
         QTest::newRow("chunked, past the cap") << test::HttpAnswer{.body = big, .sendLength = false, .chunked = true} << mib << no

@@ -610,6 +610,17 @@ private slots:
         QTest::newRow("pdf -o - writes standard output") << "" << "pdf -o - %log" << 0 << "^$" << "^%PDF-";
         QTest::newRow("Latin-1 name") << "latin1" << "status \"$(printf '%dir/caf\\351.log')\"" << 0 << "^$"
                                       << "^%dir/caf\\\\xe9.log:\nTest # 1  - PASS\n(.*\n)*Pass: 23  Fail: 3  N/A: 1\n$";
+        // A backslash is escaped as well, so that a name holding \ and n reads apart from one holding
+        // a line end, and format characters (a direction mark, a line separator) show as escapes.
+        QTest::newRow("names that would read alike") << ""
+            << "status 'a\\nb.log' \"$(printf 'a\\nb.log')\" \"$(printf 'r\\342\\200\\256e\\342\\200\\250.log')\"" << 1
+            << R"(^vrxlog: The log file "a\\\\nb\.log" could not be opened\.\n  No such file or directory\.\n)"
+               R"(vrxlog: The log file "a\\nb\.log" could not be opened\.\n  No such file or directory\.\n)"
+               R"(vrxlog: The log file "r\\u202ee\\u2028\.log" could not be opened\.\n  No such file or directory\.\n$)"
+            << noOutput;
+        QTest::newRow("a direction mark in a heading")
+            << "" << "cp %log \"$(printf 'r\\342\\200\\256.log')\" && \"$VRXLOG\" text \"$(printf 'r\\342\\200\\256.log')\" %log | grep '^==>'"
+            << 0 << "^$" << R"(^==> r\\u202e\.log <==\n==> %dir/run\.log <==\n$)";
         // Standard input streams: a pipe is not copied anywhere first (no temporary folder is
         // needed), an endless one gives its lines at once, and a file is read from where the
         // caller left it.

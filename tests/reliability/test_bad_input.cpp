@@ -553,6 +553,8 @@ void TestBadInput::readerFindings()
     const QByteArray latin1("/m\xe9s/caf\xe9\xff\xc3.log \xc3\xa9");
     QCOMPARE(nativePathBytes(pathFromNativeBytes(latin1)), latin1);
     QCOMPARE(shownPath(pathFromNativeBytes(latin1)), QStringLiteral("/m\\xe9s/caf\\xe9\\xff\\xc3.log \u00e9"));
+    // NEL (U+0085) and the byte 0x85 of no valid UTF-8 are two names, shown apart.
+    QCOMPARE(shownPath(pathFromNativeBytes("\xc2\x85|\x85")), QStringLiteral("\\u0085|\\x85"));
 }
 
 // A line far past the limit, under a memory limit that only the child has: "status" judges it
