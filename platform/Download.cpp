@@ -25,8 +25,9 @@ namespace vrx {
 namespace {
 
 constexpr int MaxRedirects = 10;
-// Longest answer head (status line and header fields) taken from a server. Real heads are a
-// few hundred bytes; a server that sends more is not answering a file request.
+// Longest answer heads (status lines and header fields) taken from the servers of one download,
+// every answer counted: redirects, interim answers and trailers. Real heads are a few hundred
+// bytes; a server that sends more is not answering a file request.
 constexpr qint64 MaxHeadBytes = 64 * 1024;
 
 bool isWebScheme(const QUrl& url)
@@ -158,6 +159,9 @@ public:
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Download::onBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+        // libcurl refuses an answer whose length is announced past the bound before its body
+        // comes (and newer ones stop any body there); takeBody() counts a body of no length.
+        curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(m_options.maxBytes));
 
         // One deadline for the whole exchange, redirects and answer heads included, so a
         // server that never answers, drips its answer or never ends its head cannot hold the
@@ -176,7 +180,7 @@ private:
     void request(const QUrl& url)
     {
         m_current = url;
-        m_headBytes = 0;
+        m_headStarts = true;
         m_takingBody = false;
         CURL* easy = m_easy.get();
         const QByteArray address = url.toEncoded();
@@ -247,15 +251,20 @@ private:
 
     size_t takeHeaderLine(const QByteArray& line)
     {
-        if (line.startsWith("HTTP/")) {   // the status line of the next answer
-            m_headBytes = 0;
+        // Every line of every head counts, for the whole download: nothing a server sends sets
+        // the count back.
+        m_headBytes += line.size();
+        if (m_headBytes > MaxHeadBytes)
+            return refuse(QStringLiteral("answer heads longer than %1 bytes").arg(MaxHeadBytes));
+        if (m_headStarts) {
+            // The status line of an answer; an interim answer (100 Continue) is followed by the
+            // whole head of the next. Only here does a head begin, whatever a field looks like.
+            m_headStarts = false;
             m_length = -1;
             m_lengthsDisagree = false;
             m_takingBody = false;
+            return line.size();
         }
-        m_headBytes += line.size();
-        if (m_headBytes > MaxHeadBytes)
-            return refuse(QStringLiteral("answer head longer than %1 bytes").arg(MaxHeadBytes));
         const qsizetype colon = line.indexOf(':');
         if (colon > 0 && line.left(colon).trimmed().compare("content-length", Qt::CaseInsensitive) == 0) {
             // Two fields that disagree leave the end of the file open to guessing.
@@ -267,13 +276,13 @@ private:
         }
         if (line != "\r\n" && line != "\n")
             return line.size();
-        // The head is complete: only a 2xx answer is the file.
+        // The head is complete; what comes through here next is another answer's head.
+        m_headStarts = true;
+        // Only a 2xx answer is the file.
         if (!isSuccess(status()))
             return line.size();
         if (m_lengthsDisagree)
             return refuse(QStringLiteral("the answer gives no single length"));
-        if (m_length > m_options.maxBytes)
-            return refuse(QStringLiteral("file larger than %1 bytes").arg(m_options.maxBytes));
         m_takingBody = true;
         return line.size();
     }
@@ -477,6 +486,7 @@ private:
     qint64 m_length = -1;
     int m_redirects = 0;
     bool m_lengthsDisagree = false;
+    bool m_headStarts = true;   // the next line of a head is an answer's status line
     bool m_fileMade = false;
     bool m_renamed = false;
     bool m_takingBody = false;

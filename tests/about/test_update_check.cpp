@@ -239,6 +239,16 @@ private slots:
         QTest::newRow("two lengths that agree")
             << test::HttpAnswer{.body = good, .extraHeaders = "Content-Length: " + QByteArray::number(good.size()) + "\r\n"}
             << mib << no << newerText("1.4") << yesNo << false << true << QString();
+        // A field that starts like a status line begins no new head: the lengths before and
+        // after it are of one answer, and its bytes count towards the one bound of the exchange.
+        QTest::newRow("two lengths parted by an HTTP/ field")
+            << test::HttpAnswer{.body = good, .extraHeaders = "HTTP/x: y\r\nContent-Length: 5\r\n"} << mib << no << webFailed
+            << yesNo << false << false << QString();
+        QByteArray longHead;
+        for (int line = 0; longHead.size() < 200 * 1024; ++line)
+            longHead += line % 50 == 0 ? QByteArray("HTTP/x: y\r\n") : "X-Filler: " + QByteArray(100, 'x') + "\r\n";
+        QTest::newRow("200 KB head with HTTP/ fields") << test::HttpAnswer{.body = good, .extraHeaders = longHead} << mib << no
+                                                       << webFailed << yesNo << false << false << QString();
         QTest::newRow("redirect loop given up") << test::HttpAnswer{.status = 302, .location = "/dl/swv.txt"} << mib << no
                                                 << webFailed << yesNo << false << false << QString();
         QTest::newRow("versions.txt a link: replaced, its target kept") << test::HttpAnswer{.body = good} << mib << no
