@@ -1,13 +1,17 @@
 #include "platform/Download.h"
 
+#include "platform/Files.h"
 #include "platform/SystemReason.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSocketNotifier>
 #include <QRandomGenerator>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
@@ -60,6 +64,25 @@ std::filesystem::path filesystemPath(const QString& name)
 #endif
 }
 
+// A name as the files layer takes it: the system's bytes (UTF-8 on Windows).
+std::string systemName(const QString& name)
+{
+#ifdef Q_OS_WIN
+    return name.toStdString();
+#else
+    return QFile::encodeName(name).toStdString();
+#endif
+}
+
+// Whether a name is one that openScratchFile() gives: the stem, then letters and digits.
+bool isScratchName(const QString& name, const QString& stem)
+{
+    if (!name.startsWith(stem) || name.size() == stem.size())
+        return false;
+    return std::all_of(name.cbegin() + stem.size(), name.cend(),
+                       [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z'); });
+}
+
 // libcurl is set up once for the whole program, on first use.
 void setUpCurl()
 {
@@ -99,7 +122,7 @@ public:
     ~Download() override
     {
         if (m_fileMade && !m_renamed)
-            m_file.remove();
+            removeScratchFile();
         stopTransfer();
         // Let go of libcurl while every member is still here: it may still name sockets to
         // forget as it closes what it holds.
@@ -115,6 +138,7 @@ public:
         const QFileInfo existing(m_target);
         if (existing.isDir() && !existing.isSymLink())
             return report(cannotWrite(systemReason(std::make_error_code(std::errc::is_a_directory)), true));
+        removeLeftScratchFiles();
         if (!openScratchFile())
             return report(cannotWrite(m_file.errorString(), true));
         m_fileMade = true;
@@ -426,6 +450,7 @@ private:
         if (renamed)
             return cannotWrite(systemReason(renamed), false);
         m_renamed = true;
+        files::unregisterTemporary(systemName(m_file.fileName()));
         return {true, QString(), false};
     }
 
@@ -433,19 +458,52 @@ private:
     // follows a link someone put there) and renamed onto the target only when the whole answer
     // arrived. Not a QTemporaryFile: that keeps its file open until it is destroyed, and Windows
     // renames no open file.
+    // It is removed however the download ends, also when the program is interrupted (SIGINT,
+    // SIGTERM, SIGHUP: files::removeTemporariesOnInterrupt, which main() sets up).
     bool openScratchFile()
     {
         const QFileInfo target(m_target);
-        const QString stem = target.path() + QStringLiteral("/.") + target.fileName() + QLatin1Char('.');
+        const QString stem = target.path() + QLatin1Char('/') + scratchStem();
         for (int attempt = 0; attempt < 64; ++attempt) {
             m_file.setFileName(stem + QString::number(QRandomGenerator::global()->generate(), 36));
-            if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                files::registerTemporary(systemName(m_file.fileName()));
                 return true;
+            }
             const QFileInfo taken(m_file.fileName());
             if (!taken.exists() && !taken.isSymLink())
                 return false;   // another reason than the name: a new name will not help
         }
         return false;
+    }
+
+    // ".versions.txt.": the scratch files' names begin so, after the target's own.
+    QString scratchStem() const
+    {
+        return QLatin1Char('.') + QFileInfo(m_target).fileName() + QLatin1Char('.');
+    }
+
+    void removeScratchFile()
+    {
+        files::unregisterTemporary(systemName(m_file.fileName()));
+        m_file.remove();
+    }
+
+    // A download killed before its end (the program ended by force, the power cut) left its
+    // scratch file behind. One last written longer ago than a download may take belongs to no
+    // download still running, and goes.
+    void removeLeftScratchFiles()
+    {
+        const QFileInfo target(m_target);
+        const QString stem = scratchStem();
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const QFileInfoList found = QDir(target.path()).entryInfoList({stem + QLatin1Char('*')},
+                                                                      QDir::Files | QDir::Hidden | QDir::System);
+        for (const QFileInfo& file : found) {
+            if (isScratchName(file.fileName(), stem) && !file.isSymLink()
+                && file.lastModified().toUTC().msecsTo(now) > qint64(m_options.timeout.count()))
+                QFile::remove(file.filePath());
+        }
     }
 
     // The outcome goes to the caller from the event loop, never from inside the caller's own
@@ -454,7 +512,7 @@ private:
     {
         // A failed transfer leaves nothing behind, not even until this download is deleted.
         if (m_fileMade && !result.ok)
-            m_file.remove();
+            removeScratchFile();
         QMetaObject::invokeMethod(this, [this, result] {
             const DownloadDone done = std::move(m_done);
             deleteLater();

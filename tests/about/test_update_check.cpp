@@ -5,6 +5,7 @@
 #include "about/Author.h"
 #include "platform/Identity.h"
 #include "platform/Download.h"
+#include "platform/Files.h"
 #include "tests/about/LoopbackHttpServer.h"
 #include "tests/about/TestCertificates.h"
 #include "tests/support/ScriptedPlatform.h"
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
+#include <csignal>
 
 using namespace vrx;
 using namespace std::chrono_literals;
@@ -57,6 +59,9 @@ DownloadResult fetch(const QUrl& url, const QString& target, const DownloadOptio
         return {false, "no outcome", false};
     return *result;
 }
+
+// How the test program runs as the check that the tests end by a signal.
+const char* const UntilKilledOption = "--check-until-killed";
 
 // "name=value" pairs as an environment; "%1" in a value stands for the port.
 QMap<QString, QString> environmentOf(const QStringList& pairs, quint16 port = 0)
@@ -175,7 +180,8 @@ private slots:
         QTest::addColumn<bool>("homepageOpened");
         QTest::addColumn<bool>("fileKept");
         // What is on disk before the check: "" (nothing), "vbTemp file", "versions.txt folder",
-        // "versions.txt link" (to a file of the user's, which must stay as it is).
+        // "versions.txt link" (to a file of the user's, which must stay as it is), "left scratch
+        // file" (of a check killed an hour ago).
         QTest::addColumn<QString>("setup");
 
         const qint64 mib = 1024 * 1024;
@@ -254,6 +260,8 @@ private slots:
         QTest::newRow("versions.txt a link: replaced, its target kept") << test::HttpAnswer{.body = good} << mib << no
                                                                          << newerText("1.4") << yesNo << false << true
                                                                          << "versions.txt link";
+        QTest::newRow("a killed check's file removed") << test::HttpAnswer{.body = good} << mib << no << newerText("1.4")
+                                                       << yesNo << false << true << "left scratch file";
         QTest::newRow("vbTemp a file: no request") << test::HttpAnswer{.body = good} << mib << yes
             << "Cannot create the download folder \"%1/vbTemp\": Not a directory" + Question << yesNo << true << false
             << "vbTemp file";
@@ -287,6 +295,13 @@ private slots:
             mine.close();
             QVERIFY(QDir().mkpath(folder));
             QVERIFY(QFile::link(userFile, folder + "/versions.txt"));
+        } else if (setup == "left scratch file") {
+            QVERIFY(QDir().mkpath(folder));
+            QFile left(folder + "/.versions.txt.k1lled");
+            QVERIFY(left.open(QIODevice::WriteOnly));
+            left.write("half");
+            QVERIFY(left.flush());
+            QVERIFY(left.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
         }
         text.replace("%1", appData.path());
         test::LoopbackHttpServer server;
@@ -484,6 +499,35 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 0, 1000);
     }
 
+    // Ended by a signal while its answer is awaited, a check removes its scratch file on the
+    // way out and ends as the signal asks. The check runs in a program of its own, set up as
+    // vrxpv's main() sets itself up.
+    void interruptedCheckLeavesNothing_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void interruptedCheckLeavesNothing()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir appData;
+        const QString folder = appData.path() + "/vbTemp";
+        test::LoopbackHttpServer server;
+        server.answers.insert("/dl/swv.txt", test::HttpAnswer{.stall = true});
+        QProcess check;
+        check.start(QCoreApplication::applicationFilePath(), {UntilKilledOption, appData.path(), server.base().toString()});
+        QVERIFY(check.waitForStarted());
+        const auto scratchFiles = [&] { return QDir(folder).entryList({".versions.txt.*"}, QDir::Files | QDir::Hidden); };
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), 1, 10000);
+        QCOMPARE(scratchFiles().size(), 1);
+        QCOMPARE(::kill(pid_t(check.processId()), signal), 0);
+        QVERIFY(check.waitForFinished(10000));
+        QCOMPARE(check.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(scratchFiles(), QStringList());
+        QVERIFY(!QFileInfo::exists(folder + "/versions.txt"));
+    }
+
     void downloadBypassesCaches()
     {
         QTemporaryDir dir;
@@ -611,6 +655,23 @@ private slots:
         QVERIFY(server.requests.isEmpty());
     }
 };
+
+// The check that interruptedCheckLeavesNothing ends: from the event loop, as the About window
+// starts it, with a deadline far away.
+int runCheckUntilKilled(int argc, char** argv)
+{
+    if (argc != 4 || qstrcmp(argv[1], UntilKilledOption) != 0)
+        return -1;
+    files::removeTemporariesOnInterrupt();
+    test::ScriptedPlatform platform;
+    platform.env.insert("AppData", QString::fromLocal8Bit(argv[2]));
+    platform.env.insert(SiteUrlVariable, QString::fromLocal8Bit(argv[3]));
+    DownloadOptions options;
+    options.timeout = 60s;
+    QObject context;
+    startUpdateCheck(platform, options, &context, [](const UpdateVerdict&) { QCoreApplication::exit(3); });
+    return QCoreApplication::exec();
+}
 
 int runUpdateCheckTests(int argc, char** argv)
 {
