@@ -136,6 +136,10 @@ std::optional<PrinterChoice> QtPlatform::printerDialog(QWidget* parent, const Pr
     } else if (printer->printRange() == QPrinter::PageRange) {
         for (const QPageRanges::Range& range : printer->pageRanges().toRangeList())
             choice.pages.push_back({range.from, range.to});
+        // A range that the printer could not take (one that counts down, or a page 0, where a
+        // dialog lets it through) is no choice of every page: it is an empty list.
+        if (choice.pages.empty())
+            choice.pageList = QString();
     }
     choice.printer = std::move(printer);
     return choice;
