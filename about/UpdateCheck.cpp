@@ -2,6 +2,7 @@
 
 #include "about/Author.h"
 #include "platform/Identity.h"
+#include "platform/NativePath.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,15 +20,6 @@ const QString HomepageQuestion = QStringLiteral("Goto the Program Homepage for i
 bool isLineEnd(QChar c)
 {
     return c == QLatin1Char('\n') || c == QLatin1Char('\r');
-}
-
-// Control characters other than tab (NUL, escape, C1) and the embeddings, overrides and
-// isolates of bidirectional text.
-bool isHidden(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (c.category() == QChar::Other_Control && u != u'\t') || (u >= 0x202A && u <= 0x202E)
-        || (u >= 0x2066 && u <= 0x2069);
 }
 
 QString withQuestion(const QString& message)
@@ -67,13 +59,10 @@ QString shownVersion(const QString& version)
         ++end;
     if (end > 0 && end < version.size() && version[end - 1].isHighSurrogate())
         --end;
-    QString shown = version.left(end);
-    // A NUL ends the text for a screen reader, and a direction mark turns the rest of the
-    // message round; each shows as U+FFFD instead, so the user sees that something odd came.
-    for (QChar& c : shown) {
-        if (isHidden(c))
-            c = QChar::ReplacementCharacter;
-    }
+    // A NUL ends the text for a screen reader, a direction mark turns the rest of the message
+    // round, a line separator breaks it; each shows as U+FFFD instead, so the user sees that
+    // something odd came.
+    QString shown = shownText(QStringView(version).left(end), UnsafeShown::Replaced);
     if (end < version.size())
         shown += QChar(0x2026);
     return shown;

@@ -47,8 +47,9 @@ struct UpdateMessage {
 UpdateMessage updateMessage(const UpdateVerdict& verdict);
 
 // The version text as a message shows it: its first line, at most ShownVersionLength
-// characters, with "…" when anything was left out; control characters and the marks that
-// turn the direction of text (U+202A..U+202E, U+2066..U+2069) shown as U+FFFD.
+// characters, with "…" when anything was left out; control characters, line and paragraph
+// separators and format characters (the marks that turn the direction of text among them)
+// shown as U+FFFD (shownText).
 constexpr qsizetype ShownVersionLength = 80;
 QString shownVersion(const QString& version);
 

@@ -164,7 +164,7 @@ QString parseOptions(const QByteArrayList& words, Options& options)
     if (options.logs.count(StandardStream) > 1)
         return QStringLiteral("standard input ('-') can be read only once");
     if (!options.paper.isEmpty() && options.paper != QLatin1String("a4") && options.paper != QLatin1String("letter"))
-        return QStringLiteral("--paper takes a4 or letter, not '%1'").arg(options.paper);
+        return QStringLiteral("--paper takes a4 or letter, not '%1'").arg(shownName(options.paper));
     if (options.command == QLatin1String("text") && !options.toStandardOutput() && options.logs.size() != 1)
         return QStringLiteral("-o writes the text of one log; %1 were given").arg(options.logs.size());
     if (options.command == QLatin1String("status") && options.hasOutput)
@@ -282,7 +282,7 @@ void reportLogError(const LogRead& read, const LogInput& log, std::FILE* err,
 {
     LogFailure failure = *read.failure;
     failure.earlierLines = earlierLines;
-    writeMessage(err, QString::fromStdString(logFailureMessage(failure, shownPath(log.shown()).toStdString())));
+    writeMessage(err, QString::fromStdString(logFailureMessage(failure, log.shown().toStdString())));
 }
 
 std::unique_ptr<OutputFile> outputFor(const Options& options, std::FILE* out)
@@ -334,6 +334,7 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
     // As head and tail do: with several logs, a line before each says which one follows.
     const bool headers = options.logs.size() > 1 && !options.quiet;
     bool firstHeader = true;
+    bool anyOpened = false;
     int status = ExitOk;
     for (const QByteArray& argument : options.logs) {
         LogInput log(argument);
@@ -342,6 +343,7 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
             status = ExitLogFailed;
             continue;
         }
+        anyOpened = true;
         if (headers) {
             const QByteArray header = (firstHeader ? QByteArray() : lineEnd)
                 + QStringLiteral("==> %1 <==").arg(log.shown()).toUtf8() + lineEnd;
@@ -376,6 +378,12 @@ int runText(const Options& options, OutputFile& output, std::FILE* err)
                 return status;
             }
         }
+    }
+    // A file named by -o is replaced by the text of a log, never by nothing: when no log could
+    // be opened, it stays exactly as it was.
+    if (output.replacesFile() && !anyOpened) {
+        output.discard();
+        return status;
     }
     if (!output.commit())
         return writeFailed(output, err);
@@ -620,7 +628,8 @@ QString vrxlogUsage(const QString& command)
             "  -q, --quiet   no '==> LOG <==' line before each log when several are given\n"
             "  -o, --output FILE\n"
             "                write the text of the one log given to FILE ('-' is standard\n"
-            "                output); FILE is replaced only once the whole text is written\n"
+            "                output); FILE is replaced only once the whole text is written,\n"
+            "                and a log that cannot be read leaves it as it was\n"
             "\n"
             "A LOG of - is standard input. When a line cannot be converted, the lines before\n"
             "it have been written and the message says so; with -o nothing is written.\n");

@@ -38,6 +38,57 @@ PageSelection ordered(PageSelection pages)
 
 } // namespace
 
+std::optional<PageSelection> parsePageList(std::string_view text)
+{
+    size_t at = 0;
+    const auto skipBlanks = [&] {
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+            ++at;
+    };
+    // A page number: 1 to 18 digits, so that no count of pages overflows.
+    const auto number = [&]() -> std::optional<std::int64_t> {
+        skipBlanks();
+        const size_t start = at;
+        std::int64_t value = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 18)
+            value = value * 10 + (text[at++] - '0');
+        if (at == start || (at < text.size() && text[at] >= '0' && text[at] <= '9'))
+            return std::nullopt;
+        skipBlanks();
+        return value;
+    };
+    PageSelection pages;
+    for (;;) {
+        const std::optional<std::int64_t> first = number();
+        if (!first || *first < 1)
+            return std::nullopt;
+        std::int64_t last = *first;
+        if (at < text.size() && text[at] == '-') {
+            ++at;
+            const std::optional<std::int64_t> end = number();
+            if (!end || *end < *first)
+                return std::nullopt;
+            last = *end;
+        }
+        pages.push_back({*first, last});
+        if (at == text.size())
+            return ordered(std::move(pages));
+        if (text[at] != ',')
+            return std::nullopt;
+        ++at;
+    }
+}
+
+PageSelection pagesPastTheEnd(const PageSelection& pages, std::int64_t pageCount)
+{
+    PageSelection past;
+    for (const PageSpan& span : ordered(pages)) {
+        if (span.last > pageCount)
+            past.push_back({std::max(span.first, pageCount + 1), span.last});
+    }
+    return past;
+}
+
 std::int64_t selectedPageCount(const PageSelection& pages, std::int64_t pageCount)
 {
     if (pages.empty())

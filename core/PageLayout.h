@@ -6,8 +6,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vrx {
@@ -46,6 +48,15 @@ using PageSelection = std::vector<PageSpan>;
 
 // How many of a document's pages a selection prints: runs past the end stop at the last page.
 std::int64_t selectedPageCount(const PageSelection& pages, std::int64_t pageCount);
+
+// A list of pages as a user types it: page numbers and runs ("3-5") parted by commas, blanks
+// around each allowed ("1, 3-4"). The runs come back in page order, joined where they meet or
+// overlap. Nothing when the text is no such list: empty, a page 0, a run that counts down, a
+// number of more than 18 digits, or anything else.
+std::optional<PageSelection> parsePageList(std::string_view text);
+
+// The parts of a selection past a document's last page, in page order.
+PageSelection pagesPastTheEnd(const PageSelection& pages, std::int64_t pageCount);
 
 // The room a document's pages take from the top-left corner of the printable area, in twips:
 // across to the end of the longest footer, down to the foot of the footers.

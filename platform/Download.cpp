@@ -1,13 +1,17 @@
 #include "platform/Download.h"
 
+#include "platform/Files.h"
 #include "platform/SystemReason.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSocketNotifier>
 #include <QRandomGenerator>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
@@ -25,8 +29,9 @@ namespace vrx {
 namespace {
 
 constexpr int MaxRedirects = 10;
-// Longest answer head (status line and header fields) taken from a server. Real heads are a
-// few hundred bytes; a server that sends more is not answering a file request.
+// Longest answer heads (status lines and header fields) taken from the servers of one download,
+// every answer counted: redirects, interim answers and trailers. Real heads are a few hundred
+// bytes; a server that sends more is not answering a file request.
 constexpr qint64 MaxHeadBytes = 64 * 1024;
 
 bool isWebScheme(const QUrl& url)
@@ -57,6 +62,25 @@ std::filesystem::path filesystemPath(const QString& name)
 #else
     return std::filesystem::path(QFile::encodeName(name).toStdString());
 #endif
+}
+
+// A name as the files layer takes it: the system's bytes (UTF-8 on Windows).
+std::string systemName(const QString& name)
+{
+#ifdef Q_OS_WIN
+    return name.toStdString();
+#else
+    return QFile::encodeName(name).toStdString();
+#endif
+}
+
+// Whether a name is one that openScratchFile() gives: the stem, then letters and digits.
+bool isScratchName(const QString& name, const QString& stem)
+{
+    if (!name.startsWith(stem) || name.size() == stem.size())
+        return false;
+    return std::all_of(name.cbegin() + stem.size(), name.cend(),
+                       [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z'); });
 }
 
 // libcurl is set up once for the whole program, on first use.
@@ -98,7 +122,7 @@ public:
     ~Download() override
     {
         if (m_fileMade && !m_renamed)
-            m_file.remove();
+            removeScratchFile();
         stopTransfer();
         // Let go of libcurl while every member is still here: it may still name sockets to
         // forget as it closes what it holds.
@@ -114,6 +138,7 @@ public:
         const QFileInfo existing(m_target);
         if (existing.isDir() && !existing.isSymLink())
             return report(cannotWrite(systemReason(std::make_error_code(std::errc::is_a_directory)), true));
+        removeLeftScratchFiles();
         if (!openScratchFile())
             return report(cannotWrite(m_file.errorString(), true));
         m_fileMade = true;
@@ -158,6 +183,9 @@ public:
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Download::onBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+        // libcurl refuses an answer whose length is announced past the bound before its body
+        // comes (and newer ones stop any body there); takeBody() counts a body of no length.
+        curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(m_options.maxBytes));
 
         // One deadline for the whole exchange, redirects and answer heads included, so a
         // server that never answers, drips its answer or never ends its head cannot hold the
@@ -176,7 +204,7 @@ private:
     void request(const QUrl& url)
     {
         m_current = url;
-        m_headBytes = 0;
+        m_headStarts = true;
         m_takingBody = false;
         CURL* easy = m_easy.get();
         const QByteArray address = url.toEncoded();
@@ -247,15 +275,20 @@ private:
 
     size_t takeHeaderLine(const QByteArray& line)
     {
-        if (line.startsWith("HTTP/")) {   // the status line of the next answer
-            m_headBytes = 0;
+        // Every line of every head counts, for the whole download: nothing a server sends sets
+        // the count back.
+        m_headBytes += line.size();
+        if (m_headBytes > MaxHeadBytes)
+            return refuse(QStringLiteral("answer heads longer than %1 bytes").arg(MaxHeadBytes));
+        if (m_headStarts) {
+            // The status line of an answer; an interim answer (100 Continue) is followed by the
+            // whole head of the next. Only here does a head begin, whatever a field looks like.
+            m_headStarts = false;
             m_length = -1;
             m_lengthsDisagree = false;
             m_takingBody = false;
+            return line.size();
         }
-        m_headBytes += line.size();
-        if (m_headBytes > MaxHeadBytes)
-            return refuse(QStringLiteral("answer head longer than %1 bytes").arg(MaxHeadBytes));
         const qsizetype colon = line.indexOf(':');
         if (colon > 0 && line.left(colon).trimmed().compare("content-length", Qt::CaseInsensitive) == 0) {
             // Two fields that disagree leave the end of the file open to guessing.
@@ -267,13 +300,13 @@ private:
         }
         if (line != "\r\n" && line != "\n")
             return line.size();
-        // The head is complete: only a 2xx answer is the file.
+        // The head is complete; what comes through here next is another answer's head.
+        m_headStarts = true;
+        // Only a 2xx answer is the file.
         if (!isSuccess(status()))
             return line.size();
         if (m_lengthsDisagree)
             return refuse(QStringLiteral("the answer gives no single length"));
-        if (m_length > m_options.maxBytes)
-            return refuse(QStringLiteral("file larger than %1 bytes").arg(m_options.maxBytes));
         m_takingBody = true;
         return line.size();
     }
@@ -417,6 +450,7 @@ private:
         if (renamed)
             return cannotWrite(systemReason(renamed), false);
         m_renamed = true;
+        files::unregisterTemporary(systemName(m_file.fileName()));
         return {true, QString(), false};
     }
 
@@ -424,19 +458,52 @@ private:
     // follows a link someone put there) and renamed onto the target only when the whole answer
     // arrived. Not a QTemporaryFile: that keeps its file open until it is destroyed, and Windows
     // renames no open file.
+    // It is removed however the download ends, also when the program is interrupted (SIGINT,
+    // SIGTERM, SIGHUP: files::removeTemporariesOnInterrupt, which main() sets up).
     bool openScratchFile()
     {
         const QFileInfo target(m_target);
-        const QString stem = target.path() + QStringLiteral("/.") + target.fileName() + QLatin1Char('.');
+        const QString stem = target.path() + QLatin1Char('/') + scratchStem();
         for (int attempt = 0; attempt < 64; ++attempt) {
             m_file.setFileName(stem + QString::number(QRandomGenerator::global()->generate(), 36));
-            if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                files::registerTemporary(systemName(m_file.fileName()));
                 return true;
+            }
             const QFileInfo taken(m_file.fileName());
             if (!taken.exists() && !taken.isSymLink())
                 return false;   // another reason than the name: a new name will not help
         }
         return false;
+    }
+
+    // ".versions.txt.": the scratch files' names begin so, after the target's own.
+    QString scratchStem() const
+    {
+        return QLatin1Char('.') + QFileInfo(m_target).fileName() + QLatin1Char('.');
+    }
+
+    void removeScratchFile()
+    {
+        files::unregisterTemporary(systemName(m_file.fileName()));
+        m_file.remove();
+    }
+
+    // A download killed before its end (the program ended by force, the power cut) left its
+    // scratch file behind. One last written longer ago than a download may take belongs to no
+    // download still running, and goes.
+    void removeLeftScratchFiles()
+    {
+        const QFileInfo target(m_target);
+        const QString stem = scratchStem();
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const QFileInfoList found = QDir(target.path()).entryInfoList({stem + QLatin1Char('*')},
+                                                                      QDir::Files | QDir::Hidden | QDir::System);
+        for (const QFileInfo& file : found) {
+            if (isScratchName(file.fileName(), stem) && !file.isSymLink()
+                && file.lastModified().toUTC().msecsTo(now) > qint64(m_options.timeout.count()))
+                QFile::remove(file.filePath());
+        }
     }
 
     // The outcome goes to the caller from the event loop, never from inside the caller's own
@@ -445,7 +512,7 @@ private:
     {
         // A failed transfer leaves nothing behind, not even until this download is deleted.
         if (m_fileMade && !result.ok)
-            m_file.remove();
+            removeScratchFile();
         QMetaObject::invokeMethod(this, [this, result] {
             const DownloadDone done = std::move(m_done);
             deleteLater();
@@ -477,6 +544,7 @@ private:
     qint64 m_length = -1;
     int m_redirects = 0;
     bool m_lengthsDisagree = false;
+    bool m_headStarts = true;   // the next line of a head is an answer's status line
     bool m_fileMade = false;
     bool m_renamed = false;
     bool m_takingBody = false;

@@ -19,9 +19,12 @@ QString proxyFromEnvironment(const QUrl& url, const EnvironmentLookup& environme
 // The real download, shared by the Qt platform and the test platform (which talks to servers
 // on loopback): follows at most 10 redirects, to http or https only and never from https to
 // http; goes around caches; gives up after options.timeout for the whole exchange, past
-// options.maxBytes or past 64 KiB of answer head; accepts only a 2xx answer of one length. The
-// target is replaced by a new file of our own only when the whole answer arrived, never
-// written through a link; the connection is closed as soon as the download ends.
+// options.maxBytes or past 64 KiB of answer heads in all; accepts only a 2xx answer of one
+// length. The target is replaced by a new file of our own only when the whole answer arrived,
+// never written through a link; that file is removed however the download ends (on an
+// interrupt too, once main() has called files::removeTemporariesOnInterrupt), and one that a
+// killed program left is removed by the next download. The connection is closed as soon as
+// the download ends.
 // Proxies come from the environment (proxyFromEnvironment, and no_proxy); no_proxy lists hosts
 // reached directly, as curl reads it. On Windows, without a proxy variable, the system's
 // Internet settings name the proxy.

@@ -66,27 +66,86 @@ QString pathFromNativeBytes(const QByteArray& bytes)
     return path;
 }
 
+namespace {
+
+bool isSurrogate(char32_t c)
+{
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+// Characters that act on the text around them instead of showing: C0 and C1 controls and DEL,
+// line and paragraph separators, format characters; and lone surrogates, which are no
+// characters at all.
+bool isUnsafe(char32_t c)
+{
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || isSurrogate(c))
+        return true;
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Separator_Line || category == QChar::Separator_Paragraph
+        || category == QChar::Other_Format;
+}
+
+QString hex(char32_t value, int digits)
+{
+    return QStringLiteral("%1").arg(uint(value), digits, 16, QLatin1Char('0'));
+}
+
+QString escaped(char32_t c)
+{
+    switch (c) {
+    case '\n': return QStringLiteral("\\n");
+    case '\t': return QStringLiteral("\\t");
+    case '\r': return QStringLiteral("\\r");
+    case '\\': return QStringLiteral("\\\\");
+    default: break;
+    }
+    // ASCII controls are bytes as they stand; a byte of no valid UTF-8 is kept as U+DC80..U+DCFF.
+    if (c < 0x80)
+        return QStringLiteral("\\x") + hex(c, 2);
+    if (c >= 0xDC80 && c <= 0xDCFF)
+        return QStringLiteral("\\x") + hex(c - 0xDC00, 2);
+    return c <= 0xFFFF ? QStringLiteral("\\u") + hex(c, 4) : QStringLiteral("\\U") + hex(c, 8);
+}
+
+QString shown(QStringView text, UnsafeShown how, bool escapeBackslash)
+{
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        char32_t c = text[i].unicode();
+        qsizetype length = 1;
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            length = 2;
+        }
+        const bool keep = how == UnsafeShown::Escaped ? !isUnsafe(c) && !(c == '\\' && escapeBackslash)
+                                                      : !isUnsafe(c) || c == '\t';
+        if (keep)
+            result += text.mid(i, length);
+        else if (how == UnsafeShown::Escaped)
+            result += escaped(c);
+        else
+            result += QChar::ReplacementCharacter;
+        i += length;
+    }
+    return result;
+}
+
+} // namespace
+
+QString shownText(QStringView text, UnsafeShown how)
+{
+    return shown(text, how, true);
+}
+
 QString shownPath(const QString& path)
 {
-    const QString native = QDir::toNativeSeparators(path);
-    QString shown;
-    shown.reserve(native.size());
-    for (const QChar ch : native) {
-        const char16_t c = ch.unicode();
-        if (c == '\n')
-            shown += QLatin1String("\\n");
-        else if (c == '\t')
-            shown += QLatin1String("\\t");
-        else if (c == '\r')
-            shown += QLatin1String("\\r");
-        else if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
-            shown += QStringLiteral("\\x%1").arg(int(c), 2, 16, QLatin1Char('0'));
-        else if (c >= 0xDC80 && c <= 0xDCFF)
-            shown += QStringLiteral("\\x%1").arg(int(c - 0xDC00), 2, 16, QLatin1Char('0'));
-        else
-            shown += ch;
-    }
-    return shown;
+#ifdef Q_OS_WIN
+    // The backslash parts folders there, and no name can hold one.
+    return shown(QDir::toNativeSeparators(path), UnsafeShown::Escaped, false);
+#else
+    return shownText(path, UnsafeShown::Escaped);
+#endif
 }
 
 QString resolveReplacedPath(const QString& path)

@@ -15,8 +15,26 @@ QByteArray nativePathBytes(const QString& path);
 // The name the system gave, as text that nativePathBytes turns back into the same bytes.
 QString pathFromNativeBytes(const QByteArray& bytes);
 
-// A path as messages show it: native separators, and control characters (and bytes of no
-// valid UTF-8) written as \n, \t, \r or \xNN, so a name cannot drive a terminal or break lines.
+// How shownText() shows a character that must not reach a terminal or a message box as it is.
+enum class UnsafeShown {
+    // As an escape: \n, \t, \r; \xNN for the other C0 controls, DEL and a byte of no valid
+    // UTF-8; \uNNNN or \UNNNNNNNN for any other; a backslash itself as \\. Two different texts
+    // never show the same.
+    Escaped,
+    // As U+FFFD; a tab stays.
+    Replaced,
+};
+
+// Text from outside (a file name, a server's answer) as it is safe to show: control characters
+// (C0, DEL, C1), line and paragraph separators, format characters (the marks that turn the
+// direction of text, zero-width characters, ...) and bytes of no valid UTF-8 (U+DC80..U+DCFF, as
+// pathFromNativeBytes keeps them, or any other lone surrogate) are made visible, so that a text
+// can neither drive a terminal, break a line, turn the text after it round nor hide a part.
+QString shownText(QStringView text, UnsafeShown how);
+
+// A path as messages show it: native separators, and what shownText() escapes escaped, so a
+// name cannot drive a terminal or break lines, and two names never read the same. On Windows,
+// where a backslash parts the folders, it stays as it is.
 QString shownPath(const QString& path);
 
 // A path as Qt gives it from a file dialog or a dropped address, where each byte of no valid

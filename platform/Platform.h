@@ -51,6 +51,9 @@ struct PrinterChoice {
     // queue's own options), to print every copy on. Null when there is none: the named printer
     // is then used as the system has it set up.
     std::shared_ptr<QPrinter> printer;
+    // The list of pages as the user typed it, when the dialog took the pages as text; it is
+    // read by the command (parsePageList), and `pages` is then not used.
+    std::optional<QString> pageList;
 };
 
 struct DownloadOptions {

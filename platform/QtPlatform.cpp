@@ -19,6 +19,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressDialog>
+#include <QRadioButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
@@ -126,9 +127,19 @@ std::optional<PrinterChoice> QtPlatform::printerDialog(QWidget* parent, const Pr
     PrinterChoice choice;
     choice.printerName = printer->printerName();
     choice.copies = qMax(1, printer->copyCount());
-    if (printer->printRange() == QPrinter::PageRange) {
+    // Qt takes the text of its "Pages" box for a list of pages only when it reads it whole, and
+    // otherwise prints every page without a word: the text goes to the command as typed.
+    const auto* listChosen = dialog.findChild<QRadioButton*>(QStringLiteral("pagesRadioButton"));
+    const auto* listText = dialog.findChild<QLineEdit*>(QStringLiteral("pagesLineEdit"));
+    if (listChosen != nullptr && listText != nullptr && listChosen->isChecked()) {
+        choice.pageList = listText->text();
+    } else if (printer->printRange() == QPrinter::PageRange) {
         for (const QPageRanges::Range& range : printer->pageRanges().toRangeList())
             choice.pages.push_back({range.from, range.to});
+        // A range that the printer could not take (one that counts down, or a page 0, where a
+        // dialog lets it through) is no choice of every page: it is an empty list.
+        if (choice.pages.empty())
+            choice.pageList = QString();
     }
     choice.printer = std::move(printer);
     return choice;

@@ -2,6 +2,7 @@
 
 #include "platform/DisplayText.h"
 #include "platform/Identity.h"
+#include "platform/NativePath.h"
 #include "platform/Platform.h"
 #include "print/PrintModule.h"
 #include "print/PrinterSystem.h"
@@ -95,8 +96,16 @@ private:
     bool m_onPage = false;
 };
 
-// "Pages 5 to 9 are not in the log, which has 4 pages. Nothing was printed."
-QString nothingToPrintMessage(const PageSelection& pages, qsizetype pageCount)
+// "no pages", "1 page", "4 pages".
+QString pagesOfLog(qint64 pageCount)
+{
+    return pageCount == 0 ? QStringLiteral("no pages")
+                          : pageCount == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pageCount);
+}
+
+// "Pages 5 to 9 are not in the log, which has 4 pages. Nothing was printed.", or, when other
+// pages were printed, "Page 5 is not in the log, which has 4 pages, and was not printed."
+QString notInTheLogMessage(const PageSelection& pages, qsizetype pageCount, bool othersPrinted)
 {
     QStringList spans;
     qint64 chosen = 0;
@@ -105,11 +114,26 @@ QString nothingToPrintMessage(const PageSelection& pages, qsizetype pageCount)
                                           : QStringLiteral("%1 to %2").arg(span.first).arg(span.last));
         chosen += span.last - span.first + 1;
     }
-    const QString which = (chosen == 1 ? QStringLiteral("Page ") + spans.join(QString()) + QStringLiteral(" is")
-                                       : QStringLiteral("Pages ") + spans.join(QStringLiteral(", ")) + QStringLiteral(" are"));
-    const QString has = pageCount == 0 ? QStringLiteral("no pages")
-                                       : pageCount == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pageCount);
-    return which + QStringLiteral(" not in the log, which has ") + has + QStringLiteral(". Nothing was printed.");
+    const bool one = chosen == 1;
+    const QString which = (one ? QStringLiteral("Page ") + spans.join(QString()) + QStringLiteral(" is")
+                               : QStringLiteral("Pages ") + spans.join(QStringLiteral(", ")) + QStringLiteral(" are"));
+    const QString text = which + QStringLiteral(" not in the log, which has ") + pagesOfLog(pageCount);
+    if (othersPrinted)
+        return text + (one ? QStringLiteral(", and was not printed.") : QStringLiteral(", and were not printed."));
+    return text + QStringLiteral(". Nothing was printed.");
+}
+
+// Typed text that is no list of pages, named as typed (its first 80 characters, made safe).
+QString notAPageListMessage(const QString& typed, qsizetype pageCount)
+{
+    constexpr qsizetype Shown = 80;
+    const QString example = QStringLiteral(" (a list reads like 1,3-4). Nothing was printed.");
+    if (typed.trimmed().isEmpty())
+        return QStringLiteral("The list of pages is empty; this log has ") + pagesOfLog(pageCount) + example;
+    const QString shown = shownText(QStringView(typed).left(Shown), UnsafeShown::Replaced)
+        + (typed.size() > Shown ? QString(QChar(0x2026)) : QString());
+    return QStringLiteral("The pages \"") + shown + QStringLiteral("\" are not a list of pages of this log, which has ")
+        + pagesOfLog(pageCount) + example;
 }
 
 constexpr double MillimetresPerTwip = 25.4 / 1440.0;
@@ -164,10 +188,23 @@ PrintOutcome printCommand(Platform& platform, QWidget* window, qsizetype lineCou
         return QStringLiteral("The log could not be printed on ") + choice->printerName + QStringLiteral(".")
             + NewLine + QString::fromStdString(error.what());
     };
+    // Pages typed as a list are read here: text that is no list prints nothing, and pages of
+    // it past the end are named once the others are printed.
+    PageSelection pages = choice->pages;
+    PageSelection pastTheEnd;
+    if (choice->pageList) {
+        const std::optional<PageSelection> listed = parsePageList(choice->pageList->toStdString());
+        if (listed) {
+            pages = *listed;
+            pastTheEnd = pagesPastTheEnd(pages, pageCount);
+        } else {
+            failure = notAPageListMessage(*choice->pageList, pageCount);
+        }
+    }
+    if (failure.isEmpty() && !pages.empty() && selectedPageCount(pages, pageCount) == 0)
+        failure = notInTheLogMessage(pages, pageCount, false);
     std::unique_ptr<Printer> printer;
-    if (!choice->pages.empty() && selectedPageCount(choice->pages, pageCount) == 0) {
-        failure = nothingToPrintMessage(choice->pages, pageCount);
-    } else {
+    if (failure.isEmpty()) {
         try {
             printer = printers.openPrinter(*choice);
         } catch (const std::exception& error) {
@@ -179,20 +216,22 @@ PrintOutcome printCommand(Platform& platform, QWidget* window, qsizetype lineCou
         && !printOnSmallPaper(platform, window, printer->printableSize(), pageCount))
         printer.reset();
 
+    bool printed = false;
     platform.setBusy(true);
     try {
         if (printer) {
             // A long print tells its pages as they are done; Cancel drops the copy being
             // printed, and the copies already handed to the printer stay with it.
-            const qint64 pagesPerCopy = choice->pages.empty() ? pageCount : selectedPageCount(choice->pages, pageCount);
+            const qint64 pagesPerCopy = pages.empty() ? pageCount : selectedPageCount(pages, pageCount);
             const std::unique_ptr<TaskProgress> progress =
                 platform.startProgress(window, ProgramTitle, pagesPerCopy * choice->copies);
             PagesTold told(*printer, *progress, std::max<qint64>(1, pagesPerCopy), choice->copies);
             for (int copy = 1; copy <= choice->copies; ++copy) {
                 told.setJobName(printJobName(logName, copy, choice->copies));
-                printCopy(told, choice->pages);
+                printCopy(told, pages);
             }
             printer->endDoc();   // nothing is pending: no page, no job
+            printed = true;
         }
     } catch (const PrintCancelled&) {
         // The user stopped it: nothing to tell.
@@ -221,6 +260,8 @@ PrintOutcome printCommand(Platform& platform, QWidget* window, qsizetype lineCou
     }
     platform.setBusy(false);
 
+    if (printed && !pastTheEnd.empty())
+        failure = notInTheLogMessage(pastTheEnd, pageCount, true);
     if (!failure.isEmpty())
         platform.messageBox(window, failure, ProgramTitle, MessageButtons::Ok, MessageIcon::None);
     if (!restoreFailure.isEmpty())

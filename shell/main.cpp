@@ -2,6 +2,7 @@
 #include "shell/Icon.h"
 #include "platform/Identity.h"
 #include "shell/MainForm.h"
+#include "platform/Files.h"
 #include "platform/FormStyle.h"
 #include "platform/ProcessStart.h"
 #include "platform/QtPlatform.h"
@@ -35,6 +36,10 @@ int main(int argc, char* argv[])
         vrx::attachParentConsole();
         return answer(line);
     }
+
+    // Ended by SIGINT, SIGTERM or SIGHUP, the program still removes the files it had begun
+    // (an update check's download) and then ends as the signal asks.
+    vrx::files::removeTemporariesOnInterrupt();
 
     // Without a display Qt would abort with a page of advice; this says in one line what is
     // missing and ends with status 1.

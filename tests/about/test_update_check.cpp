@@ -5,6 +5,7 @@
 #include "about/Author.h"
 #include "platform/Identity.h"
 #include "platform/Download.h"
+#include "platform/Files.h"
 #include "tests/about/LoopbackHttpServer.h"
 #include "tests/about/TestCertificates.h"
 #include "tests/support/ScriptedPlatform.h"
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
+#include <csignal>
 
 using namespace vrx;
 using namespace std::chrono_literals;
@@ -57,6 +59,9 @@ DownloadResult fetch(const QUrl& url, const QString& target, const DownloadOptio
         return {false, "no outcome", false};
     return *result;
 }
+
+// How the test program runs as the check that the tests end by a signal.
+const char* const UntilKilledOption = "--check-until-killed";
 
 // "name=value" pairs as an environment; "%1" in a value stands for the port.
 QMap<QString, QString> environmentOf(const QStringList& pairs, quint16 port = 0)
@@ -116,6 +121,11 @@ private slots:
             << UpdateOutcome::NewerVersion
             << QChar(0x202E) + QString("4.1") + QChar(0x202C) + QChar(0x2066) + "x" + QChar(0x2069) + QChar(0x202A)
             << newerText(odd + QString("4.1") + odd + odd + "x" + odd + odd) << MessageButtons::YesNo;
+        QTest::newRow("newer, separators and format characters shown as U+FFFD, backslash kept")
+            << UpdateOutcome::NewerVersion
+            << QString("1.4") + QChar(0x2028) + "a" + QChar(0x2029) + QChar(0x200B) + "\\" + QChar(0xFEFF) + QChar(0xAD)
+                   + QString::fromUcs4(U"\U000E0001") + "b"
+            << newerText(QString("1.4") + odd + "a" + odd + odd + "\\" + odd + odd + odd + "b") << MessageButtons::YesNo;
     }
     void messages()
     {
@@ -170,7 +180,8 @@ private slots:
         QTest::addColumn<bool>("homepageOpened");
         QTest::addColumn<bool>("fileKept");
         // What is on disk before the check: "" (nothing), "vbTemp file", "versions.txt folder",
-        // "versions.txt link" (to a file of the user's, which must stay as it is).
+        // "versions.txt link" (to a file of the user's, which must stay as it is), "left scratch
+        // file" (of a check killed an hour ago).
         QTest::addColumn<QString>("setup");
 
         const qint64 mib = 1024 * 1024;
@@ -217,6 +228,9 @@ private slots:
         QTest::newRow("200 KB version cut in the box") << test::HttpAnswer{.body = Title + ":" + longVersion} << mib << no
                                                        << newerText(QString(80, '9') + QChar(0x2026)) << yesNo << false
                                                        << true << QString();
+        QTest::newRow("line separator in the version") << test::HttpAnswer{.body = Title + ":9.9\xE2\x80\xA8x"} << mib << no
+                                                       << newerText("9.9" + QString(QChar::ReplacementCharacter) + "x")
+                                                       << yesNo << false << true << QString();
         QTest::newRow("chunked, read whole") << test::HttpAnswer{.body = good + QByteArray(1000, ' '), .sendLength = false, .chunked = true}
                                              << mib << no << newerText("1.4") << yesNo << false << true << QString();
         QTest::newRow("chunked, past the cap") << test::HttpAnswer{.body = big, .sendLength = false, .chunked = true} << mib << no
@@ -231,11 +245,23 @@ private slots:
         QTest::newRow("two lengths that agree")
             << test::HttpAnswer{.body = good, .extraHeaders = "Content-Length: " + QByteArray::number(good.size()) + "\r\n"}
             << mib << no << newerText("1.4") << yesNo << false << true << QString();
+        // A field that starts like a status line begins no new head: the lengths before and
+        // after it are of one answer, and its bytes count towards the one bound of the exchange.
+        QTest::newRow("two lengths parted by an HTTP/ field")
+            << test::HttpAnswer{.body = good, .extraHeaders = "HTTP/x: y\r\nContent-Length: 5\r\n"} << mib << no << webFailed
+            << yesNo << false << false << QString();
+        QByteArray longHead;
+        for (int line = 0; longHead.size() < 200 * 1024; ++line)
+            longHead += line % 50 == 0 ? QByteArray("HTTP/x: y\r\n") : "X-Filler: " + QByteArray(100, 'x') + "\r\n";
+        QTest::newRow("200 KB head with HTTP/ fields") << test::HttpAnswer{.body = good, .extraHeaders = longHead} << mib << no
+                                                       << webFailed << yesNo << false << false << QString();
         QTest::newRow("redirect loop given up") << test::HttpAnswer{.status = 302, .location = "/dl/swv.txt"} << mib << no
                                                 << webFailed << yesNo << false << false << QString();
         QTest::newRow("versions.txt a link: replaced, its target kept") << test::HttpAnswer{.body = good} << mib << no
                                                                          << newerText("1.4") << yesNo << false << true
                                                                          << "versions.txt link";
+        QTest::newRow("a killed check's file removed") << test::HttpAnswer{.body = good} << mib << no << newerText("1.4")
+                                                       << yesNo << false << true << "left scratch file";
         QTest::newRow("vbTemp a file: no request") << test::HttpAnswer{.body = good} << mib << yes
             << "Cannot create the download folder \"%1/vbTemp\": Not a directory" + Question << yesNo << true << false
             << "vbTemp file";
@@ -269,6 +295,13 @@ private slots:
             mine.close();
             QVERIFY(QDir().mkpath(folder));
             QVERIFY(QFile::link(userFile, folder + "/versions.txt"));
+        } else if (setup == "left scratch file") {
+            QVERIFY(QDir().mkpath(folder));
+            QFile left(folder + "/.versions.txt.k1lled");
+            QVERIFY(left.open(QIODevice::WriteOnly));
+            left.write("half");
+            QVERIFY(left.flush());
+            QVERIFY(left.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
         }
         text.replace("%1", appData.path());
         test::LoopbackHttpServer server;
@@ -466,6 +499,35 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 0, 1000);
     }
 
+    // Ended by a signal while its answer is awaited, a check removes its scratch file on the
+    // way out and ends as the signal asks. The check runs in a program of its own, set up as
+    // vrxpv's main() sets itself up.
+    void interruptedCheckLeavesNothing_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void interruptedCheckLeavesNothing()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir appData;
+        const QString folder = appData.path() + "/vbTemp";
+        test::LoopbackHttpServer server;
+        server.answers.insert("/dl/swv.txt", test::HttpAnswer{.stall = true});
+        QProcess check;
+        check.start(QCoreApplication::applicationFilePath(), {UntilKilledOption, appData.path(), server.base().toString()});
+        QVERIFY(check.waitForStarted());
+        const auto scratchFiles = [&] { return QDir(folder).entryList({".versions.txt.*"}, QDir::Files | QDir::Hidden); };
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), 1, 10000);
+        QCOMPARE(scratchFiles().size(), 1);
+        QCOMPARE(::kill(pid_t(check.processId()), signal), 0);
+        QVERIFY(check.waitForFinished(10000));
+        QCOMPARE(check.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(scratchFiles(), QStringList());
+        QVERIFY(!QFileInfo::exists(folder + "/versions.txt"));
+    }
+
     void downloadBypassesCaches()
     {
         QTemporaryDir dir;
@@ -593,6 +655,23 @@ private slots:
         QVERIFY(server.requests.isEmpty());
     }
 };
+
+// The check that interruptedCheckLeavesNothing ends: from the event loop, as the About window
+// starts it, with a deadline far away.
+int runCheckUntilKilled(int argc, char** argv)
+{
+    if (argc != 4 || qstrcmp(argv[1], UntilKilledOption) != 0)
+        return -1;
+    files::removeTemporariesOnInterrupt();
+    test::ScriptedPlatform platform;
+    platform.env.insert("AppData", QString::fromLocal8Bit(argv[2]));
+    platform.env.insert(SiteUrlVariable, QString::fromLocal8Bit(argv[3]));
+    DownloadOptions options;
+    options.timeout = 60s;
+    QObject context;
+    startUpdateCheck(platform, options, &context, [](const UpdateVerdict&) { QCoreApplication::exit(3); });
+    return QCoreApplication::exec();
+}
 
 int runUpdateCheckTests(int argc, char** argv)
 {

@@ -610,7 +610,8 @@ private slots:
     void hostileOutputs_data()
     {
         QTest::addColumn<QString>("setup");     // what %node is: "", "file", "readonly", "link", "fifo", "mknod 1 3", "latin1",
-                                                // "big" (a log of 100 samples, written in large blocks)
+                                                // "big" (a log of 100 samples, written in large blocks), "kept" (a
+                                                // file whose bytes, permissions and time must stay)
         QTest::addColumn<QString>("command");   // shell words after vrxlog; %log, %tst, %node, %dir
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");   // standard error matches this pattern
@@ -666,6 +667,17 @@ private slots:
         QTest::newRow("pdf -o - writes standard output") << "" << "pdf -o - %log" << 0 << "^$" << "^%PDF-";
         QTest::newRow("Latin-1 name") << "latin1" << "status \"$(printf '%dir/caf\\351.log')\"" << 0 << "^$"
                                       << "^%dir/caf\\\\xe9.log:\nTest # 1  - PASS\n(.*\n)*Pass: 23  Fail: 3  N/A: 1\n$";
+        // A backslash is escaped as well, so that a name holding \ and n reads apart from one holding
+        // a line end, and format characters (a direction mark, a line separator) show as escapes.
+        QTest::newRow("names that would read alike") << ""
+            << "status 'a\\nb.log' \"$(printf 'a\\nb.log')\" \"$(printf 'r\\342\\200\\256e\\342\\200\\250.log')\"" << 1
+            << R"(^vrxlog: The log file "a\\\\nb\.log" could not be opened\.\n  No such file or directory\.\n)"
+               R"(vrxlog: The log file "a\\nb\.log" could not be opened\.\n  No such file or directory\.\n)"
+               R"(vrxlog: The log file "r\\u202ee\\u2028\.log" could not be opened\.\n  No such file or directory\.\n$)"
+            << noOutput;
+        QTest::newRow("a direction mark in a heading")
+            << "" << "cp %log \"$(printf 'r\\342\\200\\256.log')\" && \"$VRXLOG\" text \"$(printf 'r\\342\\200\\256.log')\" %log | grep '^==>'"
+            << 0 << "^$" << R"(^==> r\\u202e\.log <==\n==> %dir/run\.log <==\n$)";
         // Standard input streams: a pipe is not copied anywhere first (no temporary folder is
         // needed), an endless one gives its lines at once, and a file is read from where the
         // caller left it.
@@ -686,6 +698,17 @@ private slots:
                                                  << "^$" << "^$";
         // An existing target keeps its owner, group and permissions, also when root writes it.
         QTest::newRow("text -o another user's file") << "owned" << "text -o %node %log" << 0 << "^$" << "^$";
+        // A log that cannot be opened leaves the target as it was: bytes, permissions and time.
+        QTest::newRow("text -o, the log missing") << "kept" << "text -o %node %dir/typo.log" << 1
+            << "^vrxlog: The log file \"%dir/typo.log\" could not be opened.\n  No such file or directory.\n$" << noOutput;
+        QTest::newRow("text -o, the log a folder") << "kept" << "text -o %node %dir" << 1
+            << "^vrxlog: The log file \"%dir\" could not be opened.\n  It is a folder.\n$" << noOutput;
+        QTest::newRow("text -o, standard input a device") << "kept" << "text -o %node - </dev/null" << 1
+            << "^vrxlog: The log file \"standard input\" could not be opened.\n  It is a character device" << noOutput;
+        QTest::newRow("pdf -o, the log missing") << "kept" << "pdf -o %node %dir/typo.log" << 1
+            << "^vrxlog: The log file \"%dir/typo.log\" could not be opened." << noOutput;
+        QTest::newRow("status -o refused") << "kept" << "status -o %node %log" << 2
+            << "^vrxlog: 'status' writes to standard output only\n" << noOutput;
     }
     void hostileOutputs()
     {
@@ -707,8 +730,15 @@ private slots:
             for (const char* name : {"/caf\xE9.log", "/caf\xE9.TST"})
                 ::unlink((QFile::encodeName(dir.path()) + name).constData());
         });
-        if (setup == QLatin1String("file") || setup == QLatin1String("readonly") || setup == QLatin1String("owned")) {
+        const QDateTime keptTime(QDate(2020, 1, 1), QTime(12, 0), Qt::UTC);
+        if (setup == QLatin1String("file") || setup == QLatin1String("readonly") || setup == QLatin1String("owned")
+            || setup == QLatin1String("kept")) {
             writeFile(node, nodeBytes);
+            if (setup == QLatin1String("kept")) {
+                QCOMPARE(::chmod(QFile::encodeName(node).constData(), 0640), 0);
+                QFile kept(node);
+                QVERIFY(kept.open(QIODevice::ReadWrite) && kept.setFileTime(keptTime, QFileDevice::FileModificationTime));
+            }
             if (setup == QLatin1String("readonly"))
                 QVERIFY(QFile::setPermissions(node, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
             if (setup == QLatin1String("owned")) {
@@ -819,10 +849,14 @@ private slots:
             QVERIFY(fifoReader.waitForFinished(10000));
             QVERIFY(fifoReader.readAllStandardOutput().startsWith("VRX VERIFICATION LOG"));
         }
-        if (setup == QLatin1String("readonly")) {
+        if (setup == QLatin1String("readonly") || setup == QLatin1String("kept")) {
             QFile kept(node);
             QVERIFY(kept.open(QIODevice::ReadOnly));
             QCOMPARE(kept.readAll(), nodeBytes);
+        }
+        if (setup == QLatin1String("kept")) {
+            QCOMPARE(st.st_mode & 07777, mode_t(0640));
+            QCOMPARE(QFileInfo(node).lastModified().toSecsSinceEpoch(), keptTime.toSecsSinceEpoch());
         }
         if (setup == QLatin1String("file")) {
             QFile replaced(node);

@@ -13,6 +13,7 @@ using namespace vrx;
 using vrx::test::RecordingPrinter;
 
 Q_DECLARE_METATYPE(vrx::PageSelection)
+Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
 
@@ -184,6 +185,7 @@ void TestPrintCommand::askedOrTold_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<PageSelection>("pages");
+    QTest::addColumn<std::optional<QString>>("pageList");   // as typed in the dialog, if it was
     QTest::addColumn<QSizeF>("printable");    // twips
     QTest::addColumn<QList<MessageResult>>("answers");
     QTest::addColumn<QString>("message");
@@ -193,16 +195,37 @@ void TestPrintCommand::askedOrTold_data()
     const QString smallPaper = QStringLiteral(
         "The paper chosen leaves 203 x 254 mm for the log's pages, which need 112 x 275 mm: 48 lines and the page "
         "number at the foot. Lines or page numbers would be lost.\r\n\r\nPrint anyway?");
-    QTest::newRow("range past the end") << lines(4 * 48) << PageSelection{{5, 9}} << a4 << QList<MessageResult>()
+    const std::optional<QString> none;
+    QTest::newRow("range past the end") << lines(4 * 48) << PageSelection{{5, 9}} << none << a4 << QList<MessageResult>()
         << "Pages 5 to 9 are not in the log, which has 4 pages. Nothing was printed." << QStringList();
-    QTest::newRow("a page of an empty log") << QString() << PageSelection{{1, 1}} << a4 << QList<MessageResult>()
+    QTest::newRow("a page of an empty log") << QString() << PageSelection{{1, 1}} << none << a4 << QList<MessageResult>()
         << "Page 1 is not in the log, which has no pages. Nothing was printed." << QStringList();
+    // A typed list that is none prints nothing (Qt's dialog would have meant every page), named
+    // as typed; pages of a list past the end are named, also when the others are printed.
+    const QString noList = QStringLiteral("\" are not a list of pages of this log, which has 4 pages (a list reads like "
+                                          "1,3-4). Nothing was printed.");
+    for (const char* typed : {"3-1", "0", "1,,-,x"})
+        QTest::addRow("typed \"%s\"", typed) << lines(4 * 48) << PageSelection{} << std::optional<QString>(typed) << a4
+            << QList<MessageResult>() << QStringLiteral("The pages \"") + typed + noList << QStringList();
+    QTest::newRow("typed nothing") << lines(4 * 48) << PageSelection{} << std::optional<QString>(QString()) << a4
+        << QList<MessageResult>()
+        << "The list of pages is empty; this log has 4 pages (a list reads like 1,3-4). Nothing was printed."
+        << QStringList();
+    QTest::newRow("typed 99999999999") << lines(4 * 48) << PageSelection{} << std::optional<QString>("99999999999") << a4
+        << QList<MessageResult>() << "Page 99999999999 is not in the log, which has 4 pages. Nothing was printed."
+        << QStringList();
+    QTest::newRow("typed 1,3 on one page") << lines(3) << PageSelection{} << std::optional<QString>("1,3") << a4
+        << QList<MessageResult>() << "Page 3 is not in the log, which has 1 page, and was not printed."
+        << QStringList{"open Office", "end 1 pages", "end empty"};
+    QTest::newRow("typed 4-9, 2 ,3 on four pages") << lines(4 * 48) << PageSelection{} << std::optional<QString>("4-9, 2 ,3")
+        << a4 << QList<MessageResult>() << "Pages 5 to 9 are not in the log, which has 4 pages, and were not printed."
+        << QStringList{"open Office", "end 3 pages", "end empty"};
     // Letter less a quarter inch at the left and half an inch at the top for the origin, and as
     // much for the printer's border: the footer at 270 mm falls off the page.
-    QTest::newRow("small paper, printed anyway") << lines(3) << PageSelection{} << QSizeF(11520, 14400)
+    QTest::newRow("small paper, printed anyway") << lines(3) << PageSelection{} << none << QSizeF(11520, 14400)
         << QList<MessageResult>{MessageResult::Yes} << smallPaper
         << QStringList{"open Office", "end 1 pages", "end empty"};
-    QTest::newRow("small paper, not printed") << lines(3) << PageSelection{} << QSizeF(11520, 14400)
+    QTest::newRow("small paper, not printed") << lines(3) << PageSelection{} << none << QSizeF(11520, 14400)
         << QList<MessageResult>{MessageResult::No} << smallPaper << QStringList{"open Office"};
 }
 
@@ -210,13 +233,14 @@ void TestPrintCommand::askedOrTold()
 {
     QFETCH(QString, text);
     QFETCH(PageSelection, pages);
+    QFETCH(std::optional<QString>, pageList);
     QFETCH(QSizeF, printable);
     QFETCH(QList<MessageResult>, answers);
     QFETCH(QString, message);
     QFETCH(QStringList, events);
 
     test::ScriptedPlatform platform;
-    platform.printerAnswers << PrinterChoice{QStringLiteral("Office"), 1, pages, nullptr};
+    platform.printerAnswers << PrinterChoice{QStringLiteral("Office"), 1, pages, nullptr, pageList};
     platform.messageAnswers = answers;
     FakePrinters printers;
     printers.printable = printable;
