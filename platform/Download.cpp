@@ -1,6 +1,6 @@
 #include "platform/Download.h"
 
-#include "platform/Files.h"
+#include "files/Files.h"
 #include "platform/SystemReason.h"
 
 #include <QDateTime>

@@ -2,7 +2,7 @@
 #include "shell/Icon.h"
 #include "platform/Identity.h"
 #include "shell/MainForm.h"
-#include "platform/Files.h"
+#include "files/Files.h"
 #include "platform/FormStyle.h"
 #include "platform/ProcessStart.h"
 #include "platform/QtPlatform.h"

@@ -5,7 +5,7 @@
 #include "about/Author.h"
 #include "platform/Identity.h"
 #include "platform/Download.h"
-#include "platform/Files.h"
+#include "files/Files.h"
 #include "tests/about/LoopbackHttpServer.h"
 #include "tests/about/TestCertificates.h"
 #include "tests/support/ScriptedPlatform.h"
