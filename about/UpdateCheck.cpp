@@ -1,12 +1,14 @@
 #include "about/UpdateCheck.h"
 
 #include "about/Author.h"
+#include "files/Files.h"
+#include "files/Readers.h"
 #include "platform/Identity.h"
+#include "platform/LogFiles.h"
 #include "platform/NativePath.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -112,14 +114,14 @@ UpdateVerdict judgeDownload(const DownloadResult& result, const QString& file, q
         return {UpdateOutcome::LocalFailure, {}, result.error};
     if (!result.ok)
         return {UpdateOutcome::DownloadFailed, {}, {}};
-    if (!QFileInfo(file).isFile())
+    if (files::kindOfPath(systemName(file)) != files::PathKind::Regular)
         return {UpdateOutcome::DownloadedFileMissing, {}, {}};
 
     // A file that cannot be read is as good as one without an entry.
-    QFile data(file);
-    if (!data.open(QIODevice::ReadOnly))
+    const std::optional<std::string> data = readFileStart(systemName(file), size_t(std::max<qint64>(0, maxBytes)));
+    if (!data)
         return {UpdateOutcome::NoEntry, {}, {}};
-    return judgeVersionData(data.read(maxBytes), ProgramTitle, VersionText());
+    return judgeVersionData(QByteArray::fromStdString(*data), ProgramTitle, VersionText());
 }
 
 } // namespace

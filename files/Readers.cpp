@@ -30,6 +30,25 @@ LogRead checkLog(const std::string& path)
     return checkLog(file, path);
 }
 
+std::optional<std::string> readFileStart(const std::string& path, size_t most)
+{
+    RegularFile file(path);
+    if (!file.isOpen())
+        return std::nullopt;
+    std::string bytes(most, '\0');
+    size_t done = 0;
+    while (done < most) {
+        const std::int64_t got = file.read(bytes.data() + done, most - done);
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        done += size_t(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
 StatusRead readStatus(const std::string& path)
 {
     StatusRead result;

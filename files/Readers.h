@@ -5,6 +5,7 @@
 #include "core/LogReader.h"
 #include "core/StatusFile.h"
 
+#include <optional>
 #include <string>
 
 namespace vrx {
@@ -17,6 +18,10 @@ LogRead streamLog(const std::string& path, const LogTextSink& sink, size_t piece
 LogRead streamLogUtf8(const std::string& path, LineEnds lineEnds, const TextBytesSink& sink,
                       size_t pieceSize = 1 << 18, LongLines longLines = LongLines::Held);
 LogRead checkLog(const std::string& path);
+
+// The first `most` bytes of a regular file (the version data a download left); nothing when
+// it is no regular file or cannot be read.
+std::optional<std::string> readFileStart(const std::string& path, size_t most);
 
 // A test status file: NotFound when no file has the name, NotRegular (with the kind) for a FIFO,
 // a device or a socket, Unreadable when it cannot be opened or read on.
