@@ -61,6 +61,7 @@ private slots:
     void noPrinterInstalled();
     void failureBeforeDialogIsQuiet();
     void printingFailureIsReported();
+    void logChangedWhilePrinting();
     void restoreFailureIsReported_data();
     void restoreFailureIsReported();
 };

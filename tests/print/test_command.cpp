@@ -6,8 +6,12 @@
 #include "tests/print/RecordingPrinter.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "tests/print/TestPrint.h"
+#include "tests/support/ChangingLog.h"
 
 #include <QtTest>
+
+#include <algorithm>
+#include <functional>
 
 using namespace vrx;
 using vrx::test::RecordingPrinter;
@@ -31,6 +35,7 @@ public:
     QStringList events;
     QList<test::PrintedDocument> documents;   // every document ended with pages on it
     QStringList jobNames;                      // and its job's name
+    std::function<void()> afterDocument;       // called as each document with pages ends
 
     QString defaultPrinterName() override
     {
@@ -68,11 +73,14 @@ private:
         {
             m_system.events << (current.isEmpty() ? QStringLiteral("end empty")
                                                   : QStringLiteral("end %1 pages").arg(current.size()));
-            if (!current.isEmpty()) {
+            const bool pages = !current.isEmpty();
+            if (pages) {
                 m_system.documents << current;
                 m_system.jobNames << jobName;
             }
             RecordingPrinter::endDoc();
+            if (pages && m_system.afterDocument)
+                m_system.afterDocument();
         }
 
     private:
@@ -351,6 +359,32 @@ void TestPrintCommand::printingFailureIsReported()
              QStringLiteral("The log could not be printed on Gone.\r\nThe printer \"Gone\" is not available."));
     QCOMPARE(platform.messages[0].title, ProgramTitle);
     QCOMPARE(platform.messages[0].buttons, MessageButtons::Ok);
+    QVERIFY(!platform.busy);
+}
+
+// The log is rewritten in place, as long as before, after the first of two copies went to the
+// printer: the second stops at the first part that no longer reads as it did and never reaches
+// the printer. The command says nothing itself: the log's owner tells the change, once.
+void TestPrintCommand::logChangedWhilePrinting()
+{
+    std::string log;
+    for (int i = 1; i <= 400; ++i)
+        log += "Test " + std::to_string(1000 + i) + " \x0F\r\n";
+    const auto bytes = std::make_shared<test::ChangingBytes>(log);
+    const DisplayLines lines = test::checkedLines(bytes);
+    test::ScriptedPlatform platform;
+    platform.printerAnswers << PrinterChoice{QStringLiteral("Lab"), 2, {}, nullptr};
+    FakePrinters printers;
+    printers.openingMakesDefault = true;
+    printers.afterDocument = [&] {
+        std::string other = log;
+        std::replace(other.begin(), other.end(), '\x0F', '\x10');
+        bytes->set(other);
+    };
+    QCOMPARE(PrintDisplay_Click(platform, nullptr, lines, printers, QStringLiteral("a.log")), PrintOutcome::LogChanged);
+    QCOMPARE(printers.documents.size(), 1);
+    QCOMPARE(printers.events, (QStringList{"open Lab", "end 9 pages", "select Office"}));
+    QVERIFY(platform.messages.isEmpty());
     QVERIFY(!platform.busy);
 }
 
