@@ -114,6 +114,62 @@ inline size_t lastOfEither(const unsigned char* p, size_t n, unsigned char a, un
     return n;
 }
 
+// The first of `starts` places i where p[i] is a or b and p[i + span] is c or d (the first and
+// the last byte of a text to find, in either case); `starts` when there is none. The bytes up to
+// p[starts - 1 + span] are read.
+inline size_t untilPair(const unsigned char* p, size_t starts, size_t span, unsigned char a, unsigned char b,
+                        unsigned char c, unsigned char d)
+{
+    size_t i = 0;
+#ifdef VRX_SCAN_SSE2
+    const __m128i va = _mm_set1_epi8(static_cast<char>(a));
+    const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
+    const __m128i vc = _mm_set1_epi8(static_cast<char>(c));
+    const __m128i vd = _mm_set1_epi8(static_cast<char>(d));
+    for (; i + 16 <= starts; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + span));
+        const __m128i first = _mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb));
+        const __m128i last = _mm_or_si128(_mm_cmpeq_epi8(y, vc), _mm_cmpeq_epi8(y, vd));
+        const int mask = _mm_movemask_epi8(_mm_and_si128(first, last));
+        if (mask)
+            return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < starts; ++i)
+        if ((p[i] == a || p[i] == b) && (p[i + span] == c || p[i + span] == d))
+            return i;
+    return starts;
+}
+
+// The same from the other side: the last of the `starts` places; `starts` when there is none.
+inline size_t lastPair(const unsigned char* p, size_t starts, size_t span, unsigned char a, unsigned char b,
+                       unsigned char c, unsigned char d)
+{
+    size_t i = starts;
+#ifdef VRX_SCAN_SSE2
+    const __m128i va = _mm_set1_epi8(static_cast<char>(a));
+    const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
+    const __m128i vc = _mm_set1_epi8(static_cast<char>(c));
+    const __m128i vd = _mm_set1_epi8(static_cast<char>(d));
+    for (; i >= 16; i -= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 16));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 16 + span));
+        const __m128i first = _mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb));
+        const __m128i last = _mm_or_si128(_mm_cmpeq_epi8(y, vc), _mm_cmpeq_epi8(y, vd));
+        const int mask = _mm_movemask_epi8(_mm_and_si128(first, last));
+        if (mask)
+            return i - 16 + 31 - static_cast<size_t>(std::countl_zero(static_cast<unsigned>(mask)));
+    }
+#endif
+    while (i > 0) {
+        --i;
+        if ((p[i] == a || p[i] == b) && (p[i + span] == c || p[i + span] == d))
+            return i;
+    }
+    return starts;
+}
+
 // How many of the first n bytes are a, and how many are b. Each match adds one to a byte's
 // counter, whose sums are taken before they can pass 255.
 inline void countTwo(const unsigned char* p, size_t n, unsigned char a, unsigned char b, size_t& as, size_t& bs)
