@@ -377,8 +377,8 @@ def main(argv):
     no_display = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
     start_failed = "vrxpv: cannot open the display \":4711\"; start it in a desktop session\n"
     for args, env, code, stream, answer in (
-            (["--version"], {}, 0, "stdout", "vrxpv 1.3\n"),
-            (["-reverse", "--version"], {}, 0, "stdout", "vrxpv 1.3\n"),
+            (["--version"], {}, 0, "stdout", "vrxpv 1.3 (Jan 2025)\n"),
+            (["-reverse", "--version"], {}, 0, "stdout", "vrxpv 1.3 (Jan 2025)\n"),
             (["--help"], {}, 0, "stdout", "Usage: vrxpv"),
             (["--bogus"], {}, 2, "stderr", "vrxpv: Unknown option"),
             (["--version=3"], {}, 2, "stderr", "vrxpv: Unexpected value after '--version'."),
