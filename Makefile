@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps deps-run deps-bench deps-package configure configure-run configure-package build run test bench
-.PHONY: package clean
+.PHONY: package screenshot clean
 .PHONY: fuzz sanitize windows windows-package windows-test
 
 all: build
@@ -88,6 +88,13 @@ windows-test: build
 package: configure-package
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target package-contents
 	cmake --build $(BUILD_DIR) --target package
+
+# The README's picture of the main window with a sample log and its test status, taken from the
+# real window by the desktop test.
+screenshot: build
+	mkdir -p docs/images
+	cd $(BUILD_DIR) && VRXPV_README_SCREENSHOT=$(CURDIR)/docs/images/main-window.png \
+	  ctest -R '^desktop$$' --output-on-failure
 
 # Every fuzz target for a fixed number of executions (fuzz/run-fuzz; FUZZ_RUNS overrides).
 FUZZ_DIR ?= build-fuzz

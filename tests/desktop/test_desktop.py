@@ -313,6 +313,10 @@ def scenario(s, desk, check, vrxlog, samples, server):
                and states.get("Clear Display/Status"), str(states))
     check.true("Show Test Status checked", any(n.checked for n in window.walk() if n.name == "Show Test Status"))
     s.screenshot("status-shown")
+    # The README's picture of the program, from the window itself (make screenshot).
+    readme_shot = os.environ.get("VRXPV_README_SCREENSHOT")
+    if readme_shot:
+        desk.window_shot(main["id"], readme_shot)
 
     # ---- message boxes of the main window ----
     desk.key("alt+v", "c")
