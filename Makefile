@@ -3,21 +3,24 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps deps-run deps-bench configure configure-run build run test bench package clean
+.PHONY: all deps deps-run deps-bench deps-package configure configure-run configure-package build run test bench
+.PHONY: package screenshot clean
 .PHONY: fuzz sanitize windows windows-package windows-test
 
 all: build
 
-# What each goal needs from Debian (scripts/install-deps run|bench|test).
+# What each goal needs from Debian (scripts/install-deps run|bench|package|test).
 deps:
 	@scripts/install-deps test
 deps-run:
 	@scripts/install-deps run
 deps-bench:
 	@scripts/install-deps bench
+deps-package:
+	@scripts/install-deps package
 
-# `make run` configures only vrxpv and vrxlog; every other goal wants the whole tree, and widens
-# a build folder that `make run` made.
+# `make run` and `make package` configure only vrxpv and vrxlog (and their package); every other
+# goal wants the whole tree, and widens a build folder that either made.
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 define configure-whole-tree
 	@grep -qs '^VRX_PROGRAMS_ONLY:BOOL=OFF$$' $(BUILD_DIR)/CMakeCache.txt || \
@@ -26,6 +29,8 @@ define configure-whole-tree
 endef
 
 configure-run: deps-run
+	@test -f $(BUILD_DIR)/build.ninja || $(CONFIGURE) -DVRX_PROGRAMS_ONLY=ON
+configure-package: deps-package
 	@test -f $(BUILD_DIR)/build.ninja || $(CONFIGURE) -DVRX_PROGRAMS_ONLY=ON
 
 configure: deps
@@ -38,11 +43,16 @@ run: configure-run
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target vrxpv vrxlog
 	$(BUILD_DIR)/shell/vrxpv
 
+# The tests print on queues of their own choosing and leave the default printer alone: the
+# user's and the machine's default is the same at the end as at the start, or the run fails.
 test: build
 	@scripts/start-cups || echo "make: CUPS is not ready; the printing tests on CUPS skip (fail under CI=true)"
+	@lpstat -d >$(BUILD_DIR)/default-printer-before 2>&1 || true
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	$(MAKE) windows-test
 	$(MAKE) sanitize
+	@lpstat -d 2>&1 | cmp -s - $(BUILD_DIR)/default-printer-before || \
+	  { echo "make: the tests changed the default printer: $$(cat $(BUILD_DIR)/default-printer-before) -> $$(lpstat -d 2>&1)"; exit 1; }
 
 bench: deps-bench
 	$(configure-whole-tree)
@@ -73,8 +83,18 @@ windows-test: build
 	JOBS=$(JOBS) scripts/windows-parts test $(WINDOWS_DIR)
 	JOBS=$(JOBS) scripts/windows-programs test $(WINDOWS_QT_DIR) $(BUILD_DIR)
 
-package: build
+# The Debian package: only the programs and what goes with them are built (a build folder that
+# `make test` widened keeps its tests, unbuilt by this).
+package: configure-package
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target package-contents
 	cmake --build $(BUILD_DIR) --target package
+
+# The README's picture of the main window with a sample log and its test status, taken from the
+# real window by the desktop test.
+screenshot: build
+	mkdir -p docs/images
+	cd $(BUILD_DIR) && VRXPV_README_SCREENSHOT=$(CURDIR)/docs/images/main-window.png \
+	  ctest -R '^desktop$$' --output-on-failure
 
 # Every fuzz target for a fixed number of executions (fuzz/run-fuzz; FUZZ_RUNS overrides).
 FUZZ_DIR ?= build-fuzz

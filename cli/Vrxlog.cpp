@@ -672,7 +672,7 @@ int runVrxlog(const QByteArrayList& arguments, std::FILE* out, std::FILE* err)
     if (isHelpWord(arguments.constFirst()) || command == QLatin1String("help"))
         return writeOut(standardOutput, vrxlogUsage(), err);
     if (command == QLatin1String("--version"))
-        return writeOut(standardOutput, QStringLiteral("vrxlog %1 (%2)\n").arg(VersionText(), ReleaseDate), err);
+        return writeOut(standardOutput, VersionLine("vrxlog"), err);
     if (command != QLatin1String("text") && command != QLatin1String("status") && command != QLatin1String("pdf"))
         return usageError(err, QStringLiteral("unknown command '%1'").arg(shownName(arguments.constFirst())));
 

@@ -10,6 +10,11 @@ std::string versionText(int major, int minor, int revision)
     return text;
 }
 
+std::string versionLine(std::string_view program)
+{
+    return std::string(program) + ' ' + versionText() + " (" + std::string(ReleaseDate) + ")\n";
+}
+
 namespace {
 
 std::string_view trimmed(std::string_view text)

@@ -27,6 +27,9 @@ std::string versionText(int major, int minor, int revision);
 // The version of this release, as shown to the user.
 inline std::string versionText() { return versionText(VersionMajor, VersionMinor, VersionRevision); }
 
+// What `--version` answers, the same for every program of the release: "vrxpv 1.3 (Jan 2025)".
+std::string versionLine(std::string_view program);
+
 // The author's e-mail address, shown in the About window and used for the mail link.
 // A placeholder in the reserved example.com domain until the author's real address is filled in.
 inline constexpr std::string_view AuthorEmail = "uri.raviz@example.com";

@@ -29,4 +29,6 @@ inline QString versionText(int major, int minor, int revision)
 
 inline QString VersionText() { return toQString(identity::versionText()); }
 
+inline QString VersionLine(std::string_view program) { return toQString(identity::versionLine(program)); }
+
 } // namespace vrx

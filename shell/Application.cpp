@@ -153,7 +153,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         line.output = usage(parser);
     } else if (parser.isSet(version)) {
         line.action = CommandLine::Action::Version;
-        line.output = QStringLiteral("vrxpv ") + VersionText() + QLatin1Char('\n');
+        line.output = VersionLine("vrxpv");
     } else if (!parser.positionalArguments().isEmpty()) {
         line.logPath = parser.positionalArguments().constFirst();
     }

@@ -475,6 +475,8 @@ private slots:
         QTest::newRow("text --help") << QStringList{"text", "--help"} << 0 << QByteArray("Usage: vrxlog text [--crlf]");
         QTest::newRow("status -h") << QStringList{"status", "-h"} << 0 << QByteArray("Usage: vrxlog status LOG...\n");
         QTest::newRow("pdf --help") << QStringList{"pdf", "--help"} << 0 << QByteArray("Usage: vrxlog pdf [--paper");
+        // Worded as vrxpv --version words it.
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << QByteArray("vrxlog 1.3 (Jan 2025)\n");
         QTest::newRow("after a log and a wrong option") << QStringList{"text", "a.log", "--bad", "--help"} << 0
                                                          << QByteArray("Usage: vrxlog text");
         QTest::newRow("after --, a log") << QStringList{"text", "--", "--help"} << 1 << QByteArray();

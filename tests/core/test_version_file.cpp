@@ -157,4 +157,5 @@ CORE_TEST(releaseVersionText)
     coretest::currentRow().clear();
     CHECK_EQ(identity::versionText(), std::string("1.3"));
     CHECK_EQ(identity::authorshipLine(), std::string("Uri Raviz, Israel, 2003 - 2025"));
+    CHECK_EQ(identity::versionLine("vrxlog"), std::string("vrxlog 1.3 (Jan 2025)\n"));
 }

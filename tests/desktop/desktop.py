@@ -168,6 +168,20 @@ class Desktop:
     def screenshot(self, path):
         self.run(["import", "-window", "root", path])
 
+    def window_shot(self, wid, path, colours=256):
+        """One window with its frame, as a small PNG of at most 256 colours (for documentation)."""
+        props = self.props(wid)
+        out = self.run(["xwininfo", "-id", wid])
+        x, y, w, h = (int(re.search(rf"{label}:\s+(-?\d+)", out).group(1))
+                      for label in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+        left, right, top, bottom = props["frame"] or [0, 0, 0, 0]
+        geometry = f"{w + left + right}x{h + top + bottom}+{max(0, x - left)}+{max(0, y - top)}"
+        shot = path + ".full.png"
+        self.run(["import", "-window", "root", shot])
+        subprocess.run(["convert", shot, "-crop", geometry, "+repage", "-dither", "None", "-colors", str(colours),
+                        "-strip", "-define", "png:compression-level=9", "PNG8:" + path], check=True, timeout=60)
+        os.remove(shot)
+
     # ---- the screen reader's view ----
 
     def application(self, name, timeout=10.0):

@@ -361,6 +361,10 @@ def scenario(s, desk, check, vrxlog, samples, server):
                and states.get("Clear Display/Status"), str(states))
     check.true("Show Test Status checked", any(n.checked for n in window.walk() if n.name == "Show Test Status"))
     s.screenshot("status-shown")
+    # The README's picture of the program, from the window itself (make screenshot).
+    readme_shot = os.environ.get("VRXPV_README_SCREENSHOT")
+    if readme_shot:
+        desk.window_shot(main["id"], readme_shot)
 
     # ---- message boxes of the main window ----
     desk.key("alt+v", "c")
@@ -425,8 +429,8 @@ def main(argv):
     no_display = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
     start_failed = "vrxpv: cannot open the display \":4711\"; start it in a desktop session\n"
     for args, env, code, stream, answer in (
-            (["--version"], {}, 0, "stdout", "vrxpv 1.3\n"),
-            (["-reverse", "--version"], {}, 0, "stdout", "vrxpv 1.3\n"),
+            (["--version"], {}, 0, "stdout", "vrxpv 1.3 (Jan 2025)\n"),
+            (["-reverse", "--version"], {}, 0, "stdout", "vrxpv 1.3 (Jan 2025)\n"),
             (["--help"], {}, 0, "stdout", "Usage: vrxpv"),
             (["--bogus"], {}, 2, "stderr", "vrxpv: Unknown option"),
             (["--version=3"], {}, 2, "stderr", "vrxpv: Unexpected value after '--version'."),

@@ -2,6 +2,7 @@
 # Builds the Debian package, unpacks it into a temporary root and checks what it installs.
 set -euo pipefail
 build=$1
+cmake --build "$build" --target package-contents >/dev/null
 cmake --build "$build" --target package >/dev/null
 deb=$(ls -t "$build"/package/vrxpv_*.deb | head -n 1)
 root=$(mktemp -d)
@@ -43,7 +44,9 @@ fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6widgets6 libqt6printsupport6 libcurl4 libcups2; do
+# The fonts: the Liberation faces the windows are laid out in, and a proportional sans-serif face
+# for menus and dialogs on a system that has no other font.
+for lib in libqt6widgets6 libqt6printsupport6 libcurl4 libcups2 fonts-liberation fonts-dejavu-core; do
   echo "$depends" | grep -q "$lib" || { echo "package does not depend on $lib"; fail=1; }
 done
 [ $fail -eq 0 ] && echo "package check passed"

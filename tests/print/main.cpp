@@ -1,6 +1,7 @@
 // Runs every test class of the printing library; fails when any of them fails.
 
 #include "tests/print/TestPrint.h"
+#include "tests/print/OwnDefaultPrinter.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -16,6 +17,9 @@ extern "C" const char* __lsan_default_suppressions()
 
 int main(int argc, char** argv)
 {
+#ifndef _WIN32
+    const vrx::test::OwnDefaultPrinter ownDefault("VRX-PDF-A");
+#endif
     QApplication app(argc, argv);
     int failures = 0;
     {

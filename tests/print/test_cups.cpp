@@ -173,7 +173,7 @@ void TestPrintCups::initTestCase()
 void TestPrintCups::selectDefaultPrinter()
 {
     DefaultGuard guard;
-    QVERIFY2(!guard.saved().isEmpty(), "no default printer (scripts/start-cups makes one)");
+    QVERIFY2(!guard.saved().isEmpty(), "no default printer (the tests name VRX-PDF-A in an lpoptions of their own)");
     const QString other = otherTestPrinter(guard.saved());
     test::ScriptedPlatform platform;
 
@@ -295,7 +295,7 @@ void TestPrintCups::twoCopiesOnAnotherPrinter()
 {
     DefaultGuard guard;
     const QString before = guard.saved();
-    QVERIFY2(!before.isEmpty(), "no default printer (scripts/start-cups makes one)");
+    QVERIFY2(!before.isEmpty(), "no default printer (the tests name VRX-PDF-A in an lpoptions of their own)");
     const QString target = otherTestPrinter(before);
 
     const QDateTime start = QDateTime::currentDateTime().addSecs(-2);

@@ -285,14 +285,14 @@ private slots:
         QTest::newRow("a name like an option after --") << QStringList{"vrxpv", "--", "-v"} << int(A::Run) << "-v" << QString();
         QTest::newRow("--help") << QStringList{"vrxpv", "--help"} << int(A::Help) << QString() << "Usage: vrxpv [options] [FILE]\n";
         QTest::newRow("-h") << QStringList{"vrxpv", "-h", "x.log"} << int(A::Help) << QString() << "Usage: vrxpv [options] [FILE]\n";
-        QTest::newRow("--version") << QStringList{"vrxpv", "--version"} << int(A::Version) << QString() << "vrxpv 1.3\n";
+        QTest::newRow("--version") << QStringList{"vrxpv", "--version"} << int(A::Version) << QString() << "vrxpv 1.3 (Jan 2025)\n";
         QTest::newRow("unknown option") << QStringList{"vrxpv", "--bogus"} << int(A::Error) << QString()
                                         << "vrxpv: Unknown option 'bogus'.\n";
         QTest::newRow("Qt's option, left to QApplication") << QStringList{"vrxpv", "-reverse"} << int(A::Run) << QString() << QString();
         QTest::newRow("Qt's option with its value") << QStringList{"vrxpv", "-platform", "xcb", "run1.log"} << int(A::Run)
                                                     << "run1.log" << QString();
         QTest::newRow("Qt's option, then --version") << QStringList{"vrxpv", "-reverse", "--version"} << int(A::Version)
-                                                     << QString() << "vrxpv 1.3\n";
+                                                     << QString() << "vrxpv 1.3 (Jan 2025)\n";
         QTest::newRow("--version=3") << QStringList{"vrxpv", "--version=3"} << int(A::Error) << QString()
                                      << "vrxpv: Unexpected value after '--version'.\n";
         QTest::newRow("--help=x") << QStringList{"vrxpv", "--help=x"} << int(A::Error) << QString()

@@ -1,20 +1,25 @@
 #!/usr/bin/python3
 """The Windows programs under Wine, on an X server of their own, looked at from outside.
 
-In a Wine prefix of its own: the installer runs silently and puts the programs, the Start-menu
-entry and the "Open With" entry where it says; vrxlog.exe gives byte for byte what the Linux
-vrxlog gives on the same logs (text, status, and the PDF's pages as text); vrxpv.exe shows a log
-with its caption, text and counters; prints through Wine's printers (the CUPS queues) with the
-default printer as it was; checks for an update against a loopback server; keeps its setting
-in the registry; the uninstaller removes everything but that setting. Screenshots go into the
-work folder. Exit 0 passed, 1 failed, 77 skipped (a tool missing, not allowed under CI=true).
+In a Wine prefix of its own: the zip and the installer hold the programs with the DLLs, plugins
+and licences laid out for them; the installer runs silently and puts all of it, the Start-menu
+entries and the "Open With" entry where it says; the programs load Qt and the run time from
+their own folder, and every DLL shipped is one they load; vrxlog.exe gives byte for byte what the
+Linux vrxlog gives on the same logs (text, status, and the PDF's pages as text); vrxpv.exe shows
+a log with its caption, text and counters; prints through Wine's printers (the CUPS queues, with
+a default of the prefix's own) and leaves the default printer as it was, Wine's and the
+machine's; checks for an update against a loopback server; keeps its setting in the registry;
+the uninstaller removes everything but that setting. Screenshots go into the work folder. Exit 0
+passed, 1 failed, 77 skipped (a tool missing, not allowed under CI=true).
 
-Usage: test_windows.py --setup SETUP.exe --zip ZIP --vrxlog-linux VRXLOG --samples DIR --work DIR
+Usage: test_windows.py --setup SETUP.exe --zip ZIP --stage DIR --vrxlog-linux VRXLOG --samples DIR --work DIR
+(DIR after --stage: the programs' folder as scripts/windows-deploy laid it out)
 """
 
 import argparse
 import glob
 import os
+import pwd
 import re
 import shutil
 import subprocess
@@ -32,6 +37,10 @@ ABOUT = "About " + TITLE
 INSTALL_DIR = "Program Files/VRX PV"
 SETTINGS_KEY = r"HKCU\Software\VB and VBA Program Settings\Zero & Vevod  Uri Raviz\Settings"
 DEVICE_KEY = r"HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows"
+START_MENU = f"ProgramData/Microsoft/Windows/Start Menu/Programs/{TITLE}"
+# The queues of scripts/start-cups. The prefix takes the first as its default printer, whatever
+# the machine's or the user's default is (CUPS gives LPDEST precedence over both).
+QUEUES = ["VRX-PDF-A", "VRX-PDF-B", "VRX-PDF-C"]
 TOOLS = ["Xvfb", "openbox", "xprop", "xdotool", "import", "xclip", "pdftotext", "tesseract", "lpstat"]
 
 
@@ -43,7 +52,8 @@ class Wine:
         self.server = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
         self.env = dict(display_env)
         self.env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINELOADER=self.wine,
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
+                        WINEDLLOVERRIDES="mscoree,mshtml=", LPDEST=QUEUES[0])
+        self.env.pop("PRINTER", None)
         self.prefix = prefix
         subprocess.run([self.wine, "wineboot", "-i"], env=self.env, capture_output=True, timeout=300)
         # A program that crashes ends at once instead of waiting behind Wine's crash dialog.
@@ -57,9 +67,9 @@ class Wine:
     def run(self, argv, timeout=120, **kwargs):
         return subprocess.run([self.wine, *argv], env=self.env, capture_output=True, timeout=timeout, **kwargs)
 
-    def start(self, argv, env=None, **kwargs):
+    def start(self, argv, env=None, stderr=subprocess.DEVNULL, **kwargs):
         return subprocess.Popen([self.wine, *argv], env=env or self.env, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL, **kwargs)
+                                stderr=stderr, **kwargs)
 
     def wait(self, timeout=120):
         """Waits for every program of the prefix to end; false (and they are ended) after timeout."""
@@ -87,17 +97,70 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def drive_c_path(path):
+    """A path under the prefix's drive C: as Windows names it, as a user starts a program there
+    (Wine started with a Linux path would name the program, and the DLLs beside it, by Z:)."""
+    return "C:\\" + path.replace("/", "\\")
+
+
 # ---- the installer ----
 
-def check_installer(wine, check, setup):
+def files_in(folder):
+    return sorted(os.path.relpath(os.path.join(root, name), folder).replace(os.sep, "/")
+                  for root, _, names in os.walk(folder) for name in names)
+
+
+def check_layout(check, stage, zip_path):
+    """The programs' folder as laid out, and the zip holding exactly that."""
+    shipped = files_in(stage)
+    for name in ("vrxpv.exe", "vrxlog.exe", "qt.conf", "Qt6Core.dll", "Qt6Gui.dll", "Qt6Widgets.dll",
+                 "Qt6PrintSupport.dll", "platforms/qwindows.dll", "styles/qwindowsvistastyle.dll",
+                 "licences/README.txt", "licences/Qt-LGPL-3.0.txt", "licences/GPL-3.0.txt",
+                 "licences/Qt-third-party.txt", "licences/curl.txt", "licences/MinGW-w64-runtime.txt"):
+        check.true(f"shipped: {name}", name in shipped, str(shipped))
+    with zipfile.ZipFile(zip_path) as archive:
+        check.equal("the zip holds the programs' folder as laid out", sorted(archive.namelist()), shipped)
+    notices = open(os.path.join(stage, "licences", "Qt-third-party.txt"), encoding="utf-8").read()
+    for part in ("HarfBuzz", "PCRE2", "zlib", "Freetype", "LibPNG", "double-conversion", "MD4C"):
+        check.true(f"Qt's third-party notices name {part}", part.lower() in notices.lower())
+    check.true("Qt's third-party notices leave out what is not built for Windows",
+               "xcb" not in notices.lower() and "Vulkan Memory Allocator" not in notices, "")
+    return shipped
+
+
+def check_unzipped(wine, check, zip_path, samples, work):
+    """The zip unpacked into a folder of the user's choosing: vrxlog.exe draws a PDF there with
+    Qt and its plugin from that folder."""
+    where = "users/Public/Documents/vrxpv 1.3 from the zip"
+    folder = wine.drive_c(where)
+    shutil.rmtree(folder, ignore_errors=True)
+    with zipfile.ZipFile(zip_path) as archive:
+        archive.extractall(folder)
+    pdf = os.path.join(work, "from-zip.pdf")
+    trace = os.path.join(work, "unzipped-loaddll.txt")
+    with open(trace, "wb") as out:
+        result = subprocess.run([wine.wine, drive_c_path(where + "/vrxlog.exe"), "pdf", "-o", windows_path(pdf),
+                                 windows_path(os.path.join(samples, "scope-fail.log"))],
+                                env=dict(wine.env, WINEDEBUG="+loaddll"),
+                                stdout=subprocess.DEVNULL, stderr=out, timeout=120)
+    check.equal("vrxlog.exe from the unpacked zip: exit status", result.returncode, 0)
+    check.true("vrxlog.exe from the unpacked zip: the PDF's page", "Page 1 of 1" in (pdf_text(pdf) if os.path.exists(pdf) else ""))
+    own = drive_c_path(where).lower() + "\\"
+    loaded = loaded_dlls(trace)
+    for name in ("qt6core.dll", "qt6gui.dll", "platforms\\qwindows.dll"):
+        check.true(f"vrxlog.exe from the unpacked zip loads its own {name}", own + name in loaded, str(sorted(loaded)))
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def check_installer(wine, check, setup, shipped):
     result = wine.run([setup, "/S", "/VRXLOG"], timeout=300)
     wine.wait()
     check.equal("installer exit status", result.returncode, 0)
     folder = wine.drive_c(INSTALL_DIR)
-    for name in ("vrxpv.exe", "vrxlog.exe", "uninstall.exe"):
-        check.true(f"installed {INSTALL_DIR}/{name}", os.path.isfile(os.path.join(folder, name)))
-    shortcut = wine.drive_c(f"ProgramData/Microsoft/Windows/Start Menu/Programs/{TITLE}.lnk")
-    check.true("Start-menu entry", os.path.isfile(shortcut), shortcut)
+    check.equal(f"installed into {INSTALL_DIR}", files_in(folder), sorted(shipped + ["uninstall.exe"]))
+    for name in (f"{TITLE}.lnk", "Licences.lnk"):
+        shortcut = wine.drive_c(f"{START_MENU}/{name}")
+        check.true(f"Start menu: {name}", os.path.isfile(shortcut), shortcut)
     check.true("Open With lists the program for .log files",
                wine.reg_key_exists(r"HKLM\Software\Classes\.log\OpenWithProgids")
                and wine.reg_value(r"HKLM\Software\Classes\.log\OpenWithProgids", "VRXPV.LogFile") is not None)
@@ -111,7 +174,8 @@ def check_uninstaller(wine, check, folder):
     wine.wait()
     check.equal("uninstaller exit status", result.returncode, 0)
     check.true("the uninstaller removes the program folder", not os.path.exists(folder),
-               str(os.listdir(folder)) if os.path.isdir(folder) else "")
+               str(files_in(folder)) if os.path.isdir(folder) else "")
+    check.true("the uninstaller removes the Start-menu folder", not os.path.exists(wine.drive_c(START_MENU)))
     check.true("the uninstaller removes the Open With entry",
                wine.reg_value(r"HKLM\Software\Classes\.log\OpenWithProgids", "VRXPV.LogFile") is None)
     check.true("the uninstaller keeps the user's setting",
@@ -157,10 +221,13 @@ def check_vrxlog(wine, check, vrxlog_exe, vrxlog_linux, samples, corpus, work):
         pages = {}
         for side, program in (("linux", [vrxlog_linux]), ("windows", [wine.wine, vrxlog_exe])):
             pdf = os.path.join(work, f"{side}-{log}.pdf")
-            env = wine.env if side == "windows" else None
+            env = dict(wine.env, WINEDEBUG="+loaddll") if side == "windows" else None
             result = subprocess.run([*program, "pdf", "-o", pdf, log], cwd=folder, env=env,
                                     capture_output=True, timeout=120)
             check.equal(f"vrxlog pdf {log} on {side}: exit status", result.returncode, 0)
+            if side == "windows":
+                with open(os.path.join(work, "vrxlog-loaddll.txt"), "ab") as trace:
+                    trace.write(result.stderr)
             pages[side] = pdf_text(pdf) if os.path.exists(pdf) else None
         check.true(f"vrxlog pdf {log}: the same pages as text", pages["windows"] == pages["linux"] and pages["linux"],
                    first_difference((pages["linux"] or "").encode(), (pages["windows"] or "").encode()))
@@ -247,8 +314,13 @@ def check_window(desk, wine, check, exe, samples, work, linux_text):
     log = os.path.join(log_folder, "scope-fail.log")
     # An absolute path with a drive letter, from another working folder.
     program = Program(desk, wine, None, work)
-    program.proc = wine.start([exe, windows_path(log)], cwd=work)
+    # Wine tells each DLL the program loads, and from where.
+    program.loaded = os.path.join(work, "vrxpv-loaddll.txt")
+    started = time.monotonic()
+    program.proc = wine.start([exe, windows_path(log)], cwd=work, env=dict(wine.env, WINEDEBUG="+loaddll"),
+                              stderr=open(program.loaded, "w"))
     main = desk.window_named(CAPTION, timeout=60)
+    print(f"test_windows: vrxpv.exe showed its window {time.monotonic() - started:.1f} s after it was started")
     check.equal("main window title (xprop)", main["name"], CAPTION)
     check.true("main window has no maximize button", "_NET_WM_ACTION_MAXIMIZE_HORZ" not in main["actions"],
                str(main["actions"]))
@@ -275,24 +347,47 @@ def check_window(desk, wine, check, exe, samples, work, linux_text):
     return program, main
 
 
+def loaded_dlls(trace):
+    """The DLLs a program loaded, from Wine's loaddll trace: lower-case Windows paths."""
+    found = re.findall(r'Loaded L"(.*?)" at \S+: native', open(trace, encoding="utf-8", errors="replace").read())
+    return {path.replace("\\\\", "\\").lower() for path in found}
+
+
+def check_own_dlls(check, traces, shipped):
+    """Every DLL of Qt and of the run time comes from the program's own folder, never from the
+    machine that built it; every DLL shipped is one the programs load."""
+    own = drive_c_path(INSTALL_DIR).lower() + "\\"
+    loaded = set().union(*(loaded_dlls(t) for t in traces))
+    foreign = sorted(p for p in loaded if not p.startswith(own) and not p.startswith("c:\\windows\\"))
+    check.true("the programs load no DLL from outside their folder and Windows", not foreign, str(foreign))
+    wanted = {own + name.replace("/", "\\").lower() for name in shipped if name.lower().endswith(".dll")}
+    check.true("the programs load every DLL shipped", wanted <= loaded, str(sorted(wanted - loaded)))
+    for name in ("qt6core.dll", "platforms\\qwindows.dll", "styles\\qwindowsvistastyle.dll"):
+        check.true(f"{name} loaded from the program's folder", own + name in loaded, str(sorted(loaded)))
+
+
+def machine_default_printer():
+    """The default printer as the user running the tests has it (lpstat -d)."""
+    return subprocess.run(["lpstat", "-d"], capture_output=True, text=True).stdout.strip()
+
+
 def queue_jobs(queue):
     out = subprocess.run(["lpstat", "-W", "completed", "-o", queue], capture_output=True, text=True).stdout
     return set(re.findall(r"^" + re.escape(queue) + r"-(\d+)", out, re.M))
 
 
 def check_print(desk, wine, check, program, main, work):
-    """File > Print to the queue after the default one: the job arrives there as a PDF with
-    the printed layout, and Wine's default printer is the one it was before."""
+    """File > Print to the queue after the prefix's default one: the job arrives there as a PDF
+    with the printed layout, and Wine's default printer is the one it was before."""
     before = wine.reg_value(DEVICE_KEY, "Device")
-    queues = ["VRX-PDF-A", "VRX-PDF-B", "VRX-PDF-C"]
-    default = (before or "").split(",")[0]
-    check.true("Wine has a CUPS queue as its default printer", default in queues, before)
-    if default not in queues:
+    check.equal("the prefix's own default printer", (before or "").split(",")[0], QUEUES[0])
+    if not (before or "").startswith(QUEUES[0] + ","):
         return
-    # The dialog lists the queues in order: Down picks the next one, Up the one before the last.
-    other, key = (queues[1], "Down") if default == queues[0] else (queues[queues.index(default) - 1], "Up")
+    # The dialog lists the queues by name: Down picks the next one.
+    other, key = QUEUES[1], "Down"
     jobs_before = queue_jobs(other)
-    pdf_dir = os.path.expanduser("~/PDF")
+    # cups-pdf writes into the home folder the user database names, whatever HOME says.
+    pdf_dir = os.path.join(pwd.getpwuid(os.getuid()).pw_dir, "PDF")
     old = set(glob.glob(os.path.join(pdf_dir, "*.pdf")))
     desk.run(["xdotool", "windowactivate", "--sync", main["id"]])
     desk.key("alt+f")
@@ -353,7 +448,7 @@ def check_update(desk, wine, check, exe, work):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--setup", "--zip", "--vrxlog-linux", "--samples", "--work"):
+    for option in ("--setup", "--zip", "--stage", "--vrxlog-linux", "--samples", "--work"):
         parser.add_argument(option, required=True)
     args = parser.parse_args()
 
@@ -366,16 +461,17 @@ def main():
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     check = Check()
+    default_printer = machine_default_printer()
     desk = Desktop(work)
     wine = None
     try:
         wine = Wine(os.path.join(work, "prefix"), desk.env)
-        with zipfile.ZipFile(args.zip) as archive:
-            check.equal("the zip holds the two programs", sorted(archive.namelist()), ["vrxlog.exe", "vrxpv.exe"])
-        folder = check_installer(wine, check, os.path.abspath(args.setup))
-        exe = os.path.join(folder, "vrxpv.exe")
+        shipped = check_layout(check, args.stage, args.zip)
+        check_unzipped(wine, check, args.zip, os.path.abspath(args.samples), work)
+        folder = check_installer(wine, check, os.path.abspath(args.setup), shipped)
+        exe = drive_c_path(INSTALL_DIR + "/vrxpv.exe")
         corpus = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "fuzz", "corpus", "log_reader")
-        check_vrxlog(wine, check, os.path.join(folder, "vrxlog.exe"), os.path.abspath(args.vrxlog_linux),
+        check_vrxlog(wine, check, drive_c_path(INSTALL_DIR + "/vrxlog.exe"), os.path.abspath(args.vrxlog_linux),
                      os.path.abspath(args.samples), corpus, work)
         linux_text = subprocess.run([args.vrxlog_linux, "text", os.path.join(args.samples, "scope-fail.log")],
                                     capture_output=True, text=True).stdout
@@ -391,6 +487,7 @@ def main():
             check.true("File > Exit closes the window", False)
             desk.key("Escape", "alt+F4")
         check.true("vrxpv.exe ends after Exit", wine.wait(30))
+        check_own_dlls(check, [program.loaded, os.path.join(work, "vrxlog-loaddll.txt")], shipped)
         check.true("the folder of the log is kept in the registry",
                    (wine.reg_value(SETTINGS_KEY, "DefaultPath") or "").endswith("\\logs"),
                    str(wine.reg_value(SETTINGS_KEY, "DefaultPath")))
@@ -405,6 +502,7 @@ def main():
         if wine:
             wine.close()
         desk.close()
+    check.equal("the machine's default printer after the test", machine_default_printer(), default_printer)
     for failure in check.failures:
         print("FAIL: " + failure)
     print(f"test_windows: {'failed' if check.failures else 'passed'}; screenshots in {work}")
