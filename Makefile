@@ -66,8 +66,9 @@ clean:
 # Windows. The parts that need no Qt (the core and the Windows default-printer code) are
 # cross-built with MinGW-w64 as console programs, their tests run under Wine in a prefix of their
 # own ($(WINDOWS_DIR)/wineprefix). The programs themselves (vrxpv.exe, vrxlog.exe) are
-# cross-built against a static Qt made from Debian's qt6-base source (scripts/build-qt-windows,
-# kept in ~/.cache/vrxpv), packed into an NSIS installer and a zip, and tested under Wine on an
+# cross-built against Qt as DLLs, made from Debian's qt6-base source (scripts/build-qt-windows,
+# kept in ~/.cache/vrxpv), laid out with those DLLs and the licences, packed into an NSIS
+# installer and a zip, and tested under Wine on an
 # X server of their own (tests/windows). Each step says what is missing and skips without the
 # cross compiler, Wine or NSIS, failing instead under CI=true.
 WINDOWS_DIR ?= build-windows

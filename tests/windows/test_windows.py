@@ -6,7 +6,8 @@ and licences laid out for them; the installer runs silently and puts all of it, 
 entries and the "Open With" entry where it says; the programs load Qt and the run time from
 their own folder, and every DLL shipped is one they load; vrxlog.exe gives byte for byte what the
 Linux vrxlog gives on the same logs (text, status, and the PDF's pages as text); vrxpv.exe shows
-a log with its caption, text and counters; prints through Wine's printers (the CUPS queues, with
+a log with its caption, text and counters, follows it as it grows, goes to its first failure
+with F8 and tells a rewrite under it; prints through Wine's printers (the CUPS queues, with
 a default of the prefix's own) and leaves the default printer as it was, Wine's and the
 machine's; checks for an update against a loopback server; keeps its setting in the registry;
 the uninstaller removes everything but that setting. Screenshots go into the work folder. Exit 0
@@ -347,6 +348,60 @@ def check_window(desk, wine, check, exe, samples, work, linux_text):
     return program, main
 
 
+def check_follow(desk, check, program, main, log, vrxlog_linux):
+    """A log that a test writes while the window shows it: the line added (its line end written
+    apart) shows with no question; F8 selects the first failed line; rewritten in place
+    afterwards, every line as long and its time put back, the change is told (the change time
+    says it) and the window keeps the log as it was read."""
+    added = b"Test 99 \x04\x01#9.9\x05 \x03 \x0e 5.0\x05 \x01\"\x10\r\n"
+    with open(log, "ab") as f:
+        f.write(added[:-2])
+        f.flush()
+        time.sleep(0.4)
+        f.write(added[-2:])
+    expected = subprocess.run([vrxlog_linux, "text", log], capture_output=True, text=True).stdout.rstrip("\n")
+    desk.run(["xdotool", "windowactivate", "--sync", main["id"]])
+
+    def copied():
+        desk.key("ctrl+a", "ctrl+c")
+        time.sleep(0.3)
+        text = clipboard(desk).replace("\r\n", "\n").rstrip("\n")
+        return text if text == expected else None
+    try:
+        wait_for("the line added shown (Select All, Copy)", copied, 10, 0.5)
+        check.true("a log grown while shown: the line added shows", True)
+    except AssertionError as error:
+        check.true("a log grown while shown: the line added shows", False, str(error))
+    names = [desk.props(w)["name"] for w in desk.windows()]
+    check.equal("a log grown while shown: no message", [n for n in names if n != CAPTION], [])
+
+    desk.key("ctrl+Home", "F8", "ctrl+c")
+    time.sleep(0.5)
+    failed = next(line for line in expected.split("\n") if re.search(r"\bFAIL\b", line))
+    check.equal("F8: the first failed line selected", clipboard(desk).rstrip("\r\n"), failed)
+    program.screenshot("f8-first-failure")
+
+    before = os.stat(log)
+    with open(log, "r+b") as f:
+        data = f.read()
+        f.seek(0)
+        f.write(data.replace(b"\x0f", b"\x10"))
+    os.utime(log, ns=(before.st_atime_ns, before.st_mtime_ns))
+    try:
+        message = desk.window_named(TITLE, timeout=15)
+    except AssertionError as error:
+        check.true("a log rewritten as long, its time put back: the change told", False, str(error))
+        return
+    program.screenshot("rewritten-told")
+    desk.key("n")
+    desk.gone(message["id"])
+    desk.run(["xdotool", "windowactivate", "--sync", main["id"]])
+    desk.key("ctrl+a", "ctrl+c")
+    time.sleep(0.5)
+    check.true("a log rewritten under the window: Copy gives the log as it was read",
+               clipboard(desk).replace("\r\n", "\n").rstrip("\n") == expected)
+
+
 def loaded_dlls(trace):
     """The DLLs a program loaded, from Wine's loaddll trace: lower-case Windows paths."""
     found = re.findall(r'Loaded L"(.*?)" at \S+: native', open(trace, encoding="utf-8", errors="replace").read())
@@ -476,6 +531,8 @@ def main():
         linux_text = subprocess.run([args.vrxlog_linux, "text", os.path.join(args.samples, "scope-fail.log")],
                                     capture_output=True, text=True).stdout
         program, main_window = check_window(desk, wine, check, exe, os.path.abspath(args.samples), work, linux_text)
+        check_follow(desk, check, program, main_window, os.path.join(work, "logs", "scope-fail.log"),
+                     os.path.abspath(args.vrxlog_linux))
         check_print(desk, wine, check, program, main_window, work)
         desk.run(["xdotool", "windowactivate", "--sync", main_window["id"]])
         desk.key("alt+f")
