@@ -1,5 +1,9 @@
 #include "platform/QtPlatform.h"
 
+#ifdef Q_OS_WIN
+#include "platform/WindowsPrintDialog.h"
+#endif
+
 #include "platform/Download.h"
 #include "platform/NativePath.h"
 #include "platform/Twips.h"
@@ -104,10 +108,12 @@ bool QtPlatform::printerInstalled()
 
 std::optional<PrinterChoice> QtPlatform::printerDialog(QWidget* parent, const PrinterDialogRequest& request)
 {
+#ifdef Q_OS_WIN
+    return windowsPrinterDialog(parent, request);
+#else
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
     printer->setCopyCount(request.copies);
-    // Each copy is printed as a document of its own, so copies always come out collated: where
-    // the dialog cannot leave the box out (Windows), it is shown checked.
+    // Each copy is printed as a document of its own, so copies always come out collated.
     printer->setCollateCopies(true);
     const int lastPage = int(std::clamp<qint64>(request.pageCount, 1, INT_MAX - 1));
     printer->setFromTo(1, lastPage);
@@ -143,6 +149,7 @@ std::optional<PrinterChoice> QtPlatform::printerDialog(QWidget* parent, const Pr
     }
     choice.printer = std::move(printer);
     return choice;
+#endif
 }
 
 static QSettings settingsStore(const QString& appName)

@@ -7,7 +7,8 @@ entries and the "Open With" entry where it says; the programs load Qt and the ru
 their own folder, and every DLL shipped is one they load; vrxlog.exe gives byte for byte what the
 Linux vrxlog gives on the same logs (text, status, and the PDF's pages as text); vrxpv.exe shows
 a log with its caption, text and counters, follows it as it grows, goes to its first failure
-with F8 and tells a rewrite under it; prints through Wine's printers (the CUPS queues, with
+with F8 and tells a rewrite under it; prints the pages chosen in Windows' print dialog, and
+nothing, with a message, for a range that counts down; prints through Wine's printers (the CUPS queues, with
 a default of the prefix's own) and leaves the default printer as it was, Wine's and the
 machine's; checks for an update against a loopback server; keeps its setting in the registry;
 the uninstaller removes everything but that setting. Screenshots go into the work folder. Exit 0
@@ -42,7 +43,7 @@ START_MENU = f"ProgramData/Microsoft/Windows/Start Menu/Programs/{TITLE}"
 # The queues of scripts/start-cups. The prefix takes the first as its default printer, whatever
 # the machine's or the user's default is (CUPS gives LPDEST precedence over both).
 QUEUES = ["VRX-PDF-A", "VRX-PDF-B", "VRX-PDF-C"]
-TOOLS = ["Xvfb", "openbox", "xprop", "xdotool", "import", "xclip", "pdftotext", "tesseract", "lpstat"]
+TOOLS = ["Xvfb", "openbox", "xprop", "xdotool", "import", "xclip", "pdftotext", "pdfinfo", "tesseract", "lpstat"]
 
 
 class Wine:
@@ -471,6 +472,74 @@ def check_print(desk, wine, check, program, main, work):
     check.equal("Wine's default printer after printing on another", after, before)
 
 
+def check_page_range(desk, wine, check, exe, work):
+    """Pages chosen in Windows' print dialog (Wine's): a range that counts down prints nothing and
+    the program says so; pages 2 to 3 of a 4-page log print those two."""
+    log = os.path.join(work, "logs", "four.log")
+    with open(log, "wb") as f:
+        f.write(b"".join(b"Line %d \x0f\r\n" % i for i in range(1, 4 * 48 + 1)))
+    with open(log[:-3] + "tst", "wb") as f:
+        f.write(b"1\r\n")
+    program = Program(desk, wine, None, work)
+    program.proc = wine.start([exe, windows_path(log)], cwd=work)
+    main = desk.window_named(CAPTION, timeout=60)
+    time.sleep(5)
+    pdf_dir = os.path.join(pwd.getpwuid(os.getuid()).pw_dir, "PDF")
+    for first, last, pages in (("3", "1", 0), ("2", "3", 2)):
+        old = set(glob.glob(os.path.join(pdf_dir, "*.pdf")))
+        jobs_before = queue_jobs(QUEUES[0])
+        desk.run(["xdotool", "windowactivate", "--sync", main["id"]])
+        desk.key("alt+f")
+        desk.key("p")
+        dialog = desk.window_named("Print", timeout=20)
+        time.sleep(1)
+
+        def click(x, y, times=1):
+            desk.run(["xdotool", "mousemove", "--window", dialog["id"], str(x), str(y), "click", "--repeat",
+                      str(times), "1"])
+            time.sleep(0.2)
+        # Pages, from, to, where the dialog has them.
+        click(30, 191)
+        click(129, 191, 2)
+        desk.key("ctrl+a", "BackSpace")
+        desk.type(first)
+        click(199, 191, 2)
+        desk.key("ctrl+a", "BackSpace")
+        desk.type(last)
+        program.screenshot(f"pages-{first}-{last}")
+        desk.key("Return")
+        desk.gone(dialog["id"], timeout=20)
+        if pages == 0:
+            try:
+                box = desk.window_named(TITLE, timeout=15)
+                program.screenshot(f"pages-{first}-{last}-told")
+                desk.key("Return")
+                desk.gone(box["id"])
+                check.true(f"pages {first} to {last}: the program says so", True)
+            except AssertionError as error:
+                check.true(f"pages {first} to {last}: the program says so", False, str(error))
+            time.sleep(3)
+            check.equal(f"pages {first} to {last}: nothing printed",
+                        sorted(set(glob.glob(os.path.join(pdf_dir, "*.pdf"))) - old), [])
+            continue
+        try:
+            # The job done, so that its PDF is whole.
+            new = wait_for(f"pages {first} to {last} in ~/PDF",
+                           lambda: (queue_jobs(QUEUES[0]) - jobs_before
+                                    and sorted(set(glob.glob(os.path.join(pdf_dir, "*.pdf"))) - old)) or None, 90)
+        except AssertionError as error:
+            check.true(f"pages {first} to {last} printed", False, str(error))
+            continue
+        info = subprocess.run(["pdfinfo", new[0]], capture_output=True, text=True).stdout
+        check.true(f"pages {first} to {last}: two pages printed", re.search(r"^Pages:\s+2$", info, re.M) is not None,
+                   info)
+    desk.run(["xdotool", "windowactivate", "--sync", main["id"]])
+    desk.key("alt+f")
+    time.sleep(0.5)
+    desk.key("e")
+    check.true("vrxpv.exe ends after Exit", wine.wait(30))
+
+
 def check_update(desk, wine, check, exe, work):
     server = VersionServer(f"{TITLE}: 9.9\n")
     try:
@@ -550,6 +619,7 @@ def main():
                    str(wine.reg_value(SETTINGS_KEY, "DefaultPath")))
         check_update(desk, wine, check, exe, work)
         wine.wait()
+        check_page_range(desk, wine, check, exe, work)
         check_uninstaller(wine, check, folder)
     except Exception:
         check.failures.append("the test stopped: " + traceback.format_exc())
