@@ -72,48 +72,6 @@ inline size_t untilHighOrCr(const unsigned char* p, size_t n)
     return n;
 }
 
-// First byte that is a or b (a letter in either case).
-inline size_t untilEither(const unsigned char* p, size_t n, unsigned char a, unsigned char b)
-{
-    size_t i = 0;
-#ifdef VRX_SCAN_SSE2
-    const __m128i va = _mm_set1_epi8(static_cast<char>(a));
-    const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
-    for (; i + 16 <= n; i += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)));
-        if (mask)
-            return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(mask)));
-    }
-#endif
-    for (; i < n; ++i)
-        if (p[i] == a || p[i] == b)
-            return i;
-    return n;
-}
-
-// The last of the first n bytes that is a or b; n when there is none.
-inline size_t lastOfEither(const unsigned char* p, size_t n, unsigned char a, unsigned char b)
-{
-    size_t i = n;
-#ifdef VRX_SCAN_SSE2
-    const __m128i va = _mm_set1_epi8(static_cast<char>(a));
-    const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
-    for (; i >= 16; i -= 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 16));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)));
-        if (mask)
-            return i - 16 + 31 - static_cast<size_t>(std::countl_zero(static_cast<unsigned>(mask)));
-    }
-#endif
-    while (i > 0) {
-        --i;
-        if (p[i] == a || p[i] == b)
-            return i;
-    }
-    return n;
-}
-
 // The first of `starts` places i where p[i] is a or b and p[i + span] is c or d (the first and
 // the last byte of a text to find, in either case); `starts` when there is none. The bytes up to
 // p[starts - 1 + span] are read.

@@ -85,48 +85,9 @@ bool matchesAt(const unsigned char* p, const std::string& needle, const ByteTabl
     return true;
 }
 
-// A short text is found by a quick scan for its first byte in either case, each find
-// checked in full.
-std::optional<size_t> scanDown(const unsigned char* hay, size_t n, size_t from, const std::string& needle,
-                               const Comparison& how)
-{
-    const size_t m = needle.size();
-    if (m > n || from > n - m)
-        return std::nullopt;
-    const size_t starts = n - m + 1; // places where a match fits
-    const auto a = static_cast<unsigned char>(needle[0]);
-    const unsigned char b = how.other[a];
-    for (size_t pos = from; pos < starts; ++pos) {
-        pos += scan::untilEither(hay + pos, starts - pos, a, b);
-        if (pos == starts)
-            break;
-        if (matchesAt(hay + pos, needle, how.fold))
-            return pos;
-    }
-    return std::nullopt;
-}
-
-std::optional<size_t> scanUp(const unsigned char* hay, size_t end, const std::string& needle, const Comparison& how)
-{
-    const size_t m = needle.size();
-    if (m > end)
-        return std::nullopt;
-    const auto a = static_cast<unsigned char>(needle[0]);
-    const unsigned char b = how.other[a];
-    for (size_t starts = end - m + 1; starts > 0;) {
-        const size_t pos = scan::lastOfEither(hay, starts, a, b);
-        if (pos == starts)
-            break;
-        if (matchesAt(hay + pos, needle, how.fold))
-            return pos;
-        starts = pos;
-    }
-    return std::nullopt;
-}
-
-// A text of two bytes or more is found by a quick scan for places where its first and its last
-// byte (in either case) stand at its distance, each such place checked in full: few places pass
-// both in a log, whatever the text.
+// A text is found by a quick scan for places where its first and its last byte (in either case)
+// stand at its distance, each such place checked in full: few places pass both in a log,
+// whatever the text.
 std::optional<size_t> pairDown(const unsigned char* hay, size_t n, size_t from, const std::string& needle,
                                const Comparison& how)
 {
@@ -222,11 +183,8 @@ std::optional<size_t> findInDisplayText(std::string_view bytes, const QString& t
         return std::nullopt;
     const auto* hay = reinterpret_cast<const unsigned char*>(bytes.data());
     from = std::min(from, bytes.size());
-    // A scan for the first byte, or for the first and the last, runs sixteen bytes a step;
-    // Horspool's steps are as long as the text at best, and serve where more than two bytes fold
-    // alike.
-    if (needle->size() == 1 && how.pairsOnly)
-        return down ? scanDown(hay, bytes.size(), from, *needle, how) : scanUp(hay, from, *needle, how);
+    // A scan for the first and the last byte runs sixteen places a step; Horspool's steps are as
+    // long as the text at best, and serve where more than two bytes fold alike.
     if (how.pairsOnly)
         return down ? pairDown(hay, bytes.size(), from, *needle, how) : pairUp(hay, from, *needle, how);
     return down ? searchDown(hay, bytes.size(), from, *needle, how.fold) : searchUp(hay, from, *needle, how.fold);
