@@ -32,8 +32,8 @@ scale = runpy.run_path(os.path.join(HERE, "scale-table.py"))
 tools = runpy.run_path(os.path.join(HERE, "compare-tools.py"))
 Desktop, missing_tools, wait_for = scale["Desktop"], scale["missing_tools"], scale["wait_for"]
 Screen, Sampler, Pinger = scale["Screen"], scale["Sampler"], scale["Pinger"]
-splash_and_main, click_on, wait_idle = scale["splash_and_main"], scale["click_on"], scale["wait_idle"]
-private_env, status_kib = scale["private_env"], scale["status_kib"]
+start_vrxpv, click_on, wait_idle = scale["start_vrxpv"], scale["click_on"], scale["wait_idle"]
+status_kib = scale["status_kib"]
 
 SIZES = {"10MB": 10 * 1000 * 1000, "1GB": 1000 * 1000 * 1000}
 # Display's area in the main window's client area.
@@ -77,11 +77,7 @@ def measure(vrxpv, log, tmp):
     proc = None
     try:
         screen = Screen(desk.display)
-        env = private_env(desk, tmp)
-        env["QT_ACCESSIBILITY"] = "0"
-        proc = subprocess.Popen([vrxpv, log], env=env, stdout=subprocess.DEVNULL,
-                                stderr=open(os.path.join(tmp, "vrxpv.stderr"), "a"))
-        splash, main = splash_and_main(screen, proc)
+        proc, splash, main = start_vrxpv(desk, screen, vrxpv, log, tmp)
         wait_idle(proc.pid, click_on(screen, splash), timeout=600)
         desk.run(["xdotool", "windowactivate", "--sync", str(main)])
         desk.key("ctrl+End")

@@ -217,6 +217,15 @@ def click_on(screen, wid):
     return time.perf_counter()
 
 
+def start_vrxpv(desk, screen, vrxpv, log, tmp):
+    """vrxpv opening LOG on the desktop, accessibility off: its process, splash and main window."""
+    env = private_env(desk, tmp)
+    env["QT_ACCESSIBILITY"] = "0"
+    proc = subprocess.Popen([vrxpv, log], env=env, stdout=subprocess.DEVNULL,
+                            stderr=open(os.path.join(tmp, "vrxpv.stderr"), "a"))
+    return (proc, *splash_and_main(screen, proc))
+
+
 def open_in_vrxpv(vrxpv, log, tmp, pings):
     """pings False: first screen, fully read, peak, then Find with pings. pings True: the
     longest stall while the log is read."""
@@ -224,11 +233,7 @@ def open_in_vrxpv(vrxpv, log, tmp, pings):
     proc = None
     try:
         screen = Screen(desk.display)
-        env = private_env(desk, tmp)
-        env["QT_ACCESSIBILITY"] = "0"
-        proc = subprocess.Popen([vrxpv, log], env=env, stdout=subprocess.DEVNULL,
-                                stderr=open(os.path.join(tmp, "vrxpv.stderr"), "a"))
-        splash, main = splash_and_main(screen, proc)
+        proc, splash, main = start_vrxpv(desk, screen, vrxpv, log, tmp)
         sampler = Sampler(desk.display, main, DISPLAY_ROWS)
         pinger = Pinger(desk.display, main) if pings else None
         sampler.start()
